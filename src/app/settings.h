@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+// setting.ini in the form of the platform's private-profile files: "[Section]" lines and "Key=Value"
+// lines, names matched without regard to letter case, CR LF line ends, code page 932 (a file that starts
+// with a UTF-8 or UTF-16 mark is read in that encoding and written back in it).
+// Nothing is cached: every read goes to the file and every write rewrites it at once.
+class IniFile final
+{
+public:
+    explicit IniFile(QString path);
+
+    // The text after the first "=" with blanks at both ends and one pair of enclosing quotes (" or ')
+    // removed, at most 2047 characters. A missing file, section or key gives the default; a key with
+    // nothing after "=" gives the empty text.
+    QString readString(const QString &section, const QString &key, const QString &defaultValue) const;
+
+    // Decimal with an optional sign, or hexadecimal after "$", "0x" or "0X" (up to 32 bits, so $FFFFFFFF
+    // is -1). Anything else, an empty value and a number beyond 32 bits give the default.
+    int readInteger(const QString &section, const QString &key, int defaultValue) const;
+
+    // Read as an integer: nonzero is true; text that is not an integer gives the default.
+    bool readBool(const QString &section, const QString &key, bool defaultValue) const;
+
+    // Replaces the key's value in its line, or adds the key at the end of its section, or the section at
+    // the end of the file; every other line stays as it was. A new file is readable by its owner only
+    // (it holds the mail password). Throws EIniFileError "<full path> に書き込めません" when refused.
+    void writeString(const QString &section, const QString &key, const QString &value);
+    void writeInteger(const QString &section, const QString &key, int value);
+    void writeBool(const QString &section, const QString &key, bool value);
+
+    const QString &path() const { return m_path; }
+
+private:
+    QString m_path;
+};
+
+// Parses an integer value of the settings file; false when it is not one (see IniFile::readInteger).
+bool parseIniInteger(const QString &text, int &value);

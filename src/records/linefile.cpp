@@ -1,0 +1,74 @@
+#include "linefile.h"
+
+#include "errors.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+
+LineFile LineFile::readIfExists(const QString &path)
+{
+    LineFile file;
+    // A folder at the path is not "no file": loading it reports the error instead of hiding it.
+    if (QFileInfo::exists(path)) {
+        file.loadFromFile(path);
+    }
+    return file;
+}
+
+void LineFile::loadFromFile(const QString &path)
+{
+    QByteArray bytes;
+    QString errorText;
+    if (!readFileBytes(path, bytes, errorText)) {
+        throw EFileError(QStringLiteral("ファイル %1 は開けません。 %2 ").arg(path, errorText));
+    }
+    DecodedText decoded = decodeTextFile(bytes);
+    m_lines = splitTextLines(decoded.text);
+    m_encoding = decoded.encoding;
+}
+
+void LineFile::saveToFile(const QString &path) const
+{
+    QString errorText;
+    if (!writeFileAtomically(path, encodeTextFile(joinTextLines(m_lines), m_encoding), std::nullopt, errorText)) {
+        throw EFileError(QStringLiteral("ファイル \"%1\" を作成できません。%2").arg(path, errorText));
+    }
+}
+
+namespace {
+
+char16_t upperAscii(char16_t c)
+{
+    return (c >= u'a' && c <= u'z') ? char16_t(c - (u'a' - u'A')) : c;
+}
+
+// Plain order of the data files: negative when a < b.
+int compareLines(const QString &a, const QString &b)
+{
+    const qsizetype common = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < common; ++i) {
+        const char16_t ca = upperAscii(a[i].unicode());
+        const char16_t cb = upperAscii(b[i].unicode());
+        if (ca != cb) {
+            return ca < cb ? -1 : 1;
+        }
+    }
+    if (a.size() == b.size()) {
+        return 0;
+    }
+    return a.size() < b.size() ? -1 : 1;
+}
+
+} // namespace
+
+int CompareLinesDescending(const QString &a, const QString &b)
+{
+    return compareLines(b, a);
+}
+
+void sortLinesDescending(QStringList &lines)
+{
+    std::stable_sort(lines.begin(), lines.end(),
+                     [](const QString &a, const QString &b) { return CompareLinesDescending(a, b) < 0; });
+}

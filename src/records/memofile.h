@@ -1,0 +1,38 @@
+#pragma once
+
+#include "periodfile.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// dateMemo.dat: one line per day with a memo, newest first:  yyyy/mm/dd,"text"
+// Inside the quotes a line break is stored as "$$" and a double quote is doubled.
+
+// Cuts a file line into its fields. Blanks (U+0001..U+0020) around fields are skipped; a field is either
+// quoted ("..." with "" standing for one quote; an unclosed quote runs to the end) or runs up to the next
+// comma or blank; a comma that ends the line adds an empty last field. U+0000 outside quotes ends the line.
+QStringList splitMemoLine(const QString &line);
+
+// Position of the first line whose field 0 is the day as a date (2011/3/5 matches 2011/03/05), or -1.
+// Throws EConvertError when a field 0 before the match is not a date.
+int FindMemoLine(const QStringList &lines, const QDate &day);
+
+// The stored line of a memo. Every line break (CR LF, or a lone CR or LF) becomes "$$" and a double quote
+// is doubled, so the line never breaks apart and reads back as the text given (line breaks as CR LF).
+QString BuildMemoLine(const QDate &day, const QString &text);
+
+// The memo of the day with "$$" turned back into CR LF, or nothing when the day has no line.
+std::optional<QString> LoadMemo(const QString &memoPath, const QDate &day);
+
+// Replaces the day's line or adds one, sorts newest first and writes the file.
+void SaveMemo(const QString &memoPath, const QDate &day, const QString &text);
+
+// Removes the day's line if there is one and writes the file in any case (created empty when missing).
+void DeleteMemo(const QString &memoPath, const QDate &day);
+
+// As DeletePeriodStarts, comparing the shown text with field 0 of the line at the same position.
+void DeleteMemoLines(const QString &memoPath, QList<CheckedEntry> &shown);

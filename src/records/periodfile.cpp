@@ -1,0 +1,38 @@
+#include "periodfile.h"
+
+#include "datetext.h"
+#include "errors.h"
+#include "linefile.h"
+
+AddResult AddPeriodStart(const QString &datePath, const QDate &day)
+{
+    LineFile file = LineFile::readIfExists(datePath);
+    const QString text = formatDateText(day);
+    // Texts, not dates, are compared: a hand-written 2011/3/5 does not stop 2011/03/05.
+    if (file.lines().contains(text, Qt::CaseSensitive)) {
+        return AddResult::AlreadyRegistered;
+    }
+    file.lines().append(text);
+    sortLinesDescending(file.lines());
+    file.saveToFile(datePath);
+    return AddResult::Added;
+}
+
+void DeletePeriodStarts(const QString &datePath, QList<CheckedEntry> &shown)
+{
+    LineFile file = LineFile::readIfExists(datePath);
+    QStringList &lines = file.lines();
+    for (qsizetype p = shown.size() - 1; p >= 0; --p) {
+        if (!shown[p].checked) {
+            continue;
+        }
+        if (p >= lines.size()) {
+            throw EListError::indexOutOfRange(p);
+        }
+        if (lines[p] == shown[p].text) {
+            lines.removeAt(p);
+            shown.removeAt(p);
+        }
+    }
+    file.saveToFile(datePath);
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QDate>
+#include <QList>
+#include <QString>
+
+// date.dat: one "yyyy/mm/dd" line per first day of a period, newest first.
+
+enum class AddResult { Added, AlreadyRegistered };
+
+// Adds the day unless its text is already a line (then the file is not touched), sorts all lines
+// newest first and writes the file, creating it when missing.
+AddResult AddPeriodStart(const QString &datePath, const QDate &day);
+
+// One entry of a list shown to the user with check boxes.
+struct CheckedEntry
+{
+    QString text;
+    bool checked = false;
+};
+
+// Removes every checked entry whose text equals the file line at the same position, from the file list
+// and from `shown`, going from the last position to the first so the two stay aligned; then writes the
+// file, also when nothing was removed. A checked position the file no longer has throws
+// EListError::indexOutOfRange(position): the file is then not written, while the entries removed from
+// `shown` before that point stay removed.
+void DeletePeriodStarts(const QString &datePath, QList<CheckedEntry> &shown);
