@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class QLockFile;
+class QLocalServer;
+
+// One running copy of the program per user. The first copy holds a lock file and answers on a local
+// socket; a later copy finds the lock taken, asks the first copy through that socket to come forward
+// and ends. Both names are built from the program's fixed key and the user's name, inside the user's
+// runtime folder, so two users on one machine each get their own copy.
+//
+// tryAcquire() and requestActivation() need no application object, so a second copy can end before
+// any window system connection is made. listen() needs a running event loop to deliver requests.
+class SingleInstance final : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr const char *DefaultKey = "TORVANAppUniqueEVeluna";
+
+    // folder: where the lock file and the socket lie (defaultFolder() for the program itself).
+    explicit SingleInstance(const QString &folder = defaultFolder(),
+                            const QString &key = QString::fromLatin1(DefaultKey), QObject *parent = nullptr);
+    ~SingleInstance() override;
+
+    // The user's runtime folder, or the temporary folder when the session has none.
+    static QString defaultFolder();
+
+    QString lockFilePath() const { return m_lockPath; }
+    QString serverPath() const { return m_serverPath; }
+
+    // True when this process is now the running copy. A lock left behind by a copy that died (its
+    // process is gone) is taken over; a lock of a live copy is never broken, however old it is.
+    bool tryAcquire();
+    bool isAcquired() const;
+
+    // Starts answering the requests of later copies; each one emits activationRequested(). Removes a
+    // socket left behind by a copy that died. Only valid after tryAcquire() returned true.
+    bool listen();
+
+    // Asks the running copy to come forward. Returns whether the request was delivered; waits at most
+    // timeoutMs milliseconds, so a running copy that hangs cannot keep this copy from ending.
+    bool requestActivation(int timeoutMs = 2000) const;
+
+    // Stops answering and gives up the lock, so that a new copy can start.
+    void release();
+
+signals:
+    void activationRequested();
+
+private:
+    void readRequest();
+
+    QString m_lockPath;
+    QString m_serverPath;
+    std::unique_ptr<QLockFile> m_lock;
+    QLocalServer *m_server = nullptr;
+};

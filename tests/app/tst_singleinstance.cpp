@@ -1,0 +1,226 @@
+// The single-instance rule across real processes: this program runs itself as the "other copy"
+// (argument --hold-lock) so that locks can be held by, and left behind by, a separate process.
+
+#include "singleinstance.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Child mode: become the running copy in the given folder, say "ready", report each request.
+int holdLock(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    SingleInstance instance(QString::fromLocal8Bit(argv[2]));
+    if (!instance.tryAcquire() || !instance.listen()) {
+        std::puts("refused");
+        return 1;
+    }
+    QObject::connect(&instance, &SingleInstance::activationRequested, [] {
+        std::puts("activated");
+        std::fflush(stdout);
+    });
+    std::puts("ready");
+    std::fflush(stdout);
+    return app.exec();
+}
+
+} // namespace
+
+class TestSingleInstance : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Starts a child that holds the lock in folder; returns once it says "ready".
+    static bool startHolder(QProcess &child, const QString &folder)
+    {
+        child.setProgram(QCoreApplication::applicationFilePath());
+        child.setArguments({QStringLiteral("--hold-lock"), folder});
+        child.start();
+        if (!child.waitForStarted(5000)) {
+            return false;
+        }
+        while (!child.canReadLine()) {
+            if (!child.waitForReadyRead(5000)) {
+                return false;
+            }
+        }
+        return child.readLine() == "ready\n";
+    }
+
+    static void killHolder(QProcess &child)
+    {
+        child.kill(); // SIGKILL: no clean-up runs, exactly like a crash
+        child.waitForFinished(5000);
+    }
+
+private slots:
+    void names_holdKeyAndUser_andDifferByKey()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        SingleInstance a(dir.path());
+        SingleInstance b(dir.path(), QStringLiteral("OtherKey"));
+        QVERIFY(QFileInfo(a.lockFilePath()).fileName().startsWith(QLatin1String("TORVANAppUniqueEVeluna-")));
+        QVERIFY(QFileInfo(a.serverPath()).fileName().startsWith(QLatin1String("TORVANAppUniqueEVeluna-")));
+        QCOMPARE(QFileInfo(a.lockFilePath()).absolutePath(), QFileInfo(dir.path()).absoluteFilePath());
+        QVERIFY(a.lockFilePath() != a.serverPath());
+        QVERIFY(a.lockFilePath() != b.lockFilePath());
+        // Different keys are independent locks.
+        QVERIFY(a.tryAcquire());
+        QVERIFY(b.tryAcquire());
+    }
+
+    void sameProcess_secondIsRefused_untilFirstReleases()
+    {
+        QTemporaryDir dir;
+        SingleInstance first(dir.path());
+        SingleInstance second(dir.path());
+        QVERIFY(first.tryAcquire());
+        QVERIFY(first.tryAcquire()); // asking again keeps the lock
+        QVERIFY(!second.tryAcquire());
+        QVERIFY(!second.isAcquired());
+        first.release();
+        QVERIFY(!QFile::exists(first.lockFilePath()));
+        QVERIFY(second.tryAcquire());
+        QVERIFY(!first.tryAcquire());
+    }
+
+    void sameProcess_requestReachesTheRunningCopy()
+    {
+        QTemporaryDir dir;
+        SingleInstance first(dir.path());
+        QVERIFY(first.tryAcquire());
+        QVERIFY(first.listen());
+        QSignalSpy spy(&first, &SingleInstance::activationRequested);
+        SingleInstance second(dir.path());
+        QVERIFY(!second.tryAcquire());
+        QVERIFY(second.requestActivation());
+        QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, 5000);
+        QVERIFY(second.requestActivation());
+        QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 2, 5000);
+    }
+
+    void strayConnection_isNotARequest()
+    {
+        QTemporaryDir dir;
+        SingleInstance first(dir.path());
+        QVERIFY(first.tryAcquire());
+        QVERIFY(first.listen());
+        QSignalSpy spy(&first, &SingleInstance::activationRequested);
+        {
+            QLocalSocket socket;
+            socket.connectToServer(first.serverPath());
+            QVERIFY(socket.waitForConnected(2000));
+            socket.write("hello\n");
+            QVERIFY(socket.waitForBytesWritten(2000));
+        }
+        QTest::qWait(200);
+        QCOMPARE(spy.count(), 0);
+    }
+
+    void noRunningCopy_requestFailsQuickly()
+    {
+        QTemporaryDir dir;
+        SingleInstance lone(dir.path());
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(!lone.requestActivation(2000));
+        QVERIFY(timer.elapsed() < 2000);
+    }
+
+    void otherProcess_holdsLock_secondDetectsAndSignals()
+    {
+        QTemporaryDir dir;
+        QProcess child;
+        QVERIFY(startHolder(child, dir.path()));
+        SingleInstance second(dir.path());
+        QVERIFY(!second.tryAcquire());
+        QVERIFY(second.requestActivation());
+        QVERIFY(child.waitForReadyRead(5000));
+        QCOMPARE(child.readLine(), QByteArray("activated\n"));
+        killHolder(child);
+    }
+
+    void otherProcess_oldLockOfLiveCopy_isNotTakenOver()
+    {
+        QTemporaryDir dir;
+        QProcess child;
+        QVERIFY(startHolder(child, dir.path()));
+        // A copy that has run for hours keeps its lock, whatever the file's age.
+        QFile lockFile(SingleInstance(dir.path()).lockFilePath());
+        QVERIFY(lockFile.open(QIODevice::ReadWrite));
+        QVERIFY(lockFile.setFileTime(QDateTime::currentDateTime().addSecs(-7200), QFileDevice::FileModificationTime));
+        lockFile.close();
+        SingleInstance second(dir.path());
+        QVERIFY(!second.tryAcquire());
+        killHolder(child);
+    }
+
+    void killedCopy_leftoversAreTakenOver()
+    {
+        QTemporaryDir dir;
+        QProcess child;
+        QVERIFY(startHolder(child, dir.path()));
+        killHolder(child);
+        SingleInstance next(dir.path());
+        // Both the lock and the socket of the dead copy are still on disk.
+        QVERIFY(QFile::exists(next.lockFilePath()));
+        QVERIFY(QFile::exists(next.serverPath()));
+        QVERIFY(!next.requestActivation(1000));
+        QVERIFY(next.tryAcquire());
+        QVERIFY(next.listen());
+        QSignalSpy spy(&next, &SingleInstance::activationRequested);
+        SingleInstance later(dir.path());
+        QVERIFY(!later.tryAcquire());
+        QVERIFY(later.requestActivation());
+        QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, 5000);
+    }
+
+    void release_removesSocket_soNoRequestIsAccepted()
+    {
+        QTemporaryDir dir;
+        SingleInstance first(dir.path());
+        QVERIFY(first.tryAcquire());
+        QVERIFY(first.listen());
+        first.release();
+        QVERIFY(!first.isAcquired());
+        SingleInstance next(dir.path());
+        QVERIFY(!next.requestActivation(1000));
+        QVERIFY(next.tryAcquire());
+    }
+
+    void unwritableFolder_letsTheProgramRun()
+    {
+        // No lock can be made there; refusing to start would lock the user out of the program.
+        SingleInstance instance(QStringLiteral("/nonexistent-folder-for-eveluna-tests"));
+        QVERIFY(instance.tryAcquire());
+        QVERIFY(!instance.isAcquired());
+        QVERIFY(!instance.listen());
+    }
+};
+
+int main(int argc, char **argv)
+{
+    if (argc == 3 && std::strcmp(argv[1], "--hold-lock") == 0) {
+        return holdLock(argc, argv);
+    }
+    QCoreApplication app(argc, argv);
+    TestSingleInstance test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_singleinstance.moc"
