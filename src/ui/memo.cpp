@@ -1,0 +1,107 @@
+#include "memo.h"
+
+#include "datetext.h"
+#include "guard.h"
+#include "memofile.h"
+#include "ui_memo.h"
+#include "variable.h"
+
+#include <QKeyEvent>
+#include <QStyle>
+
+namespace {
+
+const QString crlf = QStringLiteral("\r\n");
+const QString lf = QStringLiteral("\n");
+
+} // namespace
+
+TfrmMemo::TfrmMemo(QWidget *parent)
+    : QDialog(parent)
+    , ui(std::make_unique<Ui::frmMemo>())
+{
+    ui->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setFixedSize(381, 267);
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("accessories-text-editor"),
+                                   style()->standardIcon(QStyle::SP_FileDialogContentsView)));
+
+    QFont dateFont = ui->lblyyyymmdd->font();
+    dateFont.setBold(true);
+    ui->lblyyyymmdd->setFont(dateFont);
+    QPalette datePalette = ui->lblyyyymmdd->palette();
+    datePalette.setColor(QPalette::WindowText, QColor(0, 0, 128));
+    ui->lblyyyymmdd->setPalette(datePalette);
+
+    ui->btnSave->setIcon(
+        QIcon::fromTheme(QStringLiteral("document-save"), style()->standardIcon(QStyle::SP_DialogSaveButton)));
+    ui->btnDelete->setIcon(
+        QIcon::fromTheme(QStringLiteral("edit-delete"), style()->standardIcon(QStyle::SP_TrashIcon)));
+    ui->btmClose->setIcon(
+        QIcon::fromTheme(QStringLiteral("window-close"), style()->standardIcon(QStyle::SP_DialogCloseButton)));
+    connect(ui->btnSave, &QPushButton::clicked, this, &TfrmMemo::btnSaveClick);
+    connect(ui->btnDelete, &QPushButton::clicked, this, &TfrmMemo::btnDeleteClick);
+    connect(ui->btmClose, &QPushButton::clicked, this, &TfrmMemo::btmCloseClick);
+}
+
+TfrmMemo::~TfrmMemo() = default;
+
+void TfrmMemo::setDateText(const QString &text)
+{
+    ui->lblyyyymmdd->setText(text);
+}
+
+void TfrmMemo::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        FormShow();
+    }
+}
+
+void TfrmMemo::FormShow()
+{
+    // Until the label has been read as a day there is nothing that save or delete could address.
+    ui->btnSave->setEnabled(false);
+    ui->btnDelete->setEnabled(false);
+    ui->txtMemo->setFocus();
+    guarded(this, [&] {
+        MemoDate = parseDateText(ui->lblyyyymmdd->text());
+        ui->btnSave->setEnabled(true);
+        ui->btnDelete->setEnabled(true);
+        const std::optional<QString> memo = LoadMemo(Variable::MemoFilePath, MemoDate);
+        if (memo) {
+            ui->txtMemo->setPlainText(QString(*memo).replace(crlf, lf));
+        } else {
+            ui->btnDelete->setEnabled(false);
+        }
+    });
+}
+
+void TfrmMemo::btnSaveClick()
+{
+    guarded(this, [&] { SaveMemo(Variable::MemoFilePath, MemoDate, ui->txtMemo->toPlainText().replace(lf, crlf)); });
+    accept();
+}
+
+void TfrmMemo::btnDeleteClick()
+{
+    guarded(this, [&] { DeleteMemo(Variable::MemoFilePath, MemoDate); });
+    accept();
+}
+
+void TfrmMemo::btmCloseClick()
+{
+    reject();
+}
+
+void TfrmMemo::keyPressEvent(QKeyEvent *event)
+{
+    // The dialog has no cancel button: Esc leaves it open.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
