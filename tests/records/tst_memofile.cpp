@@ -1,0 +1,280 @@
+#include "errors.h"
+#include "memofile.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+const QDate march5(2011, 3, 5);
+
+} // namespace
+
+class TestMemoFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void split_fields_data();
+    void split_fields();
+
+    void save_toMissingFile_writesOneLine();
+    void save_japaneseMemo_isCp932WithoutMark();
+    void save_utf8FileWithMark_keepsMark();
+    void saveThenLoad_readsBackWhole_data();
+    void saveThenLoad_readsBackWhole();
+    void save_sameDayTwice_replacesLine();
+    void save_keepsNewestFirstOrder();
+    void load_dayWithoutLine_isNothingAndWritesNothing();
+    void find_matchesDateValueNotText();
+    void find_lineThatIsNotADate_stopsAndWritesNothing();
+    void find_stopsAtFirstMatch();
+
+    void delete_dayWithoutMemo_rewritesUnchanged();
+    void delete_missingFile_createsEmptyFile();
+    void delete_removesOnlyTheDayAndDoesNotSort();
+    void deleteLines_comparesFieldZeroAsText();
+    void deleteLines_fileShorterThanList_throwsAndDoesNotWrite();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_path;
+};
+
+void TestMemoFile::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_path = m_dir->filePath(u"dateMemo.dat"_qs);
+}
+
+void TestMemoFile::split_fields_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QStringList>("fields");
+    QTest::newRow("stored memo") << u"2011/03/05,\"abc\""_qs << QStringList{u"2011/03/05"_qs, u"abc"_qs};
+    QTest::newRow("empty memo") << u"2011/03/05,\"\""_qs << QStringList{u"2011/03/05"_qs, QString()};
+    QTest::newRow("comma inside quotes") << u"2011/03/05,\"a,b\""_qs << QStringList{u"2011/03/05"_qs, u"a,b"_qs};
+    QTest::newRow("blanks inside quotes kept")
+        << u"2011/03/05,\"  a b  \""_qs << QStringList{u"2011/03/05"_qs, u"  a b  "_qs};
+    QTest::newRow("doubled quote is one")
+        << u"2011/03/05,\"say \"\"hi\"\"\""_qs << QStringList{u"2011/03/05"_qs, u"say \"hi\""_qs};
+    QTest::newRow("$$ stays as stored") << u"2011/03/05,\"one$$two\""_qs
+                                        << QStringList{u"2011/03/05"_qs, u"one$$two"_qs};
+    QTest::newRow("unclosed quote runs to the end")
+        << u"2011/03/05,\"abc, d"_qs << QStringList{u"2011/03/05"_qs, u"abc, d"_qs};
+    QTest::newRow("blanks around fields skipped")
+        << u" \t2011/03/05 ,  \"x\"  "_qs << QStringList{u"2011/03/05"_qs, u"x"_qs};
+    QTest::newRow("blank splits unquoted text") << u"a b,c"_qs << QStringList{u"a"_qs, u"b"_qs, u"c"_qs};
+    QTest::newRow("comma at the end adds empty field") << u"a,"_qs << QStringList{u"a"_qs, QString()};
+    QTest::newRow("comma then blanks at the end adds nothing") << u"a, "_qs << QStringList{u"a"_qs};
+    QTest::newRow("two commas give an empty field") << u"a,,b"_qs << QStringList{u"a"_qs, QString(), u"b"_qs};
+    QTest::newRow("leading comma") << u",x"_qs << QStringList{QString(), u"x"_qs};
+    QTest::newRow("empty line") << QString() << QStringList();
+    QTest::newRow("only blanks") << u" \t "_qs << QStringList();
+    QTest::newRow("text right after closing quote") << u"\"a\"b"_qs << QStringList{u"a"_qs, u"b"_qs};
+    QTest::newRow("extra fields kept") << u"2011/03/05,\"x\",y"_qs << QStringList{u"2011/03/05"_qs, u"x"_qs, u"y"_qs};
+    QTest::newRow("no comma") << u"2011/03/05"_qs << QStringList{u"2011/03/05"_qs};
+    QTest::newRow("NUL ends an unquoted line") << QStringLiteral("a\0b,c") << QStringList{u"a"_qs};
+    QTest::newRow("NUL inside quotes is text")
+        << QStringLiteral("\"a\0b\",c") << QStringList{QStringLiteral("a\0b"), u"c"_qs};
+    QTest::newRow("quote inside unquoted field is text") << u"a\"b,c"_qs << QStringList{u"a\"b"_qs, u"c"_qs};
+}
+
+void TestMemoFile::split_fields()
+{
+    QFETCH(QString, line);
+    QFETCH(QStringList, fields);
+    QCOMPARE(splitMemoLine(line), fields);
+}
+
+void TestMemoFile::save_toMissingFile_writesOneLine()
+{
+    SaveMemo(m_path, march5, u"abc"_qs);
+    QCOMPARE(readBytes(m_path), QByteArray("2011/03/05,\"abc\"\r\n"));
+}
+
+void TestMemoFile::save_japaneseMemo_isCp932WithoutMark()
+{
+    SaveMemo(m_path, march5, u"生理痛\r\n頭痛"_qs);
+    QCOMPARE(readBytes(m_path), QByteArray("2011/03/05,\"\x90\xB6\x97\x9D\x92\xC9$$\x93\xAA\x92\xC9\"\r\n"));
+    QCOMPARE(LoadMemo(m_path, march5), std::optional<QString>(u"生理痛\r\n頭痛"_qs));
+}
+
+void TestMemoFile::save_utf8FileWithMark_keepsMark()
+{
+    writeBytes(m_path, "\xEF\xBB\xBF"
+                       "2011/04/01,\"\xE3\x81\x82\"\r\n");
+    SaveMemo(m_path, march5, u"い"_qs);
+    QCOMPARE(readBytes(m_path), QByteArray("\xEF\xBB\xBF"
+                                           "2011/04/01,\"\xE3\x81\x82\"\r\n2011/03/05,\"\xE3\x81\x84\"\r\n"));
+}
+
+void TestMemoFile::saveThenLoad_readsBackWhole_data()
+{
+    QTest::addColumn<QString>("memo");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("loaded");
+    QTest::newRow("two lines") << u"Line one\r\nLine two"_qs << u"2011/03/05,\"Line one$$Line two\""_qs
+                               << u"Line one\r\nLine two"_qs;
+    QTest::newRow("typed $$ becomes a break") << u"a$$b"_qs << u"2011/03/05,\"a$$b\""_qs << u"a\r\nb"_qs;
+    QTest::newRow("three dollars") << u"$$$"_qs << u"2011/03/05,\"$$$\""_qs << u"\r\n$"_qs;
+    QTest::newRow("comma and spaces") << u"  a, b  "_qs << u"2011/03/05,\"  a, b  \""_qs << u"  a, b  "_qs;
+    QTest::newRow("empty") << QString() << u"2011/03/05,\"\""_qs << QString();
+    QTest::newRow("only breaks") << u"\r\n\r\n"_qs << u"2011/03/05,\"$$$$\""_qs << u"\r\n\r\n"_qs;
+    // Without doubling, the quote would end the field and cut the memo.
+    QTest::newRow("double quotes") << u"say \"hi\", \"\""_qs << u"2011/03/05,\"say \"\"hi\"\", \"\"\"\"\""_qs
+                                   << u"say \"hi\", \"\""_qs;
+    // Without "$$", a lone CR or LF would break the file line in two.
+    QTest::newRow("lone LF") << u"a\nb"_qs << u"2011/03/05,\"a$$b\""_qs << u"a\r\nb"_qs;
+    QTest::newRow("lone CR") << u"a\rb"_qs << u"2011/03/05,\"a$$b\""_qs << u"a\r\nb"_qs;
+    QTest::newRow("LF CR is two breaks") << u"a\n\rb"_qs << u"2011/03/05,\"a$$$$b\""_qs << u"a\r\n\r\nb"_qs;
+}
+
+void TestMemoFile::saveThenLoad_readsBackWhole()
+{
+    QFETCH(QString, memo);
+    QFETCH(QString, line);
+    QFETCH(QString, loaded);
+    QCOMPARE(BuildMemoLine(march5, memo), line);
+    SaveMemo(m_path, march5, memo);
+    QCOMPARE(readBytes(m_path), line.toLatin1() + "\r\n");
+    QCOMPARE(LoadMemo(m_path, march5), std::optional<QString>(loaded));
+}
+
+void TestMemoFile::save_sameDayTwice_replacesLine()
+{
+    SaveMemo(m_path, march5, u"first"_qs);
+    SaveMemo(m_path, QDate(2011, 3, 6), u"other"_qs);
+    SaveMemo(m_path, march5, u"second"_qs);
+    QCOMPARE(readBytes(m_path), QByteArray("2011/03/06,\"other\"\r\n2011/03/05,\"second\"\r\n"));
+}
+
+void TestMemoFile::save_keepsNewestFirstOrder()
+{
+    SaveMemo(m_path, march5, u"a"_qs);
+    SaveMemo(m_path, QDate(2011, 4, 1), u"b"_qs);
+    SaveMemo(m_path, QDate(2010, 12, 31), u"c"_qs);
+    QCOMPARE(readBytes(m_path), QByteArray("2011/04/01,\"b\"\r\n2011/03/05,\"a\"\r\n2010/12/31,\"c\"\r\n"));
+}
+
+void TestMemoFile::load_dayWithoutLine_isNothingAndWritesNothing()
+{
+    QCOMPARE(LoadMemo(m_path, march5), std::nullopt);
+    QVERIFY(!QFile::exists(m_path));
+    writeBytes(m_path, "2011/03/06,\"x\"\r\n");
+    QCOMPARE(LoadMemo(m_path, march5), std::nullopt);
+    // A line without a text field still marks a day with a memo: an empty one.
+    writeBytes(m_path, "2011/03/05\r\n");
+    QCOMPARE(LoadMemo(m_path, march5), std::optional<QString>(QString()));
+}
+
+void TestMemoFile::find_matchesDateValueNotText()
+{
+    const QStringList lines{u"2011/04/01,\"b\""_qs, u"2011/3/5,\"hand\""_qs};
+    QCOMPARE(FindMemoLine(lines, march5), 1);
+    QCOMPARE(FindMemoLine(lines, QDate(2011, 4, 1)), 0);
+    QCOMPARE(FindMemoLine(lines, QDate(2011, 4, 2)), -1);
+    QCOMPARE(FindMemoLine({}, march5), -1);
+
+    writeBytes(m_path, "2011/3/5,\"hand\"\r\n");
+    QCOMPARE(LoadMemo(m_path, march5), std::optional<QString>(u"hand"_qs));
+    SaveMemo(m_path, march5, u"new"_qs);
+    QCOMPARE(readBytes(m_path), QByteArray("2011/03/05,\"new\"\r\n"));
+}
+
+void TestMemoFile::find_lineThatIsNotADate_stopsAndWritesNothing()
+{
+    const QByteArray before("garbage,\"x\"\r\n2011/03/05,\"y\"\r\n");
+    writeBytes(m_path, before);
+    try {
+        SaveMemo(m_path, march5, u"z"_qs);
+        QFAIL("no error");
+    } catch (const EConvertError &e) {
+        QCOMPARE(e.message(), u"''garbage'' は日付ではありません"_qs);
+    }
+    QVERIFY_THROWS_EXCEPTION(EConvertError, DeleteMemo(m_path, march5));
+    QCOMPARE(readBytes(m_path), before);
+
+    writeBytes(m_path, "\r\n");
+    try {
+        LoadMemo(m_path, march5);
+        QFAIL("no error");
+    } catch (const EConvertError &e) {
+        QCOMPARE(e.message(), u"'''' は日付ではありません"_qs);
+    }
+}
+
+void TestMemoFile::find_stopsAtFirstMatch()
+{
+    const QStringList lines{u"2011/03/05,\"first\""_qs, u"2011/03/05,\"second\""_qs, u"garbage"_qs};
+    QCOMPARE(FindMemoLine(lines, march5), 0);
+}
+
+void TestMemoFile::delete_dayWithoutMemo_rewritesUnchanged()
+{
+    writeBytes(m_path, "2011/04/01,\"b\"\r\n2011/03/04,\"a\"\r\n");
+    DeleteMemo(m_path, march5);
+    QCOMPARE(readBytes(m_path), QByteArray("2011/04/01,\"b\"\r\n2011/03/04,\"a\"\r\n"));
+}
+
+void TestMemoFile::delete_missingFile_createsEmptyFile()
+{
+    DeleteMemo(m_path, march5);
+    QVERIFY(QFile::exists(m_path));
+    QCOMPARE(readBytes(m_path), QByteArray());
+    QFile::remove(m_path);
+    QList<CheckedEntry> none;
+    DeleteMemoLines(m_path, none);
+    QCOMPARE(readBytes(m_path), QByteArray());
+}
+
+void TestMemoFile::delete_removesOnlyTheDayAndDoesNotSort()
+{
+    writeBytes(m_path, "2010/01/01,\"old\"\r\n2011/03/05,\"x\"\r\n2011/04/01,\"new\"");
+    DeleteMemo(m_path, march5);
+    QCOMPARE(readBytes(m_path), QByteArray("2010/01/01,\"old\"\r\n2011/04/01,\"new\"\r\n"));
+}
+
+void TestMemoFile::deleteLines_comparesFieldZeroAsText()
+{
+    writeBytes(m_path, "2011/04/01,\"b\"\r\n2011/3/5,\"hand\"\r\n2011/03/04,\"a\"\r\n");
+    QList<CheckedEntry> shown{{u"2011/04/01"_qs, true}, {u"2011/03/05"_qs, true}, {u"2011/03/04"_qs, true}};
+    DeleteMemoLines(m_path, shown);
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].text, u"2011/03/05"_qs);
+    QCOMPARE(readBytes(m_path), QByteArray("2011/3/5,\"hand\"\r\n"));
+}
+
+void TestMemoFile::deleteLines_fileShorterThanList_throwsAndDoesNotWrite()
+{
+    const QByteArray before("2011/04/01,\"b\"");
+    writeBytes(m_path, before);
+    QList<CheckedEntry> shown{{u"2011/04/01"_qs, true}, {u"2011/03/05"_qs, true}};
+    try {
+        DeleteMemoLines(m_path, shown);
+        QFAIL("no error");
+    } catch (const EListError &e) {
+        QCOMPARE(e.message(), u"リストのインデックスが範囲を超えています (1)"_qs);
+    }
+    QCOMPARE(shown.size(), 2);
+    QCOMPARE(readBytes(m_path), before);
+}
+
+QTEST_GUILESS_MAIN(TestMemoFile)
+#include "tst_memofile.moc"
