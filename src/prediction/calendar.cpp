@@ -31,17 +31,33 @@ Calendar::NewestFirstDay Calendar::readNewestFirstDay() const
     return {FirstDayState::Found, parseDateText(file.lines().front()).toJulianDay()};
 }
 
+QString memoDayField(const QString &line)
+{
+    // Every line the program writes starts with an unquoted day followed by a comma; that day is field 0
+    // as the full split would cut it, found without cutting the (possibly long) memo text. Anything else
+    // (leading blanks, quotes, no comma) goes through the full split.
+    qsizetype end = 0;
+    while (end < line.size() && line[end] > QLatin1Char(' ') && line[end] != QLatin1Char(',') &&
+           line[end] != QLatin1Char('"')) {
+        ++end;
+    }
+    if (end > 0 && end < line.size() && line[end] == QLatin1Char(',')) {
+        return line.first(end);
+    }
+    const QStringList fields = splitMemoLine(line);
+    if (fields.isEmpty()) {
+        throw EListError::indexOutOfRange(0);
+    }
+    return fields.front();
+}
+
 QList<QDate> Calendar::readMemoDays() const
 {
     const LineFile file = LineFile::readIfExists(m_memoPath);
     QList<QDate> days;
     days.reserve(file.lines().size());
     for (const QString &line : file.lines()) {
-        const QStringList fields = splitMemoLine(line);
-        if (fields.isEmpty()) {
-            throw EListError::indexOutOfRange(0);
-        }
-        days.append(parseDateText(fields.front()));
+        days.append(parseDateText(memoDayField(line)));
     }
     return days;
 }

@@ -19,6 +19,10 @@ public:
     using AppError::AppError;
 };
 
+// Field 0 of a dateMemo.dat line, the text of its day. A line without any field (empty or blank) throws
+// EListError (index 0).
+QString memoDayField(const QString &line);
+
 // The prediction engine. From the newest first day in date.dat, a cycle length L and a number of cycles
 // ahead N it derives one predicted cycle as six windows of days (CycleWindows), classifies the 37 cells
 // of a displayed month (DayCaption, DayColor) and writes the cycle as text for the mail.

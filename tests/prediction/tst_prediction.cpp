@@ -4,6 +4,7 @@
 #include "cyclewindows.h"
 #include "daycolors.h"
 #include "errors.h"
+#include "memofile.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -428,6 +429,42 @@ private slots:
         QFile::remove(memoPath());
         calendar.LoadMemoDays();
         QVERIFY(calendar.MemoDays().isEmpty());
+    }
+
+    // The shortcut for the day of a memo line must cut exactly what the full split cuts.
+    void memoDayField_agreesWithTheFullSplit_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::newRow("as written") << u"2011/03/05,\"abc$$def\""_qs;
+        QTest::newRow("comma inside the memo") << u"2011/03/05,\"a,b\",c"_qs;
+        QTest::newRow("empty memo") << u"2011/03/05,\"\""_qs;
+        QTest::newRow("comma at the end") << u"2011/03/05,"_qs;
+        QTest::newRow("no comma") << u"2011/03/05"_qs;
+        QTest::newRow("no leading zeros") << u"2011/3/5,\"x\""_qs;
+        QTest::newRow("leading blanks") << u"  \t2011/03/05,\"x\""_qs;
+        QTest::newRow("blank before the comma") << u"2011/03/05 ,\"x\""_qs;
+        QTest::newRow("text after a blank") << u"2011/03/05 x,\"y\""_qs;
+        QTest::newRow("quoted day with a comma") << u"\"2011/03/05, x\",y"_qs;
+        QTest::newRow("quote inside the day") << u"2011/03\"/05,\"x\""_qs;
+        QTest::newRow("nul inside the day") << QStringLiteral("2011/03/05") + QChar(0) + u"x,y"_qs;
+        QTest::newRow("comma first") << u",\"x\""_qs;
+        QTest::newRow("not a date") << u"abc,def,ghi"_qs;
+    }
+
+    void memoDayField_agreesWithTheFullSplit()
+    {
+        QFETCH(QString, line);
+        const QStringList fields = splitMemoLine(line);
+        QVERIFY(!fields.isEmpty());
+        QCOMPARE(memoDayField(line), fields.front());
+    }
+
+    void memoDayField_blankLine_throwsListIndexError()
+    {
+        for (const QString &line : {QString(), u"   "_qs, u"\t"_qs}) {
+            QVERIFY(splitMemoLine(line).isEmpty());
+            QCOMPARE(errorOf([&] { memoDayField(line); }), u"リストのインデックスが範囲を超えています (0)"_qs);
+        }
     }
 
     // ---- failures keep the previous picture ----------------------------------------------------
