@@ -32,8 +32,8 @@ public:
 
 // A blocking IPv4 TCP client that sends and receives text lines in code page 932. POSIX sockets need no
 // start-up or clean-up; sends use MSG_NOSIGNAL, so a vanished peer is a send error and never SIGPIPE.
-// One client serves
-// one connection on one thread; the mail dialog creates one per send and destroys it afterwards.
+// One client serves one connection on one thread; the mail dialog creates one per send and destroys it
+// afterwards.
 // No time-outs of its own: every call waits as long as the operating system lets it.
 class TKTcpClient final
 {
