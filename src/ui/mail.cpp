@@ -1,0 +1,207 @@
+#include "mail.h"
+#include "ui_mail.h"
+
+#include "base64.h"
+#include "calendar.h"
+#include "datetext.h"
+#include "guard.h"
+#include "linefile.h"
+#include "settings.h"
+#include "smtpsession.h"
+#include "variable.h"
+
+#include <QFileInfo>
+#include <QFont>
+#include <QPalette>
+#include <QScopeGuard>
+#include <QScrollBar>
+#include <QStyle>
+
+#include <algorithm>
+
+namespace {
+
+const QString CrLf = QStringLiteral("\r\n");
+const QString MailSection = QStringLiteral("Mail Setting");
+
+// The account fields while authentication is off: RGB 212, 208, 200 (colour number 13160660).
+const QColor FieldGrey(212, 208, 200);
+
+// The body lists at most this many of the newest first days.
+constexpr qsizetype PastDaysShown = 5;
+
+void setMemoText(QPlainTextEdit *memo, const QString &text)
+{
+    QString bare = text;
+    bare.replace(CrLf, QStringLiteral("\n"));
+    memo->setPlainText(bare);
+}
+
+void setFieldColor(QWidget *field, const QColor &color)
+{
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::All, QPalette::Base, color);
+    field->setPalette(palette);
+}
+
+// The memos are read-only Japanese text laid out for a 12-pixel fixed-pitch gothic face; where that face
+// is missing, the IPA gothic one has the same metrics class.
+QFont memoFont()
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic"), QStringLiteral("monospace")});
+    font.setStyleHint(QFont::TypeWriter);
+    font.setPixelSize(12);
+    return font;
+}
+
+void setupMemo(QPlainTextEdit *memo)
+{
+    memo->setFont(memoFont());
+    setFieldColor(memo, Qt::white);
+}
+
+} // namespace
+
+QString memoText(const QPlainTextEdit *memo)
+{
+    QString text = memo->toPlainText();
+    text.replace(QLatin1Char('\n'), CrLf);
+    return text;
+}
+
+TfrmMail::TfrmMail(Calendar &engine, const QString &cycleLengthText, const QString &cyclesAheadText, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    , ui(std::make_unique<Ui::frmMail>())
+    , m_engine(engine)
+{
+    ui->setupUi(this);
+
+    QFont dialogFont(QStringLiteral("Tahoma"));
+    dialogFont.setPixelSize(11);
+    setFont(dialogFont);
+    setupMemo(ui->txtKekka);
+    setupMemo(ui->txtLog);
+    setFieldColor(ui->txtUser, FieldGrey);
+    setFieldColor(ui->txtPass, FieldGrey);
+    // Each character of the password shows as "*" whatever the platform style would use.
+    ui->txtPass->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+    ui->btnMailSend->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+    ui->btnClose->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+
+    connect(ui->ChkSMTP, &QCheckBox::clicked, this, [this] { ChkSMTPClick(); });
+    connect(ui->btnMailSend, &QPushButton::clicked, this, [this] { btnMailSendClick(); });
+    connect(ui->btnClose, &QPushButton::clicked, this, [this] { btnCloseClick(); });
+
+    FormCreate(cycleLengthText, cyclesAheadText);
+}
+
+TfrmMail::~TfrmMail() = default;
+
+void TfrmMail::appendToKekka(const QString &text)
+{
+    setMemoText(ui->txtKekka, memoText(ui->txtKekka) + text);
+}
+
+void TfrmMail::FormCreate(const QString &cycleLengthText, const QString &cyclesAheadText)
+{
+    guarded(this, [&] {
+        setMemoText(ui->txtKekka, QStringLiteral("EasyVELUNA Plus") + CrLf + CrLf);
+        appendToKekka(QStringLiteral("※") + cycleLengthText + QStringLiteral("日周期を想定") + CrLf);
+
+        const int cyclesAhead = parseIntegerText(cyclesAheadText);
+        const int cycleLength = parseIntegerText(cycleLengthText);
+        appendToKekka(m_engine.PredictionText(cycleLength, cyclesAhead) + CrLf);
+
+        // Without date.dat the dialog keeps its built-in fields: nothing has been registered yet, so the
+        // stored mail settings are not offered either.
+        if (!QFileInfo::exists(Variable::DateFilePath)) {
+            return;
+        }
+        const LineFile dates = LineFile::readIfExists(Variable::DateFilePath);
+        const qsizetype n = std::min(dates.lines().size(), PastDaysShown);
+        appendToKekka(QStringLiteral("※過去%1回の生理日").arg(n) + CrLf);
+        for (qsizetype i = 0; i < n; ++i) {
+            appendToKekka(dates.lines().at(i) + CrLf);
+        }
+
+        loadMailSettings();
+    });
+}
+
+void TfrmMail::loadMailSettings()
+{
+    const IniFile ini(Variable::SettingFilePath);
+    ui->txtSMTP->setText(ini.readString(MailSection, QStringLiteral("SMTP"), QString()));
+    ui->txtPort->setText(ini.readString(MailSection, QStringLiteral("Port"), QStringLiteral("25")));
+    const bool authentication = ini.readBool(MailSection, QStringLiteral("ChkSMTP"), false);
+    if (authentication != ui->ChkSMTP->isChecked()) {
+        ui->ChkSMTP->setChecked(authentication);
+        ChkSMTPClick();
+    }
+    ui->txtUser->setText(Base64Decode(ini.readString(MailSection, QStringLiteral("User"), QString())));
+    ui->txtPass->setText(Base64Decode(Base64Decode(ini.readString(MailSection, QStringLiteral("Pass"), QString()))));
+    ui->txtFrom->setText(ini.readString(MailSection, QStringLiteral("From"), QString()));
+    ui->txtTo->setText(ini.readString(MailSection, QStringLiteral("To"), QString()));
+}
+
+void TfrmMail::ChkSMTPClick()
+{
+    const bool authentication = ui->ChkSMTP->isChecked();
+    for (QLineEdit *field : {ui->txtUser, ui->txtPass}) {
+        field->setEnabled(authentication);
+        setFieldColor(field, authentication ? QColor(Qt::white) : FieldGrey);
+    }
+}
+
+void TfrmMail::AddLog(const QString &text)
+{
+    setMemoText(ui->txtLog, memoText(ui->txtLog) + CrLf + text);
+    QTextCursor cursor = ui->txtLog->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    ui->txtLog->setTextCursor(cursor);
+    ui->txtLog->ensureCursorVisible();
+}
+
+void TfrmMail::btnMailSendClick()
+{
+    guarded(this, [this] {
+        {
+            ui->btnClose->setEnabled(false);
+            // Enabled again on every way out, before an error box is shown.
+            const auto enableClose = qScopeGuard([this] { ui->btnClose->setEnabled(true); });
+
+            SmtpRequest request;
+            request.host = ui->txtSMTP->text();
+            request.port = parseIntegerText(ui->txtPort->text());
+            request.user = ui->txtUser->text();
+            request.password = ui->txtPass->text();
+            request.from = ui->txtFrom->text();
+            request.to = ui->txtTo->text();
+            request.body = memoText(ui->txtKekka);
+
+            const SmtpVerdict verdict = RunSmtpSession(request, [this](const QString &line) { AddLog(line); });
+            AddLog(verdict == SmtpVerdict::Sent ? QStringLiteral("メールを送信しました")
+                                                : QStringLiteral("メール送信に失敗しました"));
+        }
+        // The dialogue ran to its end, whatever the server answered: keep what was used.
+        storeMailSettings();
+    });
+}
+
+void TfrmMail::storeMailSettings()
+{
+    IniFile ini(Variable::SettingFilePath);
+    ini.writeString(MailSection, QStringLiteral("SMTP"), ui->txtSMTP->text());
+    ini.writeString(MailSection, QStringLiteral("Port"), ui->txtPort->text());
+    ini.writeBool(MailSection, QStringLiteral("ChkSMTP"), ui->ChkSMTP->isChecked());
+    ini.writeString(MailSection, QStringLiteral("User"), Base64Encode(ui->txtUser->text()));
+    ini.writeString(MailSection, QStringLiteral("Pass"), Base64Encode(Base64Encode(ui->txtPass->text())));
+    ini.writeString(MailSection, QStringLiteral("From"), ui->txtFrom->text());
+    ini.writeString(MailSection, QStringLiteral("To"), ui->txtTo->text());
+}
+
+void TfrmMail::btnCloseClick()
+{
+    reject();
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+class QListWidget;
+
+namespace Ui {
+class frmView;
+}
+
+// The registered-data dialog: the lines of date.dat on the left, the days of dateMemo.dat on the right,
+// both as check lists whose positions are the line positions of their files. Checked entries are deleted
+// from the file and the list; a double click on a memo day opens that day's memo.
+class TfrmView final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TfrmView(QWidget *parent = nullptr);
+    ~TfrmView() override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void FormCreate();
+    void btnDayDeleteClick();
+    void btnMemoDeleteClick();
+    void lstMemoDaysDblClick();
+    void btmCloseClick();
+
+    // Reads dateMemo.dat and shows its days, all unchecked. The list is emptied first and filled only
+    // once every line has been read, so a bad line leaves it empty.
+    void fillMemoDays();
+
+    std::unique_ptr<Ui::frmView> ui;
+};

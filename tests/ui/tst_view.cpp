@@ -1,0 +1,318 @@
+#include "modalanswer.h"
+#include "view.h"
+
+#include "variable.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QStringList strings(std::initializer_list<const char *> items)
+{
+    QStringList result;
+    for (const char *item : items) {
+        result << QString::fromUtf8(item);
+    }
+    return result;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+QStringList texts(const QListWidget *list)
+{
+    QStringList result;
+    for (int row = 0; row < list->count(); ++row) {
+        result << list->item(row)->text();
+    }
+    return result;
+}
+
+QList<bool> checks(const QListWidget *list)
+{
+    QList<bool> result;
+    for (int row = 0; row < list->count(); ++row) {
+        result << (list->item(row)->checkState() == Qt::Checked);
+    }
+    return result;
+}
+
+// Toggles the check mark of one entry with the space bar, as a keyboard user does.
+void toggleEntry(QListWidget *list, int row)
+{
+    list->setFocus();
+    list->setCurrentRow(row);
+    QTest::keyClick(list, Qt::Key_Space);
+}
+
+void doubleClickEntry(QListWidget *list, int row)
+{
+    const QPoint centre = list->visualItemRect(list->item(row)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, centre);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, centre);
+}
+
+} // namespace
+
+class TestView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void formCreate_showsLinesAsTheyStandAndMemoDaysFormatted();
+    void formCreate_withoutDateFile_leavesBothListsEmpty();
+    void formCreate_badMemoDay_showsErrorAndKeepsPeriodDays();
+
+    void dayDelete_checkedEntries_removedFromFileAndList();
+    void dayDelete_entryChangedBehindDialog_staysCheckedAndInFile();
+    void dayDelete_nothingChecked_rewritesSameLines();
+    void dayDelete_withoutDateFile_createsEmptyFile();
+    void dayDelete_fileShorterThanList_showsIndexErrorAndWritesNothing();
+    void memoDelete_checkedEntries_removedFromFileAndList();
+
+    void memoDoubleClick_opensMemoOfSelectedDayAndRefillsList();
+    void memoDoubleClick_emptyList_opensNothing();
+    void escape_closesDialog();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString datePath() const { return Variable::DateFilePath; }
+    QString memoPath() const { return Variable::MemoFilePath; }
+};
+
+void TestView::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    Variable::initFileLocations(m_dir->path());
+}
+
+void TestView::cleanup()
+{
+    m_dir.reset();
+}
+
+void TestView::formCreate_showsLinesAsTheyStandAndMemoDaysFormatted()
+{
+    // A hand-written short date and a line that is no date at all are listed unchanged.
+    writeFile(datePath(), "2011/04/02\r\n2011/3/5\r\nnot a day\r\n");
+    writeFile(memoPath(), "2011/04/01,\"a\"\r\n2011/3/5,\"b$$c\"\r\n2010/12/31,\"\"\r\n");
+    TfrmView dlg;
+    auto *days = dlg.findChild<QListWidget *>(QStringLiteral("lstDays"));
+    auto *memoDays = dlg.findChild<QListWidget *>(QStringLiteral("lstMemoDays"));
+    QCOMPARE(texts(days), strings({"2011/04/02", "2011/3/5", "not a day"}));
+    QCOMPARE(texts(memoDays), strings({"2011/04/01", "2011/03/05", "2010/12/31"}));
+    QCOMPARE(checks(days), QList<bool>({false, false, false}));
+    QCOMPARE(checks(memoDays), QList<bool>({false, false, false}));
+    QVERIFY(days->item(0)->flags() & Qt::ItemIsUserCheckable);
+    QCOMPARE(days->item(0)->sizeHint().height(), 14);
+    QCOMPARE(dlg.windowTitle(), QStringLiteral("登録データ"));
+    QCOMPARE(dlg.size(), QSize(311, 339));
+}
+
+void TestView::formCreate_withoutDateFile_leavesBothListsEmpty()
+{
+    writeFile(memoPath(), "2011/04/01,\"a\"\r\n");
+    TfrmView dlg;
+    QCOMPARE(dlg.findChild<QListWidget *>(QStringLiteral("lstDays"))->count(), 0);
+    QCOMPARE(dlg.findChild<QListWidget *>(QStringLiteral("lstMemoDays"))->count(), 0);
+}
+
+void TestView::formCreate_badMemoDay_showsErrorAndKeepsPeriodDays()
+{
+    writeFile(datePath(), "2011/04/02\r\n");
+    writeFile(memoPath(), "2011/04/01,\"a\"\r\n2011/13/01,\"b\"\r\n");
+    std::unique_ptr<TfrmView> dlg;
+    const ShownBox box = captureMessageBox([&] { dlg = std::make_unique<TfrmView>(); });
+    QCOMPARE(box.text, QStringLiteral("''2011/13/01'' は日付ではありません."));
+    QCOMPARE(box.title, QStringLiteral("Easy VELUNA"));
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    QCOMPARE(texts(dlg->findChild<QListWidget *>(QStringLiteral("lstDays"))), strings({"2011/04/02"}));
+    QCOMPARE(dlg->findChild<QListWidget *>(QStringLiteral("lstMemoDays"))->count(), 0);
+}
+
+void TestView::dayDelete_checkedEntries_removedFromFileAndList()
+{
+    writeFile(datePath(), "2011/05/01\r\n2011/04/02\r\nbad line\r\n2011/03/05\r\n");
+    TfrmView dlg;
+    dlg.show();
+    auto *days = dlg.findChild<QListWidget *>(QStringLiteral("lstDays"));
+    toggleEntry(days, 0);
+    toggleEntry(days, 2);
+    QCOMPARE(checks(days), QList<bool>({true, false, true, false}));
+    QTest::mouseClick(dlg.findChild<QPushButton *>(QStringLiteral("btnDayDelete")), Qt::LeftButton);
+    QCOMPARE(readFile(datePath()), QByteArray("2011/04/02\r\n2011/03/05\r\n"));
+    QCOMPARE(texts(days), strings({"2011/04/02", "2011/03/05"}));
+    QCOMPARE(checks(days), QList<bool>({false, false}));
+    QVERIFY(dlg.isVisible());
+
+    toggleEntry(days, 0);
+    toggleEntry(days, 1);
+    QTest::mouseClick(dlg.findChild<QPushButton *>(QStringLiteral("btnDayDelete")), Qt::LeftButton);
+    QCOMPARE(readFile(datePath()), QByteArray());
+    QVERIFY(QFile::exists(datePath()));
+    QCOMPARE(days->count(), 0);
+}
+
+void TestView::dayDelete_entryChangedBehindDialog_staysCheckedAndInFile()
+{
+    writeFile(datePath(), "2011/05/01\r\n2011/04/02\r\n2011/03/05\r\n");
+    TfrmView dlg;
+    dlg.show();
+    auto *days = dlg.findChild<QListWidget *>(QStringLiteral("lstDays"));
+    writeFile(datePath(), "2011/05/01\r\n2011/04/09\r\n2011/03/05\r\n");
+    toggleEntry(days, 0);
+    toggleEntry(days, 1);
+    toggleEntry(days, 2);
+    QTest::mouseClick(dlg.findChild<QPushButton *>(QStringLiteral("btnDayDelete")), Qt::LeftButton);
+    QCOMPARE(readFile(datePath()), QByteArray("2011/04/09\r\n"));
+    QCOMPARE(texts(days), strings({"2011/04/02"}));
+    QCOMPARE(checks(days), QList<bool>({true}));
+}
+
+void TestView::dayDelete_nothingChecked_rewritesSameLines()
+{
+    // The last line lacks its line end; the rewrite gives every line CR LF and keeps the UTF-8 mark.
+    writeFile(datePath(), "\xEF\xBB\xBF"
+                          "2011/04/02\r\n2011/03/05");
+    TfrmView dlg;
+    auto *days = dlg.findChild<QListWidget *>(QStringLiteral("lstDays"));
+    QTest::mouseClick(dlg.findChild<QPushButton *>(QStringLiteral("btnDayDelete")), Qt::LeftButton);
+    QCOMPARE(readFile(datePath()), QByteArray("\xEF\xBB\xBF"
+                                              "2011/04/02\r\n2011/03/05\r\n"));
+    QCOMPARE(texts(days), strings({"2011/04/02", "2011/03/05"}));
+}
+
+void TestView::dayDelete_withoutDateFile_createsEmptyFile()
+{
+    writeFile(memoPath(), "2011/04/01,\"a\"\r\n");
+    TfrmView dlg;
+    QTest::mouseClick(dlg.findChild<QPushButton *>(QStringLiteral("btnMemoDelete")), Qt::LeftButton);
+    QCOMPARE(readFile(memoPath()), QByteArray("2011/04/01,\"a\"\r\n"));
+    QVERIFY(!QFile::exists(datePath()));
+    QTest::mouseClick(dlg.findChild<QPushButton *>(QStringLiteral("btnDayDelete")), Qt::LeftButton);
+    QCOMPARE(readFile(datePath()), QByteArray());
+
+    // The next opening finds date.dat and so lists the memo days.
+    TfrmView again;
+    QCOMPARE(texts(again.findChild<QListWidget *>(QStringLiteral("lstMemoDays"))), strings({"2011/04/01"}));
+}
+
+void TestView::dayDelete_fileShorterThanList_showsIndexErrorAndWritesNothing()
+{
+    writeFile(datePath(), "2011/05/01\r\n2011/04/02\r\n2011/03/05\r\n");
+    TfrmView dlg;
+    dlg.show();
+    auto *days = dlg.findChild<QListWidget *>(QStringLiteral("lstDays"));
+    writeFile(datePath(), "2011/05/01\r\n");
+    toggleEntry(days, 0);
+    toggleEntry(days, 2);
+    const ShownBox box = captureMessageBox(
+        [&] { QTest::mouseClick(dlg.findChild<QPushButton *>(QStringLiteral("btnDayDelete")), Qt::LeftButton); }, &dlg);
+    // The message ends in ")", so no "." is added.
+    QCOMPARE(box.text, QStringLiteral("リストのインデックスが範囲を超えています (2)"));
+    QCOMPARE(readFile(datePath()), QByteArray("2011/05/01\r\n"));
+    QCOMPARE(texts(days), strings({"2011/05/01", "2011/04/02", "2011/03/05"}));
+    QCOMPARE(checks(days), QList<bool>({true, false, true}));
+    QVERIFY(dlg.isVisible());
+}
+
+void TestView::memoDelete_checkedEntries_removedFromFileAndList()
+{
+    writeFile(datePath(), "2011/04/02\r\n");
+    // The hand-written day 2011/3/5 is shown as 2011/03/05, which is not its text: it stays.
+    writeFile(memoPath(), "2011/04/01,\"a\"\r\n2011/3/5,\"b\"\r\n2010/12/31,\"c,d\"\r\n");
+    TfrmView dlg;
+    dlg.show();
+    auto *memoDays = dlg.findChild<QListWidget *>(QStringLiteral("lstMemoDays"));
+    toggleEntry(memoDays, 0);
+    toggleEntry(memoDays, 1);
+    QTest::mouseClick(dlg.findChild<QPushButton *>(QStringLiteral("btnMemoDelete")), Qt::LeftButton);
+    QCOMPARE(readFile(memoPath()), QByteArray("2011/3/5,\"b\"\r\n2010/12/31,\"c,d\"\r\n"));
+    QCOMPARE(texts(memoDays), strings({"2011/03/05", "2010/12/31"}));
+    QCOMPARE(checks(memoDays), QList<bool>({true, false}));
+    QCOMPARE(readFile(datePath()), QByteArray("2011/04/02\r\n"));
+}
+
+void TestView::memoDoubleClick_opensMemoOfSelectedDayAndRefillsList()
+{
+    writeFile(datePath(), "2011/05/01\r\n2011/04/02\r\n");
+    writeFile(memoPath(), "2011/04/01,\"first$$second\"\r\n2011/03/05,\"b\"\r\n");
+    TfrmView dlg;
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    auto *days = dlg.findChild<QListWidget *>(QStringLiteral("lstDays"));
+    auto *memoDays = dlg.findChild<QListWidget *>(QStringLiteral("lstMemoDays"));
+    toggleEntry(days, 1);
+    toggleEntry(memoDays, 1);
+
+    QString shownDate;
+    QString shownMemo;
+    answerNextModal(
+        [&](QWidget *memo) {
+            shownDate = memo->findChild<QLabel *>(QStringLiteral("lblyyyymmdd"))->text();
+            shownMemo = memo->findChild<QPlainTextEdit *>(QStringLiteral("txtMemo"))->toPlainText();
+            QTest::mouseClick(memo->findChild<QPushButton *>(QStringLiteral("btnDelete")), Qt::LeftButton);
+        },
+        &dlg);
+    doubleClickEntry(memoDays, 0);
+    QCOMPARE(shownDate, QStringLiteral("2011/04/01"));
+    QCOMPARE(shownMemo, QStringLiteral("first\nsecond"));
+    QCOMPARE(readFile(memoPath()), QByteArray("2011/03/05,\"b\"\r\n"));
+    // The memo list is read again (check marks gone); the period list is left as it was.
+    QCOMPARE(texts(memoDays), strings({"2011/03/05"}));
+    QCOMPARE(checks(memoDays), QList<bool>({false}));
+    QCOMPARE(checks(days), QList<bool>({false, true}));
+    QVERIFY(dlg.isVisible());
+}
+
+void TestView::memoDoubleClick_emptyList_opensNothing()
+{
+    writeFile(datePath(), "2011/05/01\r\n");
+    TfrmView dlg;
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    auto *memoDays = dlg.findChild<QListWidget *>(QStringLiteral("lstMemoDays"));
+    bool opened = false;
+    const QPointer<QTimer> waiting = answerNextModal(
+        [&](QWidget *modal) {
+            opened = true;
+            modal->close();
+        },
+        &dlg);
+    QTest::mouseDClick(memoDays->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+    QTest::qWait(100);
+    delete waiting.data();
+    QVERIFY(!opened);
+}
+
+void TestView::escape_closesDialog()
+{
+    writeFile(datePath(), "2011/05/01\r\n");
+    TfrmView dlg;
+    QTimer::singleShot(0, &dlg, [&] { QTest::keyClick(&dlg, Qt::Key_Escape); });
+    QCOMPARE(dlg.exec(), int(QDialog::Rejected));
+    QCOMPARE(readFile(datePath()), QByteArray("2011/05/01\r\n"));
+}
+
+QTEST_MAIN(TestView)
+#include "tst_view.moc"
