@@ -1,0 +1,506 @@
+#include "main.h"
+
+#include "cyclestats.h"
+#include "datetext.h"
+#include "entry.h"
+#include "guard.h"
+#include "help.h"
+#include "linefile.h"
+#include "mail.h"
+#include "memo.h"
+#include "settings.h"
+#include "ui_main.h"
+#include "variable.h"
+#include "view.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QShortcut>
+#include <QStyle>
+
+namespace {
+
+const QString DaySection = QStringLiteral("Day Setting");
+const QString DaymodeKey = QStringLiteral("Daymode");
+const QString DaybetweenKey = QStringLiteral("Daybetween");
+constexpr int OwnLengthMode = 4;     // "自分で設定": the length typed by the user, kept in Daybetween
+constexpr int PreviousCycleMode = 3; // "前の周期と同じ"
+constexpr int CellsPerRow = 7;
+
+const QColor OutsideGrey = QColor::fromRgb(colorToArgb(CellColor::NoCategory));
+
+QColor cellColor(quint32 color)
+{
+    return QColor::fromRgb(colorToArgb(color));
+}
+
+void setColors(QWidget *widget, const QColor &background, const QColor &text, QPalette::ColorRole textRole)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, background);
+    palette.setColor(textRole, text);
+    widget->setPalette(palette);
+}
+
+QFont pixelFont(const QString &family, int pixels, bool bold = false)
+{
+    QFont font(family);
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+QIcon picture(const QWidget *widget, const char *themeName, QStyle::StandardPixmap fallback)
+{
+    return QIcon::fromTheme(QLatin1String(themeName), widget->style()->standardIcon(fallback));
+}
+
+} // namespace
+
+void installFontSubstitutes()
+{
+    QFont::insertSubstitution(QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic"));
+    QFont::insertSubstitutions(QStringLiteral("Tahoma"), {QStringLiteral("DejaVu Sans"), QStringLiteral("IPAPGothic")});
+}
+
+TfrmMain::TfrmMain(QWidget *parent)
+    : TfrmMain(QCoreApplication::applicationDirPath(), {}, parent)
+{
+}
+
+TfrmMain::TfrmMain(const QString &dataDir, Calendar::TodayFunction today, QWidget *parent)
+    : QWidget(parent)
+    , ui(std::make_unique<Ui::frmMain>())
+    , m_today(std::move(today))
+{
+    installFontSubstitutes();
+    ui->setupUi(this);
+    setUpLook();
+    connectHandlers();
+    FormCreate(dataDir);
+}
+
+TfrmMain::~TfrmMain()
+{
+    m_destroying = true;
+    FormDestroy();
+}
+
+QString TfrmMain::monthLabelText(int year, int month)
+{
+    return QString::number(year) + QStringLiteral("年") + QString::number(month) + QStringLiteral("月");
+}
+
+QString TfrmMain::cycleLengthText() const
+{
+    return ui->txtSyuki->text();
+}
+
+QString TfrmMain::cyclesAheadText() const
+{
+    return ui->txtNext->text();
+}
+
+QDate TfrmMain::today() const
+{
+    return m_today ? m_today() : QDate::currentDate();
+}
+
+void TfrmMain::setUpLook()
+{
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(444, 231);
+    setWindowIcon(picture(this, "x-office-calendar", QStyle::SP_FileDialogInfoView));
+    centreOnScreen(this);
+
+    ui->lblyyyymm->setFont(pixelFont(QStringLiteral("ＭＳ ゴシック"), 15, true));
+    setColors(ui->lblyyyymm, palette().color(QPalette::Window), QColor(0, 0, 128), QPalette::WindowText);
+
+    // A frame is drawn in the text colour, so the coloured Sunday and Saturday captions need a sheet
+    // that keeps the one-pixel border black.
+    const QList<QLabel *> headers = {ui->pnlWeek01, ui->pnlWeek02, ui->pnlWeek03, ui->pnlWeek04,
+                                     ui->pnlWeek05, ui->pnlWeek06, ui->pnlWeek07};
+    for (QLabel *header : headers) {
+        header->setFont(pixelFont(QStringLiteral("Tahoma"), 15));
+        const QLatin1String color = header == ui->pnlWeek01   ? QLatin1String("red")
+                                    : header == ui->pnlWeek07 ? QLatin1String("blue")
+                                                              : QLatin1String("black");
+        header->setStyleSheet(
+            QStringLiteral("QLabel { color: %1; background-color: white; border: 1px solid black; }").arg(color));
+    }
+
+    for (int k = 1; k <= Calendar::CellCount; ++k) {
+        QLabel *cell = findChild<QLabel *>(QStringLiteral("pnlDay%1").arg(k, 2, 10, QLatin1Char('0')));
+        Q_ASSERT(cell);
+        cell->setFont(pixelFont(QStringLiteral("Tahoma"), 13));
+        // Until the first paint the cells show the frame colour of a window border.
+        setColors(cell, QColor(180, 180, 180), Qt::black, QPalette::WindowText);
+        cell->installEventFilter(this);
+        m_cells[k - 1] = cell;
+    }
+
+    const std::array<std::pair<QLabel *, DayCategory>, 6> legend = {{
+        {ui->Panel_01, DayCategory::ThisPeriod},
+        {ui->Panel_02, DayCategory::SemiUnlikelyDays},
+        {ui->Panel_03, DayCategory::SemiLikelyDays},
+        {ui->Panel_04, DayCategory::LikelyDays},
+        {ui->Panel_05, DayCategory::UnlikelyDays},
+        {ui->Panel_06, DayCategory::NextPeriod},
+    }};
+    for (const auto &[panel, category] : legend) {
+        panel->setText(categoryCaption(category));
+        setColors(panel, cellColor(categoryColor(category)), Qt::black, QPalette::WindowText);
+    }
+
+    ui->btnReturn->setIcon(picture(this, "go-previous", QStyle::SP_ArrowLeft));
+    ui->btnNext->setIcon(picture(this, "go-next", QStyle::SP_ArrowRight));
+    ui->btnToday->setIcon(picture(this, "go-jump-today", QStyle::SP_DialogApplyButton));
+    ui->btnMemo->setIcon(picture(this, "document-edit", QStyle::SP_FileDialogContentsView));
+    ui->btnEntry->setIcon(picture(this, "document-new", QStyle::SP_FileIcon));
+    ui->btnView->setIcon(picture(this, "view-list-details", QStyle::SP_FileDialogDetailedView));
+    ui->btnMail->setIcon(picture(this, "mail-send", QStyle::SP_DriveNetIcon));
+    ui->btnHelp->setIcon(picture(this, "help-contents", QStyle::SP_DialogHelpButton));
+    ui->btmClose->setIcon(picture(this, "application-exit", QStyle::SP_DialogCloseButton));
+
+    for (QLineEdit *box : {ui->txtSyuki, ui->txtNext}) {
+        // Every typed character goes through the digit filter; an input method would bypass it.
+        box->setAttribute(Qt::WA_InputMethodEnabled, false);
+        box->installEventFilter(this);
+    }
+    ui->UpDown->setRange(-1, 12);
+    ui->UpDown->setAssociate(ui->txtNext);
+    ui->UpDown->setPosition(0);
+}
+
+void TfrmMain::connectHandlers()
+{
+    connect(ui->btnNext, &QToolButton::clicked, this, &TfrmMain::btnNextClick);
+    connect(ui->btnReturn, &QToolButton::clicked, this, &TfrmMain::btnReturnClick);
+    connect(ui->btnToday, &QToolButton::clicked, this, &TfrmMain::btnTodayClick);
+    connect(ui->btnMemo, &QToolButton::clicked, this, &TfrmMain::btnMemoClick);
+    connect(ui->btnEntry, &QPushButton::clicked, this, &TfrmMain::btnEntryClick);
+    connect(ui->btnView, &QPushButton::clicked, this, &TfrmMain::btnViewClick);
+    connect(ui->btnMail, &QPushButton::clicked, this, &TfrmMain::btnMailClick);
+    connect(ui->btnHelp, &QPushButton::clicked, this, &TfrmMain::btnHelpClick);
+    connect(ui->btmClose, &QPushButton::clicked, this, &TfrmMain::btmCloseClick);
+    // activated: only a choice by the user, never a selection made by the program.
+    connect(ui->cmbSyuki, &QComboBox::activated, this, &TfrmMain::cmbSyukiChange);
+    connect(ui->UpDown, &UpDownSpinner::clicked, this, &TfrmMain::UpDownClick);
+    // btmClose is the cancel button: Esc anywhere in the window presses it.
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, ui->btmClose, &QPushButton::click);
+}
+
+void TfrmMain::FormCreate(const QString &dataDir)
+{
+    Variable::initFileLocations(dataDir);
+    m_engine.emplace(Variable::DateFilePath, Variable::MemoFilePath, m_today);
+    const QDate now = today();
+    showMonth(now.year(), now.month());
+    const QStringList modes = {QStringLiteral("平均"), QStringLiteral("いちばん短い周期"),
+                               QStringLiteral("いちばん長い周期"), QStringLiteral("前の周期と同じ"),
+                               QStringLiteral("自分で設定")};
+    for (int mode = 0; mode < modes.size(); ++mode) {
+        ui->cmbSyuki->addItem(modes[mode], mode);
+    }
+    int stored = OwnLengthMode;
+    guarded(this,
+            [&] { stored = IniFile(Variable::SettingFilePath).readInteger(DaySection, DaymodeKey, OwnLengthMode); });
+    // A hand-edited value outside the list falls back to the key's default.
+    ui->cmbSyuki->setCurrentIndex(stored >= 0 && stored < modes.size() ? stored : OwnLengthMode);
+}
+
+void TfrmMain::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        FormShow();
+    }
+}
+
+void TfrmMain::FormShow()
+{
+    // The hints are set whether or not the first computation succeeds.
+    ui->Panel_01->setToolTip(QStringLiteral("生理日は最大７日間とする"));
+    ui->Panel_02->setToolTip(QStringLiteral("精子は７日生きるとする\n卵子は２日生きるとする"));
+    ui->Panel_03->setToolTip(QStringLiteral("精子は３日間は生きる\n卵子は丸１日生きる"));
+    ui->Panel_04->setToolTip(QStringLiteral("排卵予定日"));
+    ui->Panel_05->setToolTip(QStringLiteral("生理の日以外での妊娠しにくい日"));
+    ui->Panel_06->setToolTip(QStringLiteral("排卵日から16日後に生理がくるとする"));
+    cmbSyukiChange();
+}
+
+void TfrmMain::FormDestroy()
+{
+    guarded(nullptr, [&] {
+        IniFile(Variable::SettingFilePath).writeInteger(DaySection, DaymodeKey, ui->cmbSyuki->currentIndex());
+    });
+}
+
+void TfrmMain::showMonth(int year, int month)
+{
+    ViewYear = year;
+    ViewMonth = month;
+    ui->lblyyyymm->setText(monthLabelText(year, month));
+}
+
+void TfrmMain::btnNextClick()
+{
+    guarded(this, [&] {
+        showMonth(ViewMonth == 12 ? ViewYear + 1 : ViewYear, ViewMonth == 12 ? 1 : ViewMonth + 1);
+        RecomputeAndRepaint();
+    });
+}
+
+void TfrmMain::btnReturnClick()
+{
+    guarded(this, [&] {
+        showMonth(ViewMonth == 1 ? ViewYear - 1 : ViewYear, ViewMonth == 1 ? 12 : ViewMonth - 1);
+        RecomputeAndRepaint();
+    });
+}
+
+void TfrmMain::btnTodayClick()
+{
+    guarded(this, [&] {
+        Variable::ShowToday = !Variable::ShowToday;
+        RecomputeAndRepaint();
+    });
+}
+
+void TfrmMain::btnMemoClick()
+{
+    guarded(this, [&] {
+        Variable::ShowMemos = !Variable::ShowMemos;
+        RecomputeAndRepaint();
+    });
+}
+
+void TfrmMain::btnEntryClick()
+{
+    guarded(this, [&] {
+        TfrmEntry dialog(this, today());
+        dialog.exec();
+    });
+    cmbSyukiChange();
+}
+
+void TfrmMain::btnViewClick()
+{
+    guarded(this, [&] {
+        TfrmView dialog(this);
+        dialog.exec();
+    });
+    cmbSyukiChange();
+}
+
+void TfrmMain::btnMailClick()
+{
+    guarded(this, [&] {
+        TfrmMail dialog(*m_engine, cycleLengthText(), cyclesAheadText(), this);
+        dialog.exec();
+    });
+}
+
+void TfrmMain::btnHelpClick()
+{
+    guarded(this, [&] { openHelpFile(this); });
+}
+
+void TfrmMain::btmCloseClick()
+{
+    close();
+}
+
+void TfrmMain::pnlDayMouseDown(const QLabel *cell)
+{
+    ClickedDay = cell->text();
+}
+
+void TfrmMain::pnlDay01DblClick()
+{
+    if (ClickedDay.isEmpty()) {
+        return;
+    }
+    guarded(this, [&] {
+        TfrmMemo dialog(this);
+        QString dateText = ui->lblyyyymm->text();
+        dateText.replace(QStringLiteral("年"), QStringLiteral("/"));
+        dateText.replace(QStringLiteral("月"), QStringLiteral("/"));
+        dialog.setDateText(dateText + ClickedDay);
+        dialog.exec();
+    });
+    cmbSyukiChange();
+}
+
+std::optional<QString> TfrmMain::ChooseCycleLength(int mode, bool offerEntry)
+{
+    const QStringList lines = LineFile::readIfExists(Variable::DateFilePath).lines();
+    if (lines.isEmpty()) {
+        if (offerEntry) {
+            showInfoBox(this, QStringLiteral("データーが足りません。生理登録を行ってください。"));
+            TfrmEntry dialog(this, today());
+            dialog.disableCancel();
+            dialog.centreOnScreen();
+            dialog.exec();
+        }
+        return std::nullopt;
+    }
+    if (lines.size() == 1) {
+        // One first day has no gap: only the user's own length can be used.
+        mode = OwnLengthMode;
+        ui->cmbSyuki->setCurrentIndex(OwnLengthMode);
+    }
+    switch (mode) {
+    case 0:
+        return AverageCycleLength(lines);
+    case 1:
+        return ShortestCycleLength(lines);
+    case 2:
+        return LongestCycleLength(lines);
+    case PreviousCycleMode:
+        return PreviousCycleLength(lines);
+    default:
+        return QStringLiteral("28");
+    }
+}
+
+void TfrmMain::cmbSyukiChange()
+{
+    guarded(this, [&] {
+        std::optional<QString> length = ChooseCycleLength(ui->cmbSyuki->currentData().toInt());
+        if (!length) {
+            // The no-data path has just offered the registration: evaluate the mode on what it stored,
+            // so that modes 0 to 3 get a usable length too.
+            length = ChooseCycleLength(ui->cmbSyuki->currentData().toInt(), false);
+        }
+        if (length) {
+            ui->txtSyuki->setText(*length);
+        }
+        if (ui->cmbSyuki->currentIndex() == OwnLengthMode) {
+            showLengthEditable(true);
+            ui->txtSyuki->setText(
+                IniFile(Variable::SettingFilePath).readString(DaySection, DaybetweenKey, QStringLiteral("28")));
+        } else {
+            showLengthEditable(false);
+        }
+        RecomputeAndRepaint();
+    });
+}
+
+void TfrmMain::showLengthEditable(bool editable)
+{
+    ui->txtSyuki->setReadOnly(!editable);
+    if (editable) {
+        ui->txtSyuki->setPalette(QPalette());
+    } else {
+        QPalette palette = ui->txtSyuki->palette();
+        palette.setColor(QPalette::Base, OutsideGrey);
+        palette.setColor(QPalette::Text, Qt::black);
+        ui->txtSyuki->setPalette(palette);
+    }
+}
+
+void TfrmMain::txtSyukiExit()
+{
+    guarded(this, [&] {
+        if (ui->cmbSyuki->currentIndex() == OwnLengthMode) {
+            IniFile settings(Variable::SettingFilePath);
+            settings.writeInteger(DaySection, DaymodeKey, ui->cmbSyuki->currentIndex());
+            settings.writeString(DaySection, DaybetweenKey, ui->txtSyuki->text());
+        }
+        RecomputeAndRepaint();
+    });
+}
+
+void TfrmMain::UpDownClick()
+{
+    guarded(this, [&] {
+        if (parseIntegerText(ui->txtNext->text()) < 0) {
+            // One cycle back: with the last gap as length the shown cycle ends on the newest first day.
+            ui->cmbSyuki->setCurrentIndex(PreviousCycleMode);
+            cmbSyukiChange();
+        } else {
+            RecomputeAndRepaint();
+        }
+    });
+}
+
+void TfrmMain::RecomputeAndRepaint()
+{
+    const int cyclesAhead = parseIntegerText(ui->txtNext->text());
+    const int cycleLength = parseIntegerText(ui->txtSyuki->text());
+    m_engine->PredictMonth(ViewYear, ViewMonth, cycleLength, cyclesAhead, Variable::ShowToday, Variable::ShowMemos);
+    PaintCalendar();
+}
+
+void TfrmMain::PaintCalendar()
+{
+    for (int k = 1; k <= Calendar::CellCount; ++k) {
+        QLabel *cell = m_cells[k - 1];
+        cell->setText(m_engine->DayCaption(k));
+        setColors(cell, cellColor(m_engine->DayColor(k)), Qt::black, QPalette::WindowText);
+    }
+}
+
+bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (m_destroying) {
+        return QWidget::eventFilter(watched, event);
+    }
+    if (watched == ui->txtSyuki || watched == ui->txtNext) {
+        if (event->type() == QEvent::KeyPress) {
+            return !acceptDigitKey(watched, event);
+        }
+        if (watched == ui->txtSyuki && event->type() == QEvent::FocusOut) {
+            // Leaving the box for another control of this window, not a switch to another window.
+            const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+                txtSyukiExit();
+            }
+        }
+        return QWidget::eventFilter(watched, event);
+    }
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
+        const auto found = std::find(m_cells.begin(), m_cells.end(), watched);
+        if (found != m_cells.end()) {
+            if (event->type() == QEvent::MouseButtonPress) {
+                pnlDayMouseDown(*found);
+            } else {
+                pnlDay01DblClick();
+            }
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// The filter of txtSyuki and txtNext: digits, backspace, Ctrl-V and Ctrl-C pass; any other character is
+// discarded with the error sound. Keys that type nothing (arrows, Delete, Tab, Esc) are not characters.
+bool TfrmMain::acceptDigitKey(QObject *, QEvent *event)
+{
+    const auto *key = static_cast<const QKeyEvent *>(event);
+    const Qt::KeyboardModifiers modifiers = key->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+    bool accepted = true;
+    if (modifiers == Qt::ControlModifier) {
+        // Ctrl with a letter types a control character: only Ctrl-C and Ctrl-V are let through.
+        if (key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z) {
+            accepted = key->key() == Qt::Key_C || key->key() == Qt::Key_V;
+        }
+    } else if (modifiers != Qt::NoModifier || key->key() == Qt::Key_Backspace) {
+        accepted = true;
+    } else if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        accepted = false;
+    } else if (!key->text().isEmpty() && key->text().front() >= QLatin1Char(' ') &&
+               key->text() != QStringLiteral("\x7f")) {
+        const QString text = key->text();
+        accepted = std::all_of(text.begin(), text.end(),
+                               [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+    }
+    if (!accepted) {
+        QApplication::beep();
+    }
+    return accepted;
+}

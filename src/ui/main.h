@@ -1,0 +1,97 @@
+#pragma once
+
+#include "calendar.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <memory>
+#include <optional>
+
+class QLabel;
+
+namespace Ui {
+class frmMain;
+}
+
+// Lets the fonts the windows are laid out with render here: the Japanese "ＭＳ ゴシック" as IPAGothic,
+// Tahoma as a sans font with Japanese glyphs. Safe to call more than once.
+void installFontSubstitutes();
+
+// The main window: the prediction calendar of one month with its legend, the cycle controls and the
+// buttons that open the dialogs. It computes nothing itself; every change of what is shown ends in
+// the engine's PredictMonth followed by PaintCalendar.
+class TfrmMain final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // The data files lie in the executable's folder.
+    explicit TfrmMain(QWidget *parent = nullptr);
+    // The data files lie in dataDir; today (empty: the local clock) gives the current day to the
+    // displayed month, the today mark and the registration dialog.
+    TfrmMain(const QString &dataDir, Calendar::TodayFunction today, QWidget *parent = nullptr);
+    ~TfrmMain() override;
+
+    // For the mail dialog: the engine and the two texts that carry the cycle length and cycles ahead.
+    Calendar &engine() { return *m_engine; }
+    QString cycleLengthText() const;
+    QString cyclesAheadText() const;
+
+    int viewYear() const { return ViewYear; }
+    int viewMonth() const { return ViewMonth; }
+    const QString &clickedDay() const { return ClickedDay; }
+
+    // "2011年3月": no leading zeros or blanks.
+    static QString monthLabelText(int year, int month);
+
+public slots:
+    void btnNextClick();
+    void btnReturnClick();
+    void btnTodayClick();
+    void btnMemoClick();
+    void btnEntryClick();
+    void btnViewClick();
+    void btnMailClick();
+    void btnHelpClick();
+    void btmCloseClick();
+    void cmbSyukiChange();
+    void txtSyukiExit();
+    void UpDownClick();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void FormCreate(const QString &dataDir);
+    void FormShow();
+    void FormDestroy();
+    void setUpLook();
+    void connectHandlers();
+
+    // The cycle length of the mode from date.dat, or nothing after the no-data path (which offers the
+    // registration dialog only when offerEntry is set).
+    std::optional<QString> ChooseCycleLength(int mode, bool offerEntry = true);
+    void RecomputeAndRepaint();
+    void PaintCalendar();
+    void showMonth(int year, int month);
+    void pnlDayMouseDown(const QLabel *cell);
+    void pnlDay01DblClick();
+    void showLengthEditable(bool editable);
+    bool acceptDigitKey(QObject *box, QEvent *event);
+    QDate today() const;
+
+    std::unique_ptr<Ui::frmMain> ui;
+    Calendar::TodayFunction m_today;
+    std::optional<Calendar> m_engine;
+    std::array<QLabel *, Calendar::CellCount> m_cells{};
+    int ViewYear = 0;
+    int ViewMonth = 1;
+    QString ClickedDay;
+    bool m_shown = false;
+    bool m_destroying = false;
+};
