@@ -1,4 +1,5 @@
 #include "modalanswer.h"
+#include "testfiles.h"
 #include "view.h"
 
 #include "variable.h"
@@ -12,28 +13,6 @@
 #include <QTest>
 
 namespace {
-
-QStringList strings(std::initializer_list<const char *> items)
-{
-    QStringList result;
-    for (const char *item : items) {
-        result << QString::fromUtf8(item);
-    }
-    return result;
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 QStringList texts(const QListWidget *list)
 {
@@ -114,8 +93,8 @@ void TestView::cleanup()
 void TestView::formCreate_showsLinesAsTheyStandAndMemoDaysFormatted()
 {
     // A hand-written short date and a line that is no date at all are listed unchanged.
-    writeFile(datePath(), "2011/04/02\r\n2011/3/5\r\nnot a day\r\n");
-    writeFile(memoPath(), "2011/04/01,\"a\"\r\n2011/3/5,\"b$$c\"\r\n2010/12/31,\"\"\r\n");
+    QVERIFY(writeFile(datePath(), "2011/04/02\r\n2011/3/5\r\nnot a day\r\n"));
+    QVERIFY(writeFile(memoPath(), "2011/04/01,\"a\"\r\n2011/3/5,\"b$$c\"\r\n2010/12/31,\"\"\r\n"));
     TfrmView dlg;
     auto *days = dlg.findChild<QListWidget *>(QStringLiteral("lstDays"));
     auto *memoDays = dlg.findChild<QListWidget *>(QStringLiteral("lstMemoDays"));
@@ -131,7 +110,7 @@ void TestView::formCreate_showsLinesAsTheyStandAndMemoDaysFormatted()
 
 void TestView::formCreate_withoutDateFile_leavesBothListsEmpty()
 {
-    writeFile(memoPath(), "2011/04/01,\"a\"\r\n");
+    QVERIFY(writeFile(memoPath(), "2011/04/01,\"a\"\r\n"));
     TfrmView dlg;
     QCOMPARE(dlg.findChild<QListWidget *>(QStringLiteral("lstDays"))->count(), 0);
     QCOMPARE(dlg.findChild<QListWidget *>(QStringLiteral("lstMemoDays"))->count(), 0);
@@ -139,8 +118,8 @@ void TestView::formCreate_withoutDateFile_leavesBothListsEmpty()
 
 void TestView::formCreate_badMemoDay_showsErrorAndKeepsPeriodDays()
 {
-    writeFile(datePath(), "2011/04/02\r\n");
-    writeFile(memoPath(), "2011/04/01,\"a\"\r\n2011/13/01,\"b\"\r\n");
+    QVERIFY(writeFile(datePath(), "2011/04/02\r\n"));
+    QVERIFY(writeFile(memoPath(), "2011/04/01,\"a\"\r\n2011/13/01,\"b\"\r\n"));
     std::unique_ptr<TfrmView> dlg;
     const ShownBox box = captureMessageBox([&] { dlg = std::make_unique<TfrmView>(); });
     QCOMPARE(box.text, QStringLiteral("''2011/13/01'' は日付ではありません."));
@@ -152,7 +131,7 @@ void TestView::formCreate_badMemoDay_showsErrorAndKeepsPeriodDays()
 
 void TestView::dayDelete_checkedEntries_removedFromFileAndList()
 {
-    writeFile(datePath(), "2011/05/01\r\n2011/04/02\r\nbad line\r\n2011/03/05\r\n");
+    QVERIFY(writeFile(datePath(), "2011/05/01\r\n2011/04/02\r\nbad line\r\n2011/03/05\r\n"));
     TfrmView dlg;
     dlg.show();
     auto *days = dlg.findChild<QListWidget *>(QStringLiteral("lstDays"));
@@ -175,11 +154,11 @@ void TestView::dayDelete_checkedEntries_removedFromFileAndList()
 
 void TestView::dayDelete_entryChangedBehindDialog_staysCheckedAndInFile()
 {
-    writeFile(datePath(), "2011/05/01\r\n2011/04/02\r\n2011/03/05\r\n");
+    QVERIFY(writeFile(datePath(), "2011/05/01\r\n2011/04/02\r\n2011/03/05\r\n"));
     TfrmView dlg;
     dlg.show();
     auto *days = dlg.findChild<QListWidget *>(QStringLiteral("lstDays"));
-    writeFile(datePath(), "2011/05/01\r\n2011/04/09\r\n2011/03/05\r\n");
+    QVERIFY(writeFile(datePath(), "2011/05/01\r\n2011/04/09\r\n2011/03/05\r\n"));
     toggleEntry(days, 0);
     toggleEntry(days, 1);
     toggleEntry(days, 2);
@@ -192,8 +171,8 @@ void TestView::dayDelete_entryChangedBehindDialog_staysCheckedAndInFile()
 void TestView::dayDelete_nothingChecked_rewritesSameLines()
 {
     // The last line lacks its line end; the rewrite gives every line CR LF and keeps the UTF-8 mark.
-    writeFile(datePath(), "\xEF\xBB\xBF"
-                          "2011/04/02\r\n2011/03/05");
+    QVERIFY(writeFile(datePath(), "\xEF\xBB\xBF"
+                                  "2011/04/02\r\n2011/03/05"));
     TfrmView dlg;
     auto *days = dlg.findChild<QListWidget *>(QStringLiteral("lstDays"));
     QTest::mouseClick(dlg.findChild<QPushButton *>(QStringLiteral("btnDayDelete")), Qt::LeftButton);
@@ -204,7 +183,7 @@ void TestView::dayDelete_nothingChecked_rewritesSameLines()
 
 void TestView::dayDelete_withoutDateFile_createsEmptyFile()
 {
-    writeFile(memoPath(), "2011/04/01,\"a\"\r\n");
+    QVERIFY(writeFile(memoPath(), "2011/04/01,\"a\"\r\n"));
     TfrmView dlg;
     QTest::mouseClick(dlg.findChild<QPushButton *>(QStringLiteral("btnMemoDelete")), Qt::LeftButton);
     QCOMPARE(readFile(memoPath()), QByteArray("2011/04/01,\"a\"\r\n"));
@@ -219,11 +198,11 @@ void TestView::dayDelete_withoutDateFile_createsEmptyFile()
 
 void TestView::dayDelete_fileShorterThanList_showsIndexErrorAndWritesNothing()
 {
-    writeFile(datePath(), "2011/05/01\r\n2011/04/02\r\n2011/03/05\r\n");
+    QVERIFY(writeFile(datePath(), "2011/05/01\r\n2011/04/02\r\n2011/03/05\r\n"));
     TfrmView dlg;
     dlg.show();
     auto *days = dlg.findChild<QListWidget *>(QStringLiteral("lstDays"));
-    writeFile(datePath(), "2011/05/01\r\n");
+    QVERIFY(writeFile(datePath(), "2011/05/01\r\n"));
     toggleEntry(days, 0);
     toggleEntry(days, 2);
     const ShownBox box = captureMessageBox(
@@ -238,9 +217,9 @@ void TestView::dayDelete_fileShorterThanList_showsIndexErrorAndWritesNothing()
 
 void TestView::memoDelete_checkedEntries_removedFromFileAndList()
 {
-    writeFile(datePath(), "2011/04/02\r\n");
+    QVERIFY(writeFile(datePath(), "2011/04/02\r\n"));
     // The hand-written day 2011/3/5 is shown as 2011/03/05, which is not its text: it stays.
-    writeFile(memoPath(), "2011/04/01,\"a\"\r\n2011/3/5,\"b\"\r\n2010/12/31,\"c,d\"\r\n");
+    QVERIFY(writeFile(memoPath(), "2011/04/01,\"a\"\r\n2011/3/5,\"b\"\r\n2010/12/31,\"c,d\"\r\n"));
     TfrmView dlg;
     dlg.show();
     auto *memoDays = dlg.findChild<QListWidget *>(QStringLiteral("lstMemoDays"));
@@ -255,8 +234,8 @@ void TestView::memoDelete_checkedEntries_removedFromFileAndList()
 
 void TestView::memoDoubleClick_opensMemoOfSelectedDayAndRefillsList()
 {
-    writeFile(datePath(), "2011/05/01\r\n2011/04/02\r\n");
-    writeFile(memoPath(), "2011/04/01,\"first$$second\"\r\n2011/03/05,\"b\"\r\n");
+    QVERIFY(writeFile(datePath(), "2011/05/01\r\n2011/04/02\r\n"));
+    QVERIFY(writeFile(memoPath(), "2011/04/01,\"first$$second\"\r\n2011/03/05,\"b\"\r\n"));
     TfrmView dlg;
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
@@ -287,7 +266,7 @@ void TestView::memoDoubleClick_opensMemoOfSelectedDayAndRefillsList()
 
 void TestView::memoDoubleClick_emptyList_opensNothing()
 {
-    writeFile(datePath(), "2011/05/01\r\n");
+    QVERIFY(writeFile(datePath(), "2011/05/01\r\n"));
     TfrmView dlg;
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
@@ -307,7 +286,7 @@ void TestView::memoDoubleClick_emptyList_opensNothing()
 
 void TestView::escape_closesDialog()
 {
-    writeFile(datePath(), "2011/05/01\r\n");
+    QVERIFY(writeFile(datePath(), "2011/05/01\r\n"));
     TfrmView dlg;
     QTimer::singleShot(0, &dlg, [&] { QTest::keyClick(&dlg, Qt::Key_Escape); });
     QCOMPARE(dlg.exec(), int(QDialog::Rejected));

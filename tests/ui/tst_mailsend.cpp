@@ -1,0 +1,379 @@
+#include "mail.h"
+#include "modalanswer.h"
+#include "scriptedsmtp.h"
+#include "testfiles.h"
+
+#include "calendar.h"
+#include "variable.h"
+
+#include <QCheckBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString Sent = QStringLiteral("メールを送信しました");
+const QString NotSent = QStringLiteral("メール送信に失敗しました");
+
+template<typename T> T *control(QWidget *dialog, const char *name)
+{
+    return dialog->findChild<T *>(QString::fromLatin1(name));
+}
+
+QString b64(const QString &text)
+{
+    return QString::fromLatin1(text.toLatin1().toBase64());
+}
+
+// aiosmtpd in a child process (see smtp_server.py): real replies, AUTH LOGIN checked against one
+// account, and a JSON line for each thing it received.
+class RealSmtpServer
+{
+public:
+    RealSmtpServer(const QString &user, const QString &password)
+    {
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(QStringLiteral("/usr/bin/python3"),
+                        {QStringLiteral(SMTP_SERVER_SCRIPT), QStringLiteral("--user"), user,
+                         QStringLiteral("--password"), password});
+        const QJsonObject first = nextRecord();
+        m_port = first.value(QStringLiteral("port")).toInt();
+    }
+    ~RealSmtpServer()
+    {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    int port() const { return m_port; }
+
+    // The next record, waiting at most ten seconds; empty when none came.
+    QJsonObject nextRecord()
+    {
+        QDeadlineTimer deadline(10000);
+        while (!m_process.canReadLine() && !deadline.hasExpired() && m_process.state() != QProcess::NotRunning) {
+            m_process.waitForReadyRead(100);
+        }
+        if (!m_process.canReadLine()) {
+            return {};
+        }
+        return QJsonDocument::fromJson(m_process.readLine()).object();
+    }
+
+private:
+    QProcess m_process;
+    int m_port = 0;
+};
+
+} // namespace
+
+class TestMailSend : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void realServer_deliversBodyLogsRepliesAndStoresSettings();
+    void realServer_refusedLogin_isLoggedAndSessionGoesOn();
+
+    void scriptedServer_verdict_data();
+    void scriptedServer_verdict();
+    void scriptedServer_authOffWithEmptyFields_stillSendsAuthLoginAndEmptyLines();
+    void sessionFailure_showsErrorAndStoresNothing_data();
+    void sessionFailure_showsErrorAndStoresNothing();
+
+private:
+    // Opens the dialog over a date.dat of two days; the log watcher notes the state of btnClose each
+    // time a line is logged.
+    std::unique_ptr<TfrmMail> openDialog();
+    void fill(const QString &host, const QString &port, bool authentication, const QString &user,
+              const QString &password, const QString &from, const QString &to);
+    // Presses btnMailSend; the text of the error box that followed, if any.
+    ShownBox send();
+    QStringList logLines() const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Calendar> m_engine;
+    std::unique_ptr<TfrmMail> m_dlg;
+    QList<bool> m_closeEnabledWhileLogging;
+};
+
+void TestMailSend::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    Variable::initFileLocations(m_dir->path());
+    QVERIFY(writeFile(Variable::DateFilePath, "2011/03/01\r\n2011/02/01\r\n"));
+    m_engine = std::make_unique<Calendar>(Variable::DateFilePath, Variable::MemoFilePath);
+    m_dlg = openDialog();
+    m_closeEnabledWhileLogging.clear();
+}
+
+void TestMailSend::cleanup()
+{
+    m_dlg.reset();
+    m_engine.reset();
+    m_dir.reset();
+}
+
+std::unique_ptr<TfrmMail> TestMailSend::openDialog()
+{
+    auto dlg = std::make_unique<TfrmMail>(*m_engine, QStringLiteral("28"), QStringLiteral("0"));
+    auto *close = control<QPushButton>(dlg.get(), "btnClose");
+    connect(control<QPlainTextEdit>(dlg.get(), "txtLog"), &QPlainTextEdit::textChanged, this,
+            [this, close] { m_closeEnabledWhileLogging << close->isEnabled(); });
+    dlg->show();
+    return dlg;
+}
+
+void TestMailSend::fill(const QString &host, const QString &port, bool authentication, const QString &user,
+                        const QString &password, const QString &from, const QString &to)
+{
+    control<QLineEdit>(m_dlg.get(), "txtSMTP")->setText(host);
+    control<QLineEdit>(m_dlg.get(), "txtPort")->setText(port);
+    auto *box = control<QCheckBox>(m_dlg.get(), "ChkSMTP");
+    if (box->isChecked() != authentication) {
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+    }
+    control<QLineEdit>(m_dlg.get(), "txtUser")->setText(user);
+    control<QLineEdit>(m_dlg.get(), "txtPass")->setText(password);
+    control<QLineEdit>(m_dlg.get(), "txtFrom")->setText(from);
+    control<QLineEdit>(m_dlg.get(), "txtTo")->setText(to);
+}
+
+ShownBox TestMailSend::send()
+{
+    return captureMessageBox(
+        [this] { QTest::mouseClick(control<QPushButton>(m_dlg.get(), "btnMailSend"), Qt::LeftButton); });
+}
+
+QStringList TestMailSend::logLines() const
+{
+    return memoText(control<QPlainTextEdit>(m_dlg.get(), "txtLog")).split(QStringLiteral("\r\n"));
+}
+
+void TestMailSend::realServer_deliversBodyLogsRepliesAndStoresSettings()
+{
+    RealSmtpServer server(QStringLiteral("user"), QStringLiteral("p@ss w0rd"));
+    QVERIFY(server.port() > 0);
+    const QString port = QString::number(server.port());
+    fill(QStringLiteral("127.0.0.1"), port, true, QStringLiteral("user"), QStringLiteral("p@ss w0rd"),
+         QStringLiteral("me@example.jp"), QStringLiteral("you@example.jp"));
+
+    const ShownBox box = send();
+    QCOMPARE(box.text, QString());
+
+    QCOMPARE(server.nextRecord().value(QStringLiteral("helo")).toString(), QStringLiteral("EasyVELUNA"));
+    QCOMPARE(server.nextRecord().value(QStringLiteral("auth")).toArray(),
+             QJsonArray({QStringLiteral("LOGIN"), QStringLiteral("user"), QStringLiteral("p@ss w0rd"), true}));
+    const QJsonObject message = server.nextRecord();
+    QCOMPARE(message.value(QStringLiteral("mail_from")).toString(), QStringLiteral("me@example.jp"));
+    QCOMPARE(message.value(QStringLiteral("rcpt_tos")).toArray(), QJsonArray({QStringLiteral("you@example.jp")}));
+    // The body goes out as 7-bit ISO-2022-JP and reads back as the text shown in the dialog.
+    const QByteArray raw = QByteArray::fromHex(message.value(QStringLiteral("data_hex")).toString().toLatin1());
+    QVERIFY(std::all_of(raw.begin(), raw.end(), [](char c) { return uchar(c) < 0x80; }));
+    QVERIFY(raw.contains("\x1b$B"));
+    const QString body = memoText(control<QPlainTextEdit>(m_dlg.get(), "txtKekka"));
+    QVERIFY(body.contains(QStringLiteral("※過去2回の生理日\r\n2011/03/01\r\n2011/02/01\r\n")));
+    QCOMPARE(message.value(QStringLiteral("data")).toString(),
+             QStringLiteral("Subject: EasyVELUNA Plus\r\n\r\n") + body + QStringLiteral("\r\n"));
+
+    QCOMPARE(logLines(),
+             QStringList({QString(), QStringLiteral("220 mail.test TestSMTP"), QStringLiteral("250 mail.test"),
+                          QStringLiteral("334 VXNlciBOYW1lAA=="), QStringLiteral("334 UGFzc3dvcmQA"),
+                          QStringLiteral("235 2.7.0 Authentication successful"), QStringLiteral("250 OK"),
+                          QStringLiteral("250 OK"), QStringLiteral("354 End data with <CR><LF>.<CR><LF>"),
+                          QStringLiteral("250 2.0.0 Message accepted"), QStringLiteral("221 Bye"), Sent}));
+    QCOMPARE(m_closeEnabledWhileLogging, QList<bool>(11, false));
+    QVERIFY(control<QPushButton>(m_dlg.get(), "btnClose")->isEnabled());
+
+    QCOMPARE(readFile(Variable::SettingFilePath),
+             (QStringLiteral("[Mail Setting]\r\nSMTP=127.0.0.1\r\nPort=") + port +
+              QStringLiteral("\r\nChkSMTP=1\r\nUser=dXNlcg==\r\nPass=Y0VCemN5QjNNSEpr\r\n"
+                             "From=me@example.jp\r\nTo=you@example.jp\r\n"))
+                 .toLatin1());
+
+    // A second send in the same dialog logs below the first, from an empty line that is not added again.
+    const ShownBox again = send();
+    QCOMPARE(again.text, QString());
+    const QStringList lines = logLines();
+    QCOMPARE(lines.size(), 23);
+    QCOMPARE(lines.at(11), Sent);
+    QCOMPARE(lines.at(12), QStringLiteral("220 mail.test TestSMTP"));
+    QCOMPARE(lines.last(), Sent);
+}
+
+void TestMailSend::realServer_refusedLogin_isLoggedAndSessionGoesOn()
+{
+    QVERIFY(writeFile(Variable::SettingFilePath, "[Day Setting]\r\nDaymode=2\r\n[Mail Setting]\r\nTo=old@example.jp\r\n"
+                                                 "SMTP=old.example.jp\r\n"));
+    RealSmtpServer server(QStringLiteral("user"), QStringLiteral("right"));
+    const QString port = QString::number(server.port());
+    fill(QStringLiteral("127.0.0.1"), port, false, QStringLiteral("user"), QStringLiteral("wrong"),
+         QStringLiteral("me@example.jp"), QStringLiteral("you@example.jp"));
+
+    QCOMPARE(send().text, QString());
+    server.nextRecord();
+    QCOMPARE(server.nextRecord().value(QStringLiteral("auth")).toArray().last().toBool(), false);
+    const QStringList lines = logLines();
+    QCOMPARE(lines.size(), 12);
+    QCOMPARE(lines.at(5), QStringLiteral("535 5.7.8 Authentication credentials invalid"));
+    QCOMPARE(lines.last(), Sent);
+    // Existing keys keep their places, new ones go to the end of the section.
+    QCOMPARE(readFile(Variable::SettingFilePath),
+             (QStringLiteral("[Day Setting]\r\nDaymode=2\r\n[Mail Setting]\r\nTo=you@example.jp\r\n"
+                             "SMTP=127.0.0.1\r\nPort=") +
+              port + QStringLiteral("\r\nChkSMTP=0\r\nUser=dXNlcg==\r\nPass=ZDNKdmJtYz0=\r\nFrom=me@example.jp\r\n"))
+                 .toLatin1());
+    QCOMPARE(b64(b64(QStringLiteral("wrong"))), QStringLiteral("ZDNKdmJtYz0="));
+}
+
+void TestMailSend::scriptedServer_verdict_data()
+{
+    QTest::addColumn<QList<QByteArray>>("replies");
+    QTest::addColumn<QStringList>("log");
+
+    const QList<QByteArray> head = {"220 hi\r\n",           "250 hello\r\n",   "334 VXNlcm5hbWU6\r\n",
+                                    "334 UGFzc3dvcmQ6\r\n", "235 welcome\r\n", "250 from ok\r\n",
+                                    "250 to ok\r\n",        "354 go\r\n"};
+    const QStringList headLog = {QString(),
+                                 QStringLiteral("220 hi"),
+                                 QStringLiteral("250 hello"),
+                                 QStringLiteral("334 VXNlcm5hbWU6"),
+                                 QStringLiteral("334 UGFzc3dvcmQ6"),
+                                 QStringLiteral("235 welcome"),
+                                 QStringLiteral("250 from ok"),
+                                 QStringLiteral("250 to ok"),
+                                 QStringLiteral("354 go")};
+
+    QTest::newRow("221 inside the QUIT reply")
+        << (head + QList<QByteArray>{"250 queued\r\n", "250 done (221)\r\n"})
+        << (headLog + QStringList{QStringLiteral("250 queued"), QStringLiteral("250 done (221)"), Sent});
+    QTest::newRow("QUIT reply without 221")
+        << (head + QList<QByteArray>{"250 queued\r\n", "250 bye\r\n"})
+        << (headLog + QStringList{QStringLiteral("250 queued"), QStringLiteral("250 bye"), NotSent});
+    // A refused message is not reported as sent, however politely the server says goodbye.
+    QTest::newRow("message refused, 221 on QUIT")
+        << (head + QList<QByteArray>{"554 5.7.1 rejected\r\n", "221 bye\r\n"})
+        << (headLog + QStringList{QStringLiteral("554 5.7.1 rejected"), QStringLiteral("221 bye"), NotSent});
+    // Each further line of a multi-line reply is read as the reply to the next command, so the line
+    // read after QUIT is the reply to ".".
+    QTest::newRow("multi-line reply shifts the dialogue")
+        << QList<QByteArray>{"220 hi\r\n",           "250-hello\r\n250 SIZE 1000\r\n",
+                             "334 VXNlcm5hbWU6\r\n", "334 UGFzc3dvcmQ6\r\n",
+                             "235 welcome\r\n",      "250 from ok\r\n",
+                             "250 to ok\r\n",        "354 go\r\n",
+                             "250 queued\r\n",       "221 bye\r\n"}
+        << QStringList{QString(),
+                       QStringLiteral("220 hi"),
+                       QStringLiteral("250-hello"),
+                       QStringLiteral("250 SIZE 1000"),
+                       QStringLiteral("334 VXNlcm5hbWU6"),
+                       QStringLiteral("334 UGFzc3dvcmQ6"),
+                       QStringLiteral("235 welcome"),
+                       QStringLiteral("250 from ok"),
+                       QStringLiteral("250 to ok"),
+                       QStringLiteral("354 go"),
+                       QStringLiteral("250 queued"),
+                       NotSent};
+}
+
+void TestMailSend::scriptedServer_verdict()
+{
+    QFETCH(QList<QByteArray>, replies);
+    QFETCH(QStringList, log);
+    ScriptedSmtpServer server(replies);
+    fill(QStringLiteral("127.0.0.1"), QString::number(server.port()), true, QStringLiteral("u"), QStringLiteral("p"),
+         QStringLiteral("a@b"), QStringLiteral("c@d"));
+    QCOMPARE(send().text, QString());
+    server.finish();
+    QCOMPARE(logLines(), log);
+    QVERIFY(control<QPushButton>(m_dlg.get(), "btnClose")->isEnabled());
+    QVERIFY(!m_closeEnabledWhileLogging.contains(true));
+    // The dialogue ran to its end, so the fields are stored whatever the verdict.
+    QVERIFY(readFile(Variable::SettingFilePath).startsWith("[Mail Setting]\r\nSMTP=127.0.0.1\r\n"));
+}
+
+void TestMailSend::scriptedServer_authOffWithEmptyFields_stillSendsAuthLoginAndEmptyLines()
+{
+    ScriptedSmtpServer server({"220 hi\r\n", "250 a\r\n", "334 b\r\n", "334 c\r\n", "535 no\r\n", "250 d\r\n",
+                               "250 e\r\n", "354 f\r\n", "250 g\r\n", "221 h\r\n"});
+    fill(QStringLiteral("127.0.0.1"), QString::number(server.port()), false, QString(), QString(),
+         QStringLiteral(" odd from "), QStringLiteral("to"));
+    QCOMPARE(send().text, QString());
+    const QByteArray received = server.finish();
+    // Addresses go out untrimmed and unchecked.
+    const QByteArray head = "HELO EasyVELUNA\r\nAUTH LOGIN\r\n\r\n\r\nMAIL FROM:< odd from >\r\nRCPT TO:<to>\r\n"
+                            "DATA\r\nSubject: EasyVELUNA Plus\r\n\r\nEasyVELUNA Plus\r\n\r\n\x1b$B";
+    QVERIFY2(received.startsWith(head), received.left(head.size() + 10).constData());
+    // The body's own last line break, the one added after it, then "." and QUIT.
+    QVERIFY2(received.endsWith("\x1b(B\r\n2011/03/01\r\n2011/02/01\r\n\r\n.\r\nQUIT\r\n"),
+             received.right(60).constData());
+    QVERIFY(std::all_of(received.begin(), received.end(), [](char c) { return uchar(c) < 0x80; }));
+    QCOMPARE(logLines().last(), Sent);
+}
+
+void TestMailSend::sessionFailure_showsErrorAndStoresNothing_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QList<QByteArray>>("replies"); // empty: no server is started
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QStringList>("log");
+
+    QTest::newRow("connection refused")
+        << QStringLiteral("127.0.0.1") << QString() << QList<QByteArray>()
+        << QStringLiteral(
+               "ホストと接続できません。[10061] 接続が拒絶されました。接続先PCのポートが開いてない可能性があります。"
+               "(Connection refused)")
+        << QStringList{QString()};
+    QTest::newRow("unknown host") << QStringLiteral("no-such-host.invalid") << QStringLiteral("25")
+                                  << QList<QByteArray>() << QStringLiteral("no-such-host.invalidは存在しません。.")
+                                  << QStringList{QString()};
+    QTest::newRow("port not an integer") << QStringLiteral("127.0.0.1") << QStringLiteral("2x5") << QList<QByteArray>()
+                                         << QStringLiteral("''2x5'' は整数ではありません.") << QStringList{QString()};
+    // The server closes after its greeting: the reply to HELO never comes.
+    QTest::newRow("connection closed early")
+        << QStringLiteral("127.0.0.1") << QString() << QList<QByteArray>{"220 hi\r\n"}
+        << QStringLiteral("受信エラー:10054.") << QStringList{QString(), QStringLiteral("220 hi")};
+}
+
+void TestMailSend::sessionFailure_showsErrorAndStoresNothing()
+{
+    QFETCH(QString, host);
+    QFETCH(QString, port);
+    QFETCH(QList<QByteArray>, replies);
+    QFETCH(QString, message);
+    QFETCH(QStringList, log);
+    const QByteArray settings = "[Mail Setting]\r\nSMTP=old.example.jp\r\n";
+    QVERIFY(writeFile(Variable::SettingFilePath, settings));
+    RefusingPort refusing;
+    std::unique_ptr<ScriptedSmtpServer> server;
+    if (!replies.isEmpty()) {
+        server = std::make_unique<ScriptedSmtpServer>(replies);
+    }
+    if (port.isEmpty()) {
+        port = QString::number(server ? server->port() : refusing.port());
+    }
+    fill(host, port, true, QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("a@b"), QStringLiteral("c@d"));
+
+    const ShownBox box = send();
+    QCOMPARE(box.text, message);
+    QCOMPARE(box.title, QStringLiteral("Easy VELUNA"));
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    QCOMPARE(logLines(), log);
+    QCOMPARE(readFile(Variable::SettingFilePath), settings);
+    QVERIFY(control<QPushButton>(m_dlg.get(), "btnClose")->isEnabled());
+    QVERIFY(m_dlg->isVisible());
+}
+
+QTEST_MAIN(TestMailSend)
+#include "tst_mailsend.moc"
