@@ -9,6 +9,7 @@
 #include <QStringEncoder>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -123,7 +124,9 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes,
     // other bits from the start, so nobody can open it in the moment before its bits are set.
     const bool restrictNew = !target.exists() && newFilePermissions.has_value();
     const mode_t oldMask = restrictNew ? ::umask(S_IRWXG | S_IRWXO) : 0;
-    const bool opened = file.open(QIODevice::WriteOnly);
+    // Unbuffered: QSaveFile notices a failed write only when the write itself fails, not when a buffered
+    // write fails later while it closes; buffered, a full disk would rename an empty file over the old one.
+    const bool opened = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     if (restrictNew) {
         ::umask(oldMask);
     }
@@ -138,7 +141,18 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes,
     } else if (newFilePermissions) {
         file.setPermissions(*newFilePermissions);
     }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
+    if (file.write(bytes) != bytes.size()) {
+        errorText = file.errorString();
+        return false;
+    }
+    // QSaveFile ignores a failed sync, which is where some file systems first report a full disk or a
+    // failing device; the old file must stay then.
+    if (::fsync(file.handle()) != 0 && errno != EINVAL && errno != EROFS) {
+        errorText = QString::fromLocal8Bit(std::strerror(errno));
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
         errorText = file.errorString();
         return false;
     }
