@@ -28,8 +28,7 @@ int listener()
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (s < 0 || ::bind(s, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
-            ::listen(s, 4) != 0) {
+        if (s < 0 || ::bind(s, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || ::listen(s, 4) != 0) {
             std::perror("loopback listener");
             std::abort();
         }

@@ -36,11 +36,11 @@ inline QString fuzzText(const uint8_t *data, size_t size)
     std::abort();
 }
 
-#define FUZZ_CHECK(cond, detail)                                                                               \
-    do {                                                                                                       \
-        if (!(cond)) {                                                                                         \
-            fuzzFail(#cond, detail);                                                                           \
-        }                                                                                                      \
+#define FUZZ_CHECK(cond, detail)                                                                                       \
+    do {                                                                                                               \
+        if (!(cond)) {                                                                                                 \
+            fuzzFail(#cond, detail);                                                                                   \
+        }                                                                                                              \
     } while (false)
 
 // One private folder per fuzzer process for the files the targets write; removed at exit.
