@@ -12,6 +12,7 @@
 
 #include <QFileInfo>
 #include <QFont>
+#include <QLabel>
 #include <QPalette>
 #include <QScopeGuard>
 #include <QScrollBar>
@@ -20,6 +21,15 @@
 #include <algorithm>
 
 namespace {
+
+// The captions were laid out for one particular UI font; like auto-sized static texts, each label takes
+// the width its text needs in the font at hand instead of clipping it.
+void fitLabelsToText(QWidget *form)
+{
+    for (QLabel *label : form->findChildren<QLabel *>()) {
+        label->resize(label->sizeHint().width(), label->height());
+    }
+}
 
 const QString CrLf = QStringLiteral("\r\n");
 const QString MailSection = QStringLiteral("Mail Setting");
@@ -86,6 +96,7 @@ TfrmMail::TfrmMail(Calendar &engine, const QString &cycleLengthText, const QStri
     setFieldColor(ui->txtPass, FieldGrey);
     // Each character of the password shows as "*" whatever the platform style would use.
     ui->txtPass->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+    fitLabelsToText(this);
     ui->btnMailSend->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
     ui->btnClose->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
 

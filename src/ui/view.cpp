@@ -12,10 +12,20 @@
 
 #include <QEvent>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QStyle>
 
 namespace {
+
+// The captions were laid out for one particular UI font; like auto-sized static texts, each label takes
+// the width its text needs in the font at hand instead of clipping it.
+void fitLabelsToText(QWidget *form)
+{
+    for (QLabel *label : form->findChildren<QLabel *>()) {
+        label->resize(label->sizeHint().width(), label->height());
+    }
+}
 
 // One text line per entry at the font's natural size would be taller than the lists were laid out for.
 constexpr int ItemHeight = 14;
@@ -72,6 +82,7 @@ TfrmView::TfrmView(QWidget *parent)
     , ui(std::make_unique<Ui::frmView>())
 {
     ui->setupUi(this);
+    fitLabelsToText(this);
     ui->btnDayDelete->setIcon(style()->standardIcon(QStyle::SP_TrashIcon));
     ui->btnMemoDelete->setIcon(style()->standardIcon(QStyle::SP_TrashIcon));
     ui->btmClose->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
