@@ -147,20 +147,54 @@ private:
     }
     void closeWindow() { m_window.reset(); }
 
+    void closeForgottenModal();
+
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<TfrmMain> m_window;
+    // A modal window that no step of the test answers would block the test until it times out: one
+    // that stays open for two seconds is closed and reported.
+    QTimer m_watchdog;
+    QPointer<QWidget> m_lastModal;
+    int m_modalTicks = 0;
+    QStringList m_forgotten;
 };
+
+void TestMainWindow::closeForgottenModal()
+{
+    QWidget *modal = QApplication::activeModalWidget();
+    if (modal == nullptr || modal != m_lastModal) {
+        m_lastModal = modal;
+        m_modalTicks = 0;
+        return;
+    }
+    if (++m_modalTicks < 8) {
+        return;
+    }
+    const auto *box = qobject_cast<QMessageBox *>(modal);
+    m_forgotten << modal->windowTitle() + (box ? QStringLiteral(": ") + box->text() : QString());
+    if (auto *dialog = qobject_cast<QDialog *>(modal)) {
+        dialog->done(QDialog::Rejected);
+    } else {
+        modal->close();
+    }
+}
 
 void TestMainWindow::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
+    m_forgotten.clear();
+    m_watchdog.setInterval(250);
+    connect(&m_watchdog, &QTimer::timeout, this, &TestMainWindow::closeForgottenModal, Qt::UniqueConnection);
+    m_watchdog.start();
 }
 
 void TestMainWindow::cleanup()
 {
     m_window.reset();
     m_dir.reset();
+    m_watchdog.stop();
+    QCOMPARE(m_forgotten, QStringList());
 }
 
 TfrmMain *TestMainWindow::openWindow()
