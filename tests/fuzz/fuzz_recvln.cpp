@@ -123,10 +123,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     });
 
     // Every line the client returns is free of CR; there are never more lines than line ends plus one.
+    // With ASCII only, decoding changes nothing: every other byte comes back in a line, none twice.
     qsizetype lineEnds = 0;
+    qsizetype textBytes = 0;
+    bool ascii = true;
     for (qsizetype i = 0; i + 2 < qsizetype(size); ++i) {
-        lineEnds += payload[i] == '\r' || payload[i] == '\n';
+        const bool lineEnd = payload[i] == '\r' || payload[i] == '\n';
+        lineEnds += lineEnd;
+        textBytes += !lineEnd;
+        ascii = ascii && uint8_t(payload[i]) < 0x80;
     }
+    qsizetype textChars = 0;
     qsizetype lines = 0;
     const bool toDot = seed & 0x8000;
     try {
@@ -136,6 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 FUZZ_CHECK(!line.contains(u'\r'), line);
             }
             FUZZ_CHECK(++lines <= lineEnds + 1, line);
+            textChars += line.size() - line.count(u'\n') - line.count(u'\r');
         }
     } catch (const EKTcpClient &) {
         // The end of the input: the peer has closed and nothing is left.
@@ -143,6 +151,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     stop = true;
     writer.join();
     FUZZ_CHECK(client.readBuffer().isEmpty(), client.readBuffer());
+    FUZZ_CHECK(toDot || !ascii || textChars == textBytes, QString::number(textChars));
     client.Close();
     return 0;
 }
