@@ -14,9 +14,12 @@
 #include "view.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QShortcut>
 #include <QStyle>
+
+#include <algorithm>
 
 namespace {
 
@@ -25,7 +28,6 @@ const QString DaymodeKey = QStringLiteral("Daymode");
 const QString DaybetweenKey = QStringLiteral("Daybetween");
 constexpr int OwnLengthMode = 4;     // "自分で設定": the length typed by the user, kept in Daybetween
 constexpr int PreviousCycleMode = 3; // "前の周期と同じ"
-constexpr int CellsPerRow = 7;
 
 const QColor OutsideGrey = QColor::fromRgb(colorToArgb(CellColor::NoCategory));
 
