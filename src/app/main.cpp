@@ -1,0 +1,55 @@
+// The program's entry: one running copy per user, then the main window until it closes.
+
+#include "main.h"
+#include "singleinstance.h"
+
+#include <QApplication>
+
+#include <memory>
+
+namespace {
+
+// A later start asks the running copy to come forward: restored if minimised, raised and activated.
+// While a modal dialog is open that dialog is what the user must see, so it is raised too.
+void bringForward(QWidget *window)
+{
+    if (window->isMinimized()) {
+        window->showNormal();
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+    if (QWidget *modal = QApplication::activeModalWidget(); modal != nullptr && modal != window) {
+        modal->raise();
+        modal->activateWindow();
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // Decided before any window system connection: a second copy shows nothing and touches no data
+    // file, it only passes the request on and ends.
+    SingleInstance instance;
+    if (!instance.tryAcquire()) {
+        instance.requestActivation();
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Easy VELUNA"));
+    installFontSubstitutes();
+
+    auto window = std::make_unique<TfrmMain>();
+    QObject::connect(&instance, &SingleInstance::activationRequested, window.get(),
+                     [w = window.get()] { bringForward(w); });
+    instance.listen();
+    window->show();
+    QApplication::exec();
+
+    // Destroying the window stores the cycle mode; only then may a new copy start and read the file.
+    window.reset();
+    instance.release();
+    return 0;
+}

@@ -1,0 +1,338 @@
+// The real program under its own X server: the window and its colours, the single-instance rule,
+// the data files beside the executable, the end by Esc, and the help button.
+
+#include "e2eharness.h"
+
+#include <QDate>
+#include <QElapsedTimer>
+#include <QTest>
+
+using namespace E2e;
+
+namespace {
+
+const QString Title = QStringLiteral("Easy VELUNA");
+
+// Client-area geometry of the main window: the calendar group lies at (8, 12), its day cells of
+// 25 x 17 pixels start at (11, 50) inside it, seven to a row, Sunday first.
+QRect dayCellRect(int cell)
+{
+    const int row = (cell - 1) / 7;
+    const int column = (cell - 1) % 7;
+    return QRect(8 + 11 + 25 * column, 12 + 50 + 17 * row, 25, 17);
+}
+const QPoint MemoButtonCentre(8 + 124 + 31, 12 + 135 + 9);
+
+// Colours of the day categories and marks.
+const QRgb Grey = qRgb(212, 208, 200);
+const QRgb ThisPeriod = qRgb(181, 255, 181);
+const QRgb NextPeriod = qRgb(166, 202, 240);
+const QRgb Unlikely = qRgb(185, 255, 255);
+const QRgb SemiUnlikely = qRgb(255, 255, 181);
+const QRgb SemiLikely = qRgb(255, 217, 217);
+const QRgb Likely = qRgb(255, 128, 192);
+const QRgb MemoMark = qRgb(255, 128, 64);
+
+// The category of the day `offset` days after the newest first day, for a 28-day cycle, 0 cycles ahead.
+QRgb categoryFor28DayCycle(int offset)
+{
+    if (offset < 0 || offset > 34) {
+        return Grey;
+    }
+    if (offset >= 28) {
+        return NextPeriod;
+    }
+    if (offset >= 12 && offset <= 16) {
+        return Likely;
+    }
+    if ((offset >= 9 && offset <= 11) || offset == 17) {
+        return SemiLikely;
+    }
+    if ((offset >= 5 && offset <= 8) || offset == 18) {
+        return SemiUnlikely;
+    }
+    if (offset >= 19) {
+        return Unlikely;
+    }
+    return ThisPeriod;
+}
+
+// Percentage of the pixels that two images of one size have in common.
+int sameShare(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size() || a.isNull()) {
+        return 0;
+    }
+    qint64 same = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            same += (a.pixel(x, y) & 0xffffff) == (b.pixel(x, y) & 0xffffff) ? 1 : 0;
+        }
+    }
+    return int(same * 100 / (qint64(a.width()) * a.height()));
+}
+
+QByteArray dateLine(const QDate &date)
+{
+    return date.toString(QStringLiteral("yyyy/MM/dd")).toLatin1() + "\r\n";
+}
+
+} // namespace
+
+class TestEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private:
+    XServer m_x;
+
+    // Starts the program of `folder` from workingDir and waits for its main window.
+    static QString startAndWait(XServer &x, RunningProgram &program)
+    {
+        if (!program.start()) {
+            return QString();
+        }
+        return x.waitForWindow(Title);
+    }
+
+    // Ends the program by Esc in the main window; true when it ended by itself with status 0.
+    bool closeWithEscape(RunningProgram &program, const QString &window)
+    {
+        return m_x.pressKey(window, QStringLiteral("Escape")) && program.waitForExit(10000) &&
+               program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QString error;
+        QVERIFY2(m_x.start(&error), qPrintable(error));
+    }
+
+    void calendar_showsCategoryColoursOfTheWrittenData()
+    {
+        ProgramFolder folder;
+        QVERIFY(folder.isValid());
+        // Three first days 28 days apart, the newest on the 1st of this month; "平均" gives 28 days.
+        const QDate first = QDate::currentDate().addDays(1 - QDate::currentDate().day());
+        QVERIFY(folder.writeFile(QStringLiteral("date.dat"),
+                                 dateLine(first) + dateLine(first.addDays(-28)) + dateLine(first.addDays(-56))));
+        QVERIFY(folder.writeFile(QStringLiteral("setting.ini"), "[Day Setting]\r\nDaymode=0\r\n"));
+        const QDate memoDay = first.addDays(13);
+        QVERIFY(folder.writeFile(QStringLiteral("dateMemo.dat"),
+                                 memoDay.toString(QStringLiteral("yyyy/MM/dd")).toLatin1() + ",\"e2e memo\"\r\n"));
+        const QStringList before = folder.entries();
+
+        RunningProgram program(m_x, folder.executable(), folder.path());
+        const QString window = startAndWait(m_x, program);
+        QVERIFY2(!window.isEmpty(), program.standardError().constData());
+        QCOMPARE(m_x.windowGeometry(window).size(), QSize(444, 231));
+        QTest::qWait(300); // let the first paint reach the server
+
+        // The first column is Sunday; the 1st of the month lies in column `lead`.
+        const int lead = first.dayOfWeek() % 7;
+        auto checkGrid = [&](bool memoMarks) {
+            const QImage shot = m_x.grabWindow(window);
+            QVERIFY(!shot.isNull());
+            for (int cell = 1; cell <= 37; ++cell) {
+                const int offset = cell - 1 - lead;
+                QRgb expected = offset < first.daysInMonth() ? categoryFor28DayCycle(offset) : Grey;
+                if (memoMarks && offset == first.daysTo(memoDay)) {
+                    expected = MemoMark;
+                }
+                // The inner part of the cell, clear of its border; the digits cover far less than half.
+                const QRect inner = dayCellRect(cell).adjusted(2, 2, -2, -2);
+                const int share = countPixels(shot, inner, expected) * 100 / (inner.width() * inner.height());
+                QVERIFY2(share >= 50,
+                         qPrintable(QStringLiteral("cell %1 (day offset %2): expected %3, mostly %4")
+                                        .arg(cell)
+                                        .arg(offset)
+                                        .arg(colourName(expected), colourName(dominantColour(shot, inner)))));
+            }
+        };
+        checkGrid(false);
+        if (QTest::currentTestFailed()) {
+            return;
+        }
+
+        // "メモ" marks the day that has a memo, over its category.
+        QVERIFY(m_x.click(window, MemoButtonCentre));
+        QTest::qWait(300);
+        checkGrid(true);
+        if (QTest::currentTestFailed()) {
+            return;
+        }
+
+        // Showing the month created no file.
+        QCOMPARE(folder.entries(), before);
+        QVERIFY(closeWithEscape(program, window));
+    }
+
+    void secondStart_endsAtOnce_andBringsTheFirstForward()
+    {
+        ProgramFolder folder;
+        QVERIFY(folder.isValid());
+        QVERIFY(folder.writeFile(QStringLiteral("date.dat"), dateLine(QDate::currentDate())));
+        RunningProgram first(m_x, folder.executable(), folder.path());
+        const QString window = startAndWait(m_x, first);
+        QVERIFY(!window.isEmpty());
+
+        // What the window looks like while nothing covers it.
+        const QRect geometry = m_x.windowGeometry(window);
+        QTest::qWait(300);
+        const QImage uncovered = m_x.grabScreen().copy(geometry);
+        QVERIFY(!uncovered.isNull());
+        QVERIFY(sameShare(uncovered, m_x.grabWindow(window)) >= 95);
+        // Another program's window covers it and takes the focus, as if the user had moved on.
+        RunningProgram other(m_x, QStringLiteral("xlogo"), folder.path());
+        other.setArguments({QStringLiteral("-geometry"), QStringLiteral("1000x740+10+10")});
+        QVERIFY(other.start());
+        QString otherWindow;
+        for (int i = 0; i < 50 && otherWindow.isEmpty(); ++i) {
+            otherWindow = m_x.visibleWindows(QStringLiteral("xlogo")).value(0);
+            QTest::qWait(100);
+        }
+        QVERIFY(!otherWindow.isEmpty());
+        QTest::qWait(300);
+        QVERIFY(sameShare(m_x.grabScreen().copy(geometry), uncovered) < 50);
+
+        const QStringList filesBefore = folder.entries();
+        const QByteArray dateBefore = folder.readFile(QStringLiteral("date.dat"));
+        RunningProgram second(m_x, folder.executable(), folder.path());
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(second.start());
+        QVERIFY(second.waitForExit(5000));
+        QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        // Silent: no message, no window, no file touched.
+        QCOMPARE(second.standardError(), QByteArray());
+        QCOMPARE(second.standardOutput(), QByteArray());
+        QCOMPARE(m_x.visibleWindows(Title), QStringList{window});
+        QCOMPARE(folder.entries(), filesBefore);
+        QCOMPARE(folder.readFile(QStringLiteral("date.dat")), dateBefore);
+
+        // The running copy came to the front: the screen shows it again as it was.
+        QTRY_VERIFY_WITH_TIMEOUT(sameShare(m_x.grabScreen().copy(geometry), uncovered) >= 95, 5000);
+        QVERIFY(first.isRunning());
+        QVERIFY(closeWithEscape(first, window));
+
+        // Once the first copy has ended, a new start runs normally.
+        RunningProgram third(m_x, folder.executable(), folder.path());
+        const QString again = startAndWait(m_x, third);
+        QVERIFY(!again.isEmpty());
+        QVERIFY(closeWithEscape(third, again));
+    }
+
+    void startElsewhere_readsAndWritesFilesBesideTheExecutable()
+    {
+        ProgramFolder folder;
+        QVERIFY(folder.isValid());
+        QVERIFY(folder.writeFile(QStringLiteral("date.dat"), dateLine(QDate::currentDate())));
+        // The working folder holds files that would show an error box if they were read.
+        QTemporaryDir cwd;
+        QVERIFY(cwd.isValid());
+        const QByteArray decoyDates = "not a date\r\n";
+        const QByteArray decoySettings = "[Day Setting]\r\nDaymode=2\r\n";
+        {
+            QFile dates(cwd.filePath(QStringLiteral("date.dat")));
+            QVERIFY(dates.open(QIODevice::WriteOnly));
+            dates.write(decoyDates);
+            QFile settings(cwd.filePath(QStringLiteral("setting.ini")));
+            QVERIFY(settings.open(QIODevice::WriteOnly));
+            settings.write(decoySettings);
+        }
+
+        RunningProgram program(m_x, folder.executable(), cwd.path());
+        const QString window = startAndWait(m_x, program);
+        QVERIFY(!window.isEmpty());
+        // Only the main window: no error box about the decoy files.
+        QTest::qWait(300);
+        QCOMPARE(m_x.visibleWindows(Title).size(), 1);
+        QCOMPARE(m_x.windowGeometry(window).size(), QSize(444, 231));
+        QVERIFY(closeWithEscape(program, window));
+
+        // The mode was stored beside the executable: the default 4, not the decoy's 2.
+        QVERIFY(folder.exists(QStringLiteral("setting.ini")));
+        QVERIFY(folder.readFile(QStringLiteral("setting.ini")).contains("Daymode=4\r\n"));
+        QFile dates(cwd.filePath(QStringLiteral("date.dat")));
+        QVERIFY(dates.open(QIODevice::ReadOnly));
+        QCOMPARE(dates.readAll(), decoyDates);
+        QFile settings(cwd.filePath(QStringLiteral("setting.ini")));
+        QVERIFY(settings.open(QIODevice::ReadOnly));
+        QCOMPARE(settings.readAll(), decoySettings);
+        QCOMPARE(QDir(cwd.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(), 2);
+    }
+
+    void escape_endsWithStatusZero_andStoresTheMode()
+    {
+        ProgramFolder folder;
+        QVERIFY(folder.isValid());
+        QVERIFY(folder.writeFile(QStringLiteral("date.dat"),
+                                 dateLine(QDate::currentDate()) + dateLine(QDate::currentDate().addDays(-30))));
+        // A hexadecimal mode reads as 2 and is written back in decimal; other lines stay as they are.
+        QVERIFY(folder.writeFile(QStringLiteral("setting.ini"), "[Day Setting]\r\nDaymode=0x2\r\nDaybetween=31\r\n"
+                                                                "[Mail Setting]\r\nSMTP=mail.example.jp\r\n"));
+        RunningProgram program(m_x, folder.executable(), folder.path());
+        const QString window = startAndWait(m_x, program);
+        QVERIFY(!window.isEmpty());
+        QVERIFY(closeWithEscape(program, window));
+        QCOMPARE(
+            folder.readFile(QStringLiteral("setting.ini")),
+            QByteArray("[Day Setting]\r\nDaymode=2\r\nDaybetween=31\r\n[Mail Setting]\r\nSMTP=mail.example.jp\r\n"));
+        QVERIFY(m_x.visibleWindows(Title).isEmpty());
+    }
+
+    void helpButton_opensTheHtmlCopyWithoutViewer_andTheChmWithOne_data()
+    {
+        QTest::addColumn<bool>("viewer");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("no .chm viewer") << false << "eveluna-help/index.html";
+        QTest::newRow(".chm viewer") << true << "eveluna.chm";
+    }
+
+    void helpButton_opensTheHtmlCopyWithoutViewer_andTheChmWithOne()
+    {
+        QFETCH(bool, viewer);
+        QFETCH(QString, expected);
+        ProgramFolder folder;
+        QVERIFY(folder.isValid());
+        QVERIFY(folder.writeFile(QStringLiteral("date.dat"), dateLine(QDate::currentDate())));
+        // Stand-ins for the desktop's tools: the MIME query and the opener, which records what it got.
+        QTemporaryDir tools;
+        QVERIFY(tools.isValid());
+        const QString record = tools.filePath(QStringLiteral("opened.txt"));
+        auto writeTool = [&](const QString &name, const QByteArray &body) {
+            QFile file(tools.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("#!/bin/sh\n" + body + "\n");
+            file.close();
+            QVERIFY(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+        };
+        writeTool(QStringLiteral("xdg-mime"), viewer ? "echo xchm.desktop" : "exit 0");
+        writeTool(QStringLiteral("xdg-open"), "echo \"$1\" >> '" + record.toLocal8Bit() + "'");
+        if (QTest::currentTestFailed()) {
+            return;
+        }
+        QProcessEnvironment extra;
+        extra.insert(QStringLiteral("PATH"), tools.path() + QStringLiteral(":/usr/bin:/bin"));
+
+        RunningProgram program(m_x, folder.executable(), folder.path(), extra);
+        const QString window = startAndWait(m_x, program);
+        QVERIFY(!window.isEmpty());
+        QVERIFY(m_x.pressKey(window, QStringLiteral("alt+h")));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), 10000);
+        QFile opened(record);
+        QVERIFY(opened.open(QIODevice::ReadOnly));
+        const QByteArray url = opened.readAll().trimmed();
+        QCOMPARE(QUrl(QString::fromUtf8(url)).toLocalFile(), folder.filePath(expected));
+        // No message box: the main window is still the only one and answers Esc.
+        QCOMPARE(m_x.visibleWindows(Title), QStringList{window});
+        QVERIFY(closeWithEscape(program, window));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEndToEnd)
+
+#include "tst_e2e.moc"
