@@ -2,9 +2,11 @@
 // the data files beside the executable, the end by Esc, and the help button.
 
 #include "e2eharness.h"
+#include "realsmtpserver.h"
 
 #include <QDate>
 #include <QElapsedTimer>
+#include <QJsonArray>
 #include <QTest>
 
 using namespace E2e;
@@ -330,6 +332,62 @@ private slots:
         // No message box: the main window is still the only one and answers Esc.
         QCOMPARE(m_x.visibleWindows(Title), QStringList{window});
         QVERIFY(closeWithEscape(program, window));
+    }
+    void mailDialog_sendsWithEnter_andStoresTheFields()
+    {
+        RealSmtpServer server(QStringLiteral("user"), QStringLiteral("p@ss w0rd"));
+        QVERIFY(server.port() > 0);
+        const QByteArray port = QByteArray::number(server.port());
+        ProgramFolder folder;
+        QVERIFY(folder.isValid());
+        const QDate today = QDate::currentDate();
+        QVERIFY(folder.writeFile(QStringLiteral("date.dat"), dateLine(today) + dateLine(today.addDays(-28))));
+        // The stored fields fill the dialog, so Enter alone sends. Quoted values are read without their
+        // quotes and written back bare; a true ChkSMTP of 2 is written back as 1.
+        const QByteArray account = "User=dXNlcg==\r\nPass=Y0VCemN5QjNNSEpr\r\n";
+        QVERIFY(folder.writeFile(QStringLiteral("setting.ini"),
+                                 "[Day Setting]\r\nDaymode=4\r\nDaybetween=28\r\n[Mail Setting]\r\nSMTP=127.0.0.1\r\n"
+                                 "Port=" +
+                                     port + "\r\nChkSMTP=2\r\n" + account +
+                                     "From=\"me@example.jp\"\r\nTo=\"you@example.jp\"\r\n"));
+
+        RunningProgram program(m_x, folder.executable(), folder.path());
+        const QString window = startAndWait(m_x, program);
+        QVERIFY2(!window.isEmpty(), program.standardError().constData());
+        QVERIFY(m_x.pressKey(window, QStringLiteral("alt+m")));
+        const QString mail = m_x.waitForWindow(QStringLiteral("メール送信"));
+        QVERIFY(!mail.isEmpty());
+        QVERIFY(m_x.pressKey(mail, QStringLiteral("Return")));
+
+        QCOMPARE(server.recordWith(QStringLiteral("helo")).value(QStringLiteral("helo")).toString(),
+                 QStringLiteral("EasyVELUNA"));
+        QVERIFY(server.recordWith(QStringLiteral("auth")).value(QStringLiteral("auth")).toArray().last().toBool());
+        const QJsonObject message = server.recordWith(QStringLiteral("data"));
+        QCOMPARE(message.value(QStringLiteral("mail_from")).toString(), QStringLiteral("me@example.jp"));
+        QCOMPARE(message.value(QStringLiteral("rcpt_tos")).toArray(), QJsonArray({QStringLiteral("you@example.jp")}));
+        const QString data = message.value(QStringLiteral("data")).toString();
+        const auto day = [](const QDate &date) { return date.toString(QStringLiteral("yyyy/MM/dd")); };
+        QVERIFY2(data.startsWith(
+                     QStringLiteral("Subject: EasyVELUNA Plus\r\n\r\nEasyVELUNA Plus\r\n\r\n※28日周期を想定\r\n") +
+                     day(today) + QStringLiteral("\u3000今回の生理\r\n")),
+                 qPrintable(data.left(120)));
+        QVERIFY2(data.endsWith(day(today.addDays(34)) + QStringLiteral("\u3000次の生理\r\n\r\n※過去2回の生理日\r\n") +
+                               day(today) + QStringLiteral("\r\n") + day(today.addDays(-28)) +
+                               QStringLiteral("\r\n\r\n")),
+                 qPrintable(data.right(120)));
+        QCOMPARE(data.count(QChar(0x3000)), 35);
+
+        // The fields are written once the session is over; then Esc closes the dialog and the program.
+        const QByteArray stored = "[Day Setting]\r\nDaymode=4\r\nDaybetween=28\r\n[Mail Setting]\r\nSMTP=127.0.0.1\r\n"
+                                  "Port=" +
+                                  port + "\r\nChkSMTP=1\r\n" + account + "From=me@example.jp\r\nTo=you@example.jp\r\n";
+        QTRY_COMPARE_WITH_TIMEOUT(folder.readFile(QStringLiteral("setting.ini")), stored, 10000);
+        QVERIFY(m_x.pressKey(mail, QStringLiteral("Escape")));
+        QTRY_VERIFY_WITH_TIMEOUT(m_x.visibleWindows(QStringLiteral("メール送信")).isEmpty(), 10000);
+        QVERIFY(closeWithEscape(program, window));
+        QCOMPARE(folder.readFile(QStringLiteral("setting.ini")), stored);
+        // One message only: Enter sent once.
+        QVERIFY(server.recordWith(QStringLiteral("data"), 300).isEmpty());
     }
 };
 

@@ -1,5 +1,6 @@
 #include "mail.h"
 #include "modalanswer.h"
+#include "realsmtpserver.h"
 #include "scriptedsmtp.h"
 #include "testfiles.h"
 
@@ -8,11 +9,9 @@
 
 #include <QCheckBox>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -31,45 +30,6 @@ QString b64(const QString &text)
 {
     return QString::fromLatin1(text.toLatin1().toBase64());
 }
-
-// aiosmtpd in a child process (see smtp_server.py): real replies, AUTH LOGIN checked against one
-// account, and a JSON line for each thing it received.
-class RealSmtpServer
-{
-public:
-    RealSmtpServer(const QString &user, const QString &password)
-    {
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral("/usr/bin/python3"),
-                        {QStringLiteral(SMTP_SERVER_SCRIPT), QStringLiteral("--user"), user,
-                         QStringLiteral("--password"), password});
-        const QJsonObject first = nextRecord();
-        m_port = first.value(QStringLiteral("port")).toInt();
-    }
-    ~RealSmtpServer()
-    {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    int port() const { return m_port; }
-
-    // The next record, waiting at most ten seconds; empty when none came.
-    QJsonObject nextRecord()
-    {
-        QDeadlineTimer deadline(10000);
-        while (!m_process.canReadLine() && !deadline.hasExpired() && m_process.state() != QProcess::NotRunning) {
-            m_process.waitForReadyRead(100);
-        }
-        if (!m_process.canReadLine()) {
-            return {};
-        }
-        return QJsonDocument::fromJson(m_process.readLine()).object();
-    }
-
-private:
-    QProcess m_process;
-    int m_port = 0;
-};
 
 } // namespace
 
