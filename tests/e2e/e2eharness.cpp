@@ -259,6 +259,21 @@ QImage XServer::grabWindow(const QString &windowId) const
     return ok ? parseXwd(dump) : QImage();
 }
 
+QImage XServer::grabSettledWindow(const QString &windowId, int timeoutMs) const
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    QImage previous = grabWindow(windowId);
+    while (!deadline.hasExpired()) {
+        QThread::msleep(150);
+        QImage current = grabWindow(windowId);
+        if (!current.isNull() && current == previous) {
+            return current;
+        }
+        previous = std::move(current);
+    }
+    return previous;
+}
+
 QImage XServer::grabScreen() const
 {
     bool ok = false;

@@ -55,6 +55,8 @@ public:
     bool click(const QString &windowId, const QPoint &pos) const;
     // The window's current pixels (xwd), 24-bit colour; a null image on failure.
     QImage grabWindow(const QString &windowId) const;
+    // Grabs the window until two grabs in a row agree (painting has finished), at most timeoutMs.
+    QImage grabSettledWindow(const QString &windowId, int timeoutMs = 5000) const;
     // The whole screen as it is seen, windows stacked as they are; a null image on failure.
     QImage grabScreen() const;
 
