@@ -95,7 +95,11 @@ TfrmView::TfrmView(QWidget *parent)
     FormCreate();
 }
 
-TfrmView::~TfrmView() = default;
+TfrmView::~TfrmView()
+{
+    // The list outlives ui by a moment while the dialog's children are deleted.
+    ui->lstMemoDays->viewport()->removeEventFilter(this);
+}
 
 bool TfrmView::eventFilter(QObject *watched, QEvent *event)
 {
