@@ -281,26 +281,28 @@ QImage XServer::grabScreen() const
     return ok ? parseXwd(dump) : QImage();
 }
 
-ProgramFolder::ProgramFolder()
+ProgramFolder::ProgramFolder(const QString &programName)
+    : m_name(programName)
 {
     if (!m_dir.isValid()) {
         return;
     }
     const QDir bin(QStringLiteral(EVELUNA_BIN_DIR));
     const QDir target(m_dir.path());
+    const QString helpFolder = m_name + QStringLiteral("-help");
     m_valid =
-        QFile::copy(bin.filePath(QStringLiteral("eveluna")), target.filePath(QStringLiteral("eveluna"))) &&
-        QFile::copy(bin.filePath(QStringLiteral("eveluna.chm")), target.filePath(QStringLiteral("eveluna.chm"))) &&
-        target.mkdir(QStringLiteral("eveluna-help"));
+        QFile::copy(bin.filePath(QStringLiteral("eveluna")), target.filePath(m_name)) &&
+        QFile::copy(bin.filePath(QStringLiteral("eveluna.chm")), target.filePath(m_name + QStringLiteral(".chm"))) &&
+        target.mkdir(helpFolder);
     const QDir help(bin.filePath(QStringLiteral("eveluna-help")));
     for (const QString &name : help.entryList(QDir::Files)) {
-        m_valid = m_valid && QFile::copy(help.filePath(name), target.filePath(QStringLiteral("eveluna-help/") + name));
+        m_valid = m_valid && QFile::copy(help.filePath(name), target.filePath(helpFolder + QLatin1Char('/') + name));
     }
 }
 
 QString ProgramFolder::executable() const
 {
-    return filePath(QStringLiteral("eveluna"));
+    return filePath(m_name);
 }
 
 QString ProgramFolder::filePath(const QString &name) const

@@ -67,10 +67,12 @@ private:
 };
 
 // A copy of the program and its help in a fresh temporary folder, where the test places the data files.
+// The copy may carry another name; its help is then named after it, as a user who renames the program
+// together with its help would have it.
 class ProgramFolder final
 {
 public:
-    ProgramFolder();
+    explicit ProgramFolder(const QString &programName = QStringLiteral("eveluna"));
     bool isValid() const { return m_valid; }
     QString path() const { return m_dir.path(); }
     QString executable() const;
@@ -84,6 +86,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QString m_name;
     bool m_valid = false;
 };
 

@@ -290,17 +290,26 @@ private slots:
 
     void helpButton_opensTheHtmlCopyWithoutViewer_andTheChmWithOne_data()
     {
+        QTest::addColumn<QString>("program");
         QTest::addColumn<bool>("viewer");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("no .chm viewer") << false << "eveluna-help/index.html";
-        QTest::newRow(".chm viewer") << true << "eveluna.chm";
+        QTest::newRow("no .chm viewer") << "eveluna" << false << "eveluna-help/index.html";
+        QTest::newRow(".chm viewer") << "eveluna" << true << "eveluna.chm";
+        // A renamed program looks for help of its own new name.
+        QTest::newRow("renamed, no .chm viewer") << "luna.bin" << false << "luna-help/index.html";
+        QTest::newRow("renamed, .chm viewer") << "luna.bin" << true << "luna.chm";
     }
 
     void helpButton_opensTheHtmlCopyWithoutViewer_andTheChmWithOne()
     {
+        QFETCH(QString, program);
         QFETCH(bool, viewer);
         QFETCH(QString, expected);
-        ProgramFolder folder;
+        ProgramFolder folder(program.section(QLatin1Char('.'), 0, 0));
+        if (program.contains(QLatin1Char('.'))) {
+            // The help keeps the base name; the program file gets the extension.
+            QVERIFY(QFile::rename(folder.executable(), folder.filePath(program)));
+        }
         QVERIFY(folder.isValid());
         QVERIFY(folder.writeFile(QStringLiteral("date.dat"), dateLine(QDate::currentDate())));
         // Stand-ins for the desktop's tools: the MIME query and the opener, which records what it got.
@@ -322,8 +331,8 @@ private slots:
         QProcessEnvironment extra;
         extra.insert(QStringLiteral("PATH"), tools.path() + QStringLiteral(":/usr/bin:/bin"));
 
-        RunningProgram program(m_x, folder.executable(), folder.path(), extra);
-        const QString window = startAndWait(m_x, program);
+        RunningProgram running(m_x, folder.filePath(program), folder.path(), extra);
+        const QString window = startAndWait(m_x, running);
         QVERIFY(!window.isEmpty());
         QVERIFY(m_x.pressKey(window, QStringLiteral("alt+h")));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), 10000);
@@ -333,7 +342,7 @@ private slots:
         QCOMPARE(QUrl(QString::fromUtf8(url)).toLocalFile(), folder.filePath(expected));
         // No message box: the main window is still the only one and answers Esc.
         QCOMPARE(m_x.visibleWindows(Title), QStringList{window});
-        QVERIFY(closeWithEscape(program, window));
+        QVERIFY(closeWithEscape(running, window));
     }
     void mailDialog_sendsWithEnter_andStoresTheFields()
     {
