@@ -1,0 +1,36 @@
+// The start-up floor: the least a Qt Widgets program does to put a window of the main window's size
+// on screen, with a few coloured captions. bench/measure-startup compares the real program with it.
+
+#include <QApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QWidget>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("floor"));
+    window.setFixedSize(444, 231);
+
+    // Four 100 x 40 labels across the top; the probe looks for their colours at fixed spots.
+    const QColor colors[] = {QColor(181, 255, 181), QColor(255, 255, 181), QColor(255, 217, 217),
+                             QColor(166, 202, 240)};
+    int x = 10;
+    for (const QColor &color : colors) {
+        auto *label = new QLabel(QString::number(x), &window);
+        label->setGeometry(x, 10, 100, 40);
+        label->setAutoFillBackground(true);
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::Window, color);
+        label->setPalette(palette);
+        x += 106;
+    }
+
+    // Centred like the main window, so both are drawn at the same spot of the screen.
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    window.move(area.center() - QPoint(window.width() / 2, window.height() / 2));
+    window.show();
+    return QApplication::exec();
+}
