@@ -124,8 +124,9 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes,
     // other bits from the start, so nobody can open it in the moment before its bits are set.
     const bool restrictNew = !target.exists() && newFilePermissions.has_value();
     const mode_t oldMask = restrictNew ? ::umask(S_IRWXG | S_IRWXO) : 0;
-    // Unbuffered: QSaveFile notices a failed write only when the write itself fails, not when a buffered
-    // write fails later while it closes; buffered, a full disk would rename an empty file over the old one.
+    // Unbuffered, and the bytes go to the descriptor below: QSaveFile misses a write that fails while it
+    // flushes its buffer (a full disk then renamed an empty file over the old one), and it names a write
+    // cut short by the disk only as "Unknown error".
     const bool opened = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     if (restrictNew) {
         ::umask(oldMask);
@@ -141,9 +142,20 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes,
     } else if (newFilePermissions) {
         file.setPermissions(*newFilePermissions);
     }
-    if (file.write(bytes) != bytes.size()) {
-        errorText = file.errorString();
-        return false;
+    const char *next = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(file.handle(), next, size_t(left));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            errorText = QString::fromLocal8Bit(std::strerror(written < 0 ? errno : ENOSPC));
+            file.cancelWriting();
+            return false;
+        }
+        next += written;
+        left -= written;
     }
     // QSaveFile ignores a failed sync, which is where some file systems first report a full disk or a
     // failing device; the old file must stay then.

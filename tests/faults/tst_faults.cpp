@@ -16,9 +16,11 @@
 #include <QTest>
 
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -237,6 +239,7 @@ private slots:
     void readOnlyFolder_saveThrowsAndKeepsEveryFile();
     void fullDisk_saveThrowsAndKeepsEveryFile_data();
     void fullDisk_saveThrowsAndKeepsEveryFile();
+    void fileSizeLimit_saveThrowsAndKeepsOldFile();
 
     void dataFileIsFolder_operationsThrowOpenError();
     void dataFileUnreadable_operationsThrowAndNothingIsReplaced();
@@ -323,6 +326,32 @@ void TestFaults::fullDisk_saveThrowsAndKeepsEveryFile()
     const QString saved = savedPath(save, folder);
     const int which = saved == folder.date() ? 0 : saved == folder.memo() ? 1 : 2;
     QVERIFY(readBytes(saved) != before[which]);
+}
+
+// The same failure without root rights: a file size limit stops the write of the new file part-way, as
+// a full disk does. Buffered writing used to report success and leave the cut-off file in place.
+void TestFaults::fileSizeLimit_saveThrowsAndKeepsOldFile()
+{
+    const QByteArray old = crlfBytes(datesNewestFirst(QDate(2011, 4, 30), 20));
+    QVERIFY(writeBytes(m_folder.date(), old));
+    rlimit saved{};
+    QVERIFY(::getrlimit(RLIMIT_FSIZE, &saved) == 0);
+    const auto oldSignal = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 100;
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &limited) == 0);
+    QString message;
+    try {
+        AddPeriodStart(m_folder.date(), QDate(2011, 5, 1));
+    } catch (const EFileError &e) {
+        message = e.message();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, oldSignal);
+
+    QCOMPARE(message, u"ファイル \""_qs + m_folder.date() + u"\" を作成できません。"_qs + systemText(EFBIG));
+    QCOMPARE(readBytes(m_folder.date()), old);
+    QCOMPARE(QDir(m_folder.dir).entryList(QDir::Files | QDir::Hidden), QStringList{u"date.dat"_qs});
 }
 
 void TestFaults::dataFileIsFolder_operationsThrowOpenError()
