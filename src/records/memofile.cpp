@@ -136,6 +136,7 @@ void DeleteMemoLines(const QString &memoPath, QList<CheckedEntry> &shown)
 {
     LineFile file = LineFile::readIfExists(memoPath);
     QStringList &lines = file.lines();
+    const QList<CheckedEntry> before = shown;
     for (qsizetype p = shown.size() - 1; p >= 0; --p) {
         if (!shown[p].checked) {
             continue;
@@ -148,5 +149,5 @@ void DeleteMemoLines(const QString &memoPath, QList<CheckedEntry> &shown)
             shown.removeAt(p);
         }
     }
-    file.saveToFile(memoPath);
+    saveOrRestore(file, memoPath, shown, before);
 }

@@ -22,6 +22,7 @@ void DeletePeriodStarts(const QString &datePath, QList<CheckedEntry> &shown)
 {
     LineFile file = LineFile::readIfExists(datePath);
     QStringList &lines = file.lines();
+    const QList<CheckedEntry> before = shown;
     for (qsizetype p = shown.size() - 1; p >= 0; --p) {
         if (!shown[p].checked) {
             continue;
@@ -34,5 +35,16 @@ void DeletePeriodStarts(const QString &datePath, QList<CheckedEntry> &shown)
             shown.removeAt(p);
         }
     }
-    file.saveToFile(datePath);
+    saveOrRestore(file, datePath, shown, before);
+}
+
+void saveOrRestore(const LineFile &file, const QString &path, QList<CheckedEntry> &shown,
+                   const QList<CheckedEntry> &before)
+{
+    try {
+        file.saveToFile(path);
+    } catch (...) {
+        shown = before;
+        throw;
+    }
 }

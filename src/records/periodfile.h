@@ -23,5 +23,12 @@ struct CheckedEntry
 // and from `shown`, going from the last position to the first so the two stay aligned; then writes the
 // file, also when nothing was removed. A checked position the file no longer has throws
 // EListError::indexOutOfRange(position): the file is then not written, while the entries removed from
-// `shown` before that point stay removed.
+// `shown` before that point stay removed. When the write itself fails, `shown` is given back as it came,
+// so the list still matches the file that was left unchanged.
 void DeletePeriodStarts(const QString &datePath, QList<CheckedEntry> &shown);
+
+class LineFile;
+
+// Writes `file` to `path`; if the write fails, puts `shown` back to `before` and rethrows.
+void saveOrRestore(const LineFile &file, const QString &path, QList<CheckedEntry> &shown,
+                   const QList<CheckedEntry> &before);

@@ -237,6 +237,7 @@ private slots:
 
     void readOnlyFolder_saveThrowsAndKeepsEveryFile_data();
     void readOnlyFolder_saveThrowsAndKeepsEveryFile();
+    void readOnlyFolder_refusedDeletionKeepsTheShownList();
     void fullDisk_saveThrowsAndKeepsEveryFile_data();
     void fullDisk_saveThrowsAndKeepsEveryFile();
     void fileSizeLimit_saveThrowsAndKeepsOldFile();
@@ -291,6 +292,34 @@ void TestFaults::readOnlyFolder_saveThrowsAndKeepsEveryFile()
     QCOMPARE(m_folder.contents(), before);
     QCOMPARE(QDir(m_folder.dir).entryList(QDir::Files | QDir::Hidden),
              (QStringList{u"date.dat"_qs, u"dateMemo.dat"_qs, u"setting.ini"_qs}));
+}
+
+void TestFaults::readOnlyFolder_refusedDeletionKeepsTheShownList()
+{
+    QVERIFY(m_folder.fill());
+    const Unprivileged user(m_folder.dir);
+    if (!user.ok()) {
+        QSKIP("cannot give up root rights here");
+    }
+    QVERIFY(::chmod(QFile::encodeName(m_folder.dir).constData(), 0555) == 0);
+
+    // The file stays as it was, so the list must too: a shortened list would no longer line up with it.
+    const QList<CheckedEntry> days{{u"2011/04/02"_qs, true}, {u"2011/03/05"_qs, false}, {u"2011/02/06"_qs, true}};
+    QList<CheckedEntry> shown = days;
+    QVERIFY_THROWS_EXCEPTION(EFileError, DeletePeriodStarts(m_folder.date(), shown));
+    QCOMPARE(shown.size(), days.size());
+    for (qsizetype i = 0; i < days.size(); ++i) {
+        QCOMPARE(shown[i].text, days[i].text);
+        QCOMPARE(shown[i].checked, days[i].checked);
+    }
+
+    const QList<CheckedEntry> memoDays{{u"2011/04/02"_qs, true}, {u"2011/03/05"_qs, true}};
+    shown = memoDays;
+    QVERIFY_THROWS_EXCEPTION(EFileError, DeleteMemoLines(m_folder.memo(), shown));
+    QCOMPARE(shown.size(), memoDays.size());
+    QCOMPARE(shown[0].text, memoDays[0].text);
+    QCOMPARE(shown[1].text, memoDays[1].text);
+    QVERIFY(::chmod(QFile::encodeName(m_folder.dir).constData(), 0755) == 0);
 }
 
 void TestFaults::fullDisk_saveThrowsAndKeepsEveryFile_data()
