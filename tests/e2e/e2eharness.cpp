@@ -194,7 +194,7 @@ QStringList XServer::visibleWindows(const QString &title) const
     return ids;
 }
 
-QString XServer::waitForWindow(const QString &title, int timeoutMs) const
+QString XServer::waitForWindow(const QString &title, int timeoutMs, RunningProgram *program) const
 {
     const QDeadlineTimer deadline(timeoutMs);
     do {
@@ -202,7 +202,13 @@ QString XServer::waitForWindow(const QString &title, int timeoutMs) const
         if (ids.size() == 1) {
             return ids.first();
         }
-        QThread::msleep(100);
+        // Waiting on the program instead of sleeping notices at once when it ends before its window
+        // shows (a sanitizer report, a missing library) and collects what it wrote meanwhile.
+        if (program == nullptr) {
+            QThread::msleep(100);
+        } else if (program->waitForExit(100)) {
+            return QString();
+        }
     } while (!deadline.hasExpired());
     return QString();
 }
@@ -365,6 +371,36 @@ bool RunningProgram::isRunning() const
 bool RunningProgram::waitForExit(int timeoutMs)
 {
     return m_process.state() == QProcess::NotRunning || m_process.waitForFinished(timeoutMs);
+}
+
+QByteArray RunningProgram::standardError()
+{
+    m_error += m_process.readAllStandardError();
+    return m_error;
+}
+
+QByteArray RunningProgram::standardOutput()
+{
+    m_output += m_process.readAllStandardOutput();
+    return m_output;
+}
+
+QString RunningProgram::report()
+{
+    // A zero wait reads what the pipes hold and notices an end that no event has reported yet.
+    waitForExit(0);
+    QString state;
+    if (m_process.error() == QProcess::FailedToStart) {
+        state = QStringLiteral("did not start: ") + m_process.errorString();
+    } else if (isRunning()) {
+        state = QStringLiteral("still running");
+    } else if (exitStatus() == QProcess::CrashExit) {
+        state = QStringLiteral("crashed");
+    } else {
+        state = QStringLiteral("ended with status %1").arg(exitCode());
+    }
+    const QByteArray error = standardError();
+    return error.isEmpty() ? state : state + QStringLiteral("; standard error:\n") + QString::fromLocal8Bit(error);
 }
 
 QString colourName(QRgb colour)

@@ -17,6 +17,8 @@
 
 namespace E2e {
 
+class RunningProgram;
+
 // One Xvfb server on a free display number (Xvfb picks it itself, so parallel tests never collide),
 // plus a private runtime folder so the single-instance lock of one test cannot meet another's.
 class XServer final
@@ -42,8 +44,10 @@ public:
 
     // The ids of the visible top-level windows whose title is exactly `title`.
     QStringList visibleWindows(const QString &title) const;
-    // Waits until exactly one such window is shown; its id, or empty after timeoutMs.
-    QString waitForWindow(const QString &title, int timeoutMs = 15000) const;
+    // Waits until exactly one such window is shown; its id, or empty after timeoutMs. With `program`
+    // the wait also ends, empty, as soon as that program has ended, and its output is kept for
+    // RunningProgram::report().
+    QString waitForWindow(const QString &title, int timeoutMs = 15000, RunningProgram *program = nullptr) const;
     // The window's position on the screen and the size of its client area.
     QRect windowGeometry(const QString &windowId) const;
     // The window that holds the keyboard focus, as an id comparable with visibleWindows().
@@ -107,11 +111,17 @@ public:
     bool waitForExit(int timeoutMs = 10000);
     int exitCode() const { return m_process.exitCode(); }
     QProcess::ExitStatus exitStatus() const { return m_process.exitStatus(); }
-    QByteArray standardError() { return m_process.readAllStandardError(); }
-    QByteArray standardOutput() { return m_process.readAllStandardOutput(); }
+    // Everything the program has written to the stream so far.
+    QByteArray standardError();
+    QByteArray standardOutput();
+    // For failure messages: whether the program still runs or how it ended, and its standard error
+    // (where a sanitizer or Qt says why a window never came).
+    QString report();
 
 private:
     QProcess m_process;
+    QByteArray m_error;
+    QByteArray m_output;
 };
 
 // The colour of a pixel as an RGB triple, for readable failure messages.

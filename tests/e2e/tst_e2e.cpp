@@ -88,13 +88,13 @@ class TestEndToEnd : public QObject
 private:
     XServer m_x;
 
-    // Starts the program of `folder` from workingDir and waits for its main window.
+    // Starts the program and waits for its main window; empty when none came (program.report() says why).
     static QString startAndWait(XServer &x, RunningProgram &program)
     {
         if (!program.start()) {
             return QString();
         }
-        return x.waitForWindow(Title);
+        return x.waitForWindow(Title, 15000, &program);
     }
 
     // Ends the program by Esc in the main window; true when it ended by itself with status 0.
@@ -127,7 +127,7 @@ private slots:
 
         RunningProgram program(m_x, folder.executable(), folder.path());
         const QString window = startAndWait(m_x, program);
-        QVERIFY2(!window.isEmpty(), program.standardError().constData());
+        QVERIFY2(!window.isEmpty(), qPrintable(program.report()));
         QCOMPARE(m_x.windowGeometry(window).size(), QSize(444, 231));
 
         // The first column is Sunday; the 1st of the month lies in column `lead`. Returns the cells
@@ -165,7 +165,7 @@ private slots:
 
         // Showing the month created no file.
         QCOMPARE(folder.entries(), before);
-        QVERIFY(closeWithEscape(program, window));
+        QVERIFY2(closeWithEscape(program, window), qPrintable(program.report()));
     }
 
     void secondStart_endsAtOnce_andBringsTheFirstForward()
@@ -175,7 +175,7 @@ private slots:
         QVERIFY(folder.writeFile(QStringLiteral("date.dat"), dateLine(QDate::currentDate())));
         RunningProgram first(m_x, folder.executable(), folder.path());
         const QString window = startAndWait(m_x, first);
-        QVERIFY(!window.isEmpty());
+        QVERIFY2(!window.isEmpty(), qPrintable(first.report()));
 
         // What the window looks like while nothing covers it.
         const QRect geometry = m_x.windowGeometry(window);
@@ -215,13 +215,13 @@ private slots:
         // The running copy came to the front: the screen shows it again as it was.
         QTRY_VERIFY_WITH_TIMEOUT(sameShare(m_x.grabScreen().copy(geometry), uncovered) >= 95, 5000);
         QVERIFY(first.isRunning());
-        QVERIFY(closeWithEscape(first, window));
+        QVERIFY2(closeWithEscape(first, window), qPrintable(first.report()));
 
         // Once the first copy has ended, a new start runs normally.
         RunningProgram third(m_x, folder.executable(), folder.path());
         const QString again = startAndWait(m_x, third);
-        QVERIFY(!again.isEmpty());
-        QVERIFY(closeWithEscape(third, again));
+        QVERIFY2(!again.isEmpty(), qPrintable(third.report()));
+        QVERIFY2(closeWithEscape(third, again), qPrintable(third.report()));
     }
 
     void startElsewhere_readsAndWritesFilesBesideTheExecutable()
@@ -245,7 +245,7 @@ private slots:
 
         RunningProgram program(m_x, folder.executable(), cwd.path());
         const QString window = startAndWait(m_x, program);
-        QVERIFY(!window.isEmpty());
+        QVERIFY2(!window.isEmpty(), qPrintable(program.report()));
         // Today, the one first day beside the executable, shows as this period...
         const QDate today = QDate::currentDate();
         const int todayCell = today.day() + (today.addDays(1 - today.day()).dayOfWeek() % 7);
@@ -255,7 +255,7 @@ private slots:
         // ...and the main window is the only one: no error box about the decoy files.
         QCOMPARE(m_x.visibleWindows(Title).size(), 1);
         QCOMPARE(m_x.windowGeometry(window).size(), QSize(444, 231));
-        QVERIFY(closeWithEscape(program, window));
+        QVERIFY2(closeWithEscape(program, window), qPrintable(program.report()));
 
         // The mode was stored beside the executable: the default 4, not the decoy's 2.
         QVERIFY(folder.exists(QStringLiteral("setting.ini")));
@@ -280,8 +280,8 @@ private slots:
                                                                 "[Mail Setting]\r\nSMTP=mail.example.jp\r\n"));
         RunningProgram program(m_x, folder.executable(), folder.path());
         const QString window = startAndWait(m_x, program);
-        QVERIFY(!window.isEmpty());
-        QVERIFY(closeWithEscape(program, window));
+        QVERIFY2(!window.isEmpty(), qPrintable(program.report()));
+        QVERIFY2(closeWithEscape(program, window), qPrintable(program.report()));
         QCOMPARE(
             folder.readFile(QStringLiteral("setting.ini")),
             QByteArray("[Day Setting]\r\nDaymode=2\r\nDaybetween=31\r\n[Mail Setting]\r\nSMTP=mail.example.jp\r\n"));
@@ -333,7 +333,7 @@ private slots:
 
         RunningProgram running(m_x, folder.filePath(program), folder.path(), extra);
         const QString window = startAndWait(m_x, running);
-        QVERIFY(!window.isEmpty());
+        QVERIFY2(!window.isEmpty(), qPrintable(running.report()));
         QVERIFY(m_x.pressKey(window, QStringLiteral("alt+h")));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), 10000);
         QFile opened(record);
@@ -342,7 +342,7 @@ private slots:
         QCOMPARE(QUrl(QString::fromUtf8(url)).toLocalFile(), folder.filePath(expected));
         // No message box: the main window is still the only one and answers Esc.
         QCOMPARE(m_x.visibleWindows(Title), QStringList{window});
-        QVERIFY(closeWithEscape(running, window));
+        QVERIFY2(closeWithEscape(running, window), qPrintable(running.report()));
     }
     void mailDialog_sendsWithEnter_andStoresTheFields()
     {
@@ -364,10 +364,10 @@ private slots:
 
         RunningProgram program(m_x, folder.executable(), folder.path());
         const QString window = startAndWait(m_x, program);
-        QVERIFY2(!window.isEmpty(), program.standardError().constData());
+        QVERIFY2(!window.isEmpty(), qPrintable(program.report()));
         QVERIFY(m_x.pressKey(window, QStringLiteral("alt+m")));
-        const QString mail = m_x.waitForWindow(QStringLiteral("メール送信"));
-        QVERIFY(!mail.isEmpty());
+        const QString mail = m_x.waitForWindow(QStringLiteral("メール送信"), 15000, &program);
+        QVERIFY2(!mail.isEmpty(), qPrintable(program.report()));
         QVERIFY(m_x.pressKey(mail, QStringLiteral("Return")));
 
         QCOMPARE(server.recordWith(QStringLiteral("helo")).value(QStringLiteral("helo")).toString(),
@@ -395,7 +395,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(folder.readFile(QStringLiteral("setting.ini")), stored, 10000);
         QVERIFY(m_x.pressKey(mail, QStringLiteral("Escape")));
         QTRY_VERIFY_WITH_TIMEOUT(m_x.visibleWindows(QStringLiteral("メール送信")).isEmpty(), 10000);
-        QVERIFY(closeWithEscape(program, window));
+        QVERIFY2(closeWithEscape(program, window), qPrintable(program.report()));
         QCOMPARE(folder.readFile(QStringLiteral("setting.ini")), stored);
         // One message only: Enter sent once.
         QVERIFY(server.recordWith(QStringLiteral("data"), 300).isEmpty());
