@@ -2,12 +2,12 @@
 
 #include "guard.h"
 #include "periodfile.h"
+#include "pictures.h"
 #include "ui_entry.h"
 #include "variable.h"
 
 #include <QGuiApplication>
 #include <QScreen>
-#include <QStyle>
 
 TfrmEntry::TfrmEntry(QWidget *parent, const QDate &today)
     : QDialog(parent)
@@ -17,10 +17,8 @@ TfrmEntry::TfrmEntry(QWidget *parent, const QDate &today)
     // No title-bar buttons: the dialog is left through its own two buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFixedSize(235, 107);
-    ui->btnSave->setIcon(
-        QIcon::fromTheme(QStringLiteral("document-save"), style()->standardIcon(QStyle::SP_DialogSaveButton)));
-    ui->btmClose->setIcon(
-        QIcon::fromTheme(QStringLiteral("dialog-cancel"), style()->standardIcon(QStyle::SP_DialogCancelButton)));
+    ui->btnSave->setIcon(picture(Picture::Save));
+    ui->btmClose->setIcon(picture(Picture::Exit));
     ui->dateEntry->setDate(today);
     ui->dateEntry->setFocus();
     connect(ui->btnSave, &QPushButton::clicked, this, &TfrmEntry::btnSaveClick);

@@ -6,6 +6,7 @@
 #include "datetext.h"
 #include "guard.h"
 #include "linefile.h"
+#include "pictures.h"
 #include "settings.h"
 #include "smtpsession.h"
 #include "variable.h"
@@ -16,7 +17,6 @@
 #include <QPalette>
 #include <QScopeGuard>
 #include <QScrollBar>
-#include <QStyle>
 
 #include <algorithm>
 
@@ -97,8 +97,8 @@ TfrmMail::TfrmMail(Calendar &engine, const QString &cycleLengthText, const QStri
     // Each character of the password shows as "*" whatever the platform style would use.
     ui->txtPass->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
     fitLabelsToText(this);
-    ui->btnMailSend->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
-    ui->btnClose->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    ui->btnMailSend->setIcon(picture(Picture::Mail));
+    ui->btnClose->setIcon(picture(Picture::Close));
 
     connect(ui->ChkSMTP, &QCheckBox::clicked, this, [this] { ChkSMTPClick(); });
     connect(ui->btnMailSend, &QPushButton::clicked, this, [this] { btnMailSendClick(); });

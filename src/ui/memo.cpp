@@ -3,11 +3,11 @@
 #include "datetext.h"
 #include "guard.h"
 #include "memofile.h"
+#include "pictures.h"
 #include "ui_memo.h"
 #include "variable.h"
 
 #include <QKeyEvent>
-#include <QStyle>
 
 namespace {
 
@@ -23,8 +23,7 @@ TfrmMemo::TfrmMemo(QWidget *parent)
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFixedSize(381, 267);
-    setWindowIcon(QIcon::fromTheme(QStringLiteral("accessories-text-editor"),
-                                   style()->standardIcon(QStyle::SP_FileDialogContentsView)));
+    setWindowIcon(picture(Picture::Memo));
 
     QFont dateFont = ui->lblyyyymmdd->font();
     dateFont.setBold(true);
@@ -33,12 +32,9 @@ TfrmMemo::TfrmMemo(QWidget *parent)
     datePalette.setColor(QPalette::WindowText, QColor(0, 0, 128));
     ui->lblyyyymmdd->setPalette(datePalette);
 
-    ui->btnSave->setIcon(
-        QIcon::fromTheme(QStringLiteral("document-save"), style()->standardIcon(QStyle::SP_DialogSaveButton)));
-    ui->btnDelete->setIcon(
-        QIcon::fromTheme(QStringLiteral("edit-delete"), style()->standardIcon(QStyle::SP_TrashIcon)));
-    ui->btmClose->setIcon(
-        QIcon::fromTheme(QStringLiteral("window-close"), style()->standardIcon(QStyle::SP_DialogCloseButton)));
+    ui->btnSave->setIcon(picture(Picture::Save));
+    ui->btnDelete->setIcon(picture(Picture::Delete));
+    ui->btmClose->setIcon(picture(Picture::Close));
     connect(ui->btnSave, &QPushButton::clicked, this, &TfrmMemo::btnSaveClick);
     connect(ui->btnDelete, &QPushButton::clicked, this, &TfrmMemo::btnDeleteClick);
     connect(ui->btmClose, &QPushButton::clicked, this, &TfrmMemo::btmCloseClick);

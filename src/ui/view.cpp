@@ -8,13 +8,13 @@
 #include "memo.h"
 #include "memofile.h"
 #include "periodfile.h"
+#include "pictures.h"
 #include "variable.h"
 
 #include <QEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QStyle>
 
 namespace {
 
@@ -83,9 +83,9 @@ TfrmView::TfrmView(QWidget *parent)
 {
     ui->setupUi(this);
     fitLabelsToText(this);
-    ui->btnDayDelete->setIcon(style()->standardIcon(QStyle::SP_TrashIcon));
-    ui->btnMemoDelete->setIcon(style()->standardIcon(QStyle::SP_TrashIcon));
-    ui->btmClose->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    ui->btnDayDelete->setIcon(picture(Picture::Delete));
+    ui->btnMemoDelete->setIcon(picture(Picture::Delete));
+    ui->btmClose->setIcon(picture(Picture::Close));
     ui->lstMemoDays->viewport()->installEventFilter(this);
 
     connect(ui->btnDayDelete, &QPushButton::clicked, this, [this] { btnDayDeleteClick(); });

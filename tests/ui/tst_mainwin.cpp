@@ -4,6 +4,7 @@
 #include "main.h"
 #include "memo.h"
 #include "modalanswer.h"
+#include "pictures.h"
 #include "settings.h"
 #include "variable.h"
 
@@ -16,6 +17,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRawFont>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -133,6 +135,9 @@ private slots:
     void doubleClickOutsideMonth_opensNothing();
     void escape_closesWindow_storesMode();
     void monthLabel_rendersInJapaneseFont();
+    void japaneseText_comesFromOneFace();
+    void pictures_drawnAtAnySize_distinct_greyWhenDisabled();
+    void buttons_showPictures();
 
 private:
     TfrmMain *openWindow();
@@ -754,6 +759,65 @@ void TestMainWindow::monthLabel_rendersInJapaneseFont()
     QVERIFY(label->font().bold());
     QCOMPARE(label->font().pixelSize(), 15);
     QVERIFY(QFontMetrics(child<QLabel>(&w, "Panel_01")->font()).inFontUcs4(U'生'));
+}
+
+// Every further Japanese face file costs start-up time and resident memory: the month label's fixed-pitch
+// gothic also serves the Japanese of the other captions.
+void TestMainWindow::japaneseText_comesFromOneFace()
+{
+    TfrmMain w(m_dir->path(), [] { return Today; });
+    for (const char *name : {"lblyyyymm", "pnlWeek01", "pnlDay01", "Panel_03", "StaticText1", "btnEntry"}) {
+        const QFont font = child<QWidget>(&w, name)->font();
+        QCOMPARE(QRawFont::fromFont(font, QFontDatabase::Japanese).familyName(), QStringLiteral("IPAGothic"));
+    }
+}
+
+void TestMainWindow::pictures_drawnAtAnySize_distinct_greyWhenDisabled()
+{
+    QList<QImage> seen;
+    for (int k = 0; k <= int(Picture::Calendar); ++k) {
+        const QIcon icon = picture(Picture(k));
+        for (const int side : {16, 32}) {
+            const QImage normal = icon.pixmap(QSize(side, side)).toImage();
+            QCOMPARE(normal.size(), QSize(side, side));
+            int opaque = 0;
+            for (int y = 0; y < side; ++y) {
+                for (int x = 0; x < side; ++x) {
+                    opaque += qAlpha(normal.pixel(x, y)) > 0 ? 1 : 0;
+                }
+            }
+            // Something is drawn, and not a filled square.
+            QVERIFY2(opaque > side * side / 8 && opaque < side * side, qPrintable(QString::number(k)));
+
+            const QImage disabled = icon.pixmap(QSize(side, side), QIcon::Disabled).toImage();
+            QVERIFY(disabled != normal);
+            for (int y = 0; y < side; ++y) {
+                for (int x = 0; x < side; ++x) {
+                    const QColor c = disabled.pixelColor(x, y);
+                    QCOMPARE(qAlpha(disabled.pixel(x, y)) > 0, qAlpha(normal.pixel(x, y)) > 0);
+                    QVERIFY(c.alpha() == 0 || (c.red() == c.green() && c.green() == c.blue()));
+                }
+            }
+        }
+        const QImage small = icon.pixmap(QSize(16, 16)).toImage();
+        QVERIFY2(!seen.contains(small), qPrintable(QString::number(k)));
+        seen.append(small);
+    }
+}
+
+void TestMainWindow::buttons_showPictures()
+{
+    TfrmMain w(m_dir->path(), [] { return Today; });
+    QVERIFY(!w.windowIcon().isNull());
+    QList<QImage> seen;
+    for (const char *name :
+         {"btnReturn", "btnNext", "btnToday", "btnMemo", "btnEntry", "btnView", "btnMail", "btnHelp", "btmClose"}) {
+        const QIcon icon = child<QAbstractButton>(&w, name)->icon();
+        QVERIFY2(!icon.isNull(), name);
+        const QImage image = icon.pixmap(QSize(16, 16)).toImage();
+        QVERIFY2(!seen.contains(image), name);
+        seen.append(image);
+    }
 }
 
 QTEST_MAIN(TestMainWindow)
