@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QShortcut>
 
@@ -44,9 +45,23 @@ void setColors(QWidget *widget, const QColor &background, const QColor &text, QP
     widget->setPalette(palette);
 }
 
-QFont pixelFont(const QString &family, int pixels, bool bold = false)
+// The window is laid out for Tahoma and its month caption for ＭＳ ゴシック; both are seldom installed
+// here. Asked for a missing family, Qt has fontconfig sort every installed font, once per script of the
+// text, before it tries the substitutes: a few milliseconds of start-up. So the fonts name the first
+// installed family of the design family and its substitutes, keeping the rest as fallbacks.
+QStringList installedFamilies(const QString &family)
 {
-    QFont font(family);
+    QStringList families = QFont::substitutes(family);
+    if (families.isEmpty() || QFontDatabase::hasFamily(family)) {
+        families.prepend(family);
+    }
+    return families;
+}
+
+QFont designFont(const QStringList &families, int pixels, bool bold = false)
+{
+    QFont font;
+    font.setFamilies(families);
     font.setPixelSize(pixels);
     font.setBold(bold);
     return font;
@@ -74,6 +89,11 @@ TfrmMain::TfrmMain(const QString &dataDir, Calendar::TodayFunction today, QWidge
     , m_today(std::move(today))
 {
     installFontSubstitutes();
+    // Set before the controls exist, so that they are created with it rather than changed over to it.
+    QFont windowFont;
+    windowFont.setFamilies(installedFamilies(QStringLiteral("Tahoma")));
+    windowFont.setPointSize(8);
+    setFont(windowFont);
     ui->setupUi(this);
     setUpLook();
     connectHandlers();
@@ -114,7 +134,8 @@ void TfrmMain::setUpLook()
     setWindowIcon(picture(Picture::Calendar));
     centreOnScreen(this);
 
-    ui->lblyyyymm->setFont(pixelFont(QStringLiteral("ＭＳ ゴシック"), 15, true));
+    const QStringList captionFamilies = font().families();
+    ui->lblyyyymm->setFont(designFont(installedFamilies(QStringLiteral("ＭＳ ゴシック")), 15, true));
     setColors(ui->lblyyyymm, palette().color(QPalette::Window), QColor(0, 0, 128), QPalette::WindowText);
 
     // A frame is drawn in the text colour, so the coloured Sunday and Saturday captions need a sheet
@@ -122,7 +143,7 @@ void TfrmMain::setUpLook()
     const QList<QLabel *> headers = {ui->pnlWeek01, ui->pnlWeek02, ui->pnlWeek03, ui->pnlWeek04,
                                      ui->pnlWeek05, ui->pnlWeek06, ui->pnlWeek07};
     for (QLabel *header : headers) {
-        header->setFont(pixelFont(QStringLiteral("Tahoma"), 15));
+        header->setFont(designFont(captionFamilies, 15));
         const QLatin1String color = header == ui->pnlWeek01   ? QLatin1String("red")
                                     : header == ui->pnlWeek07 ? QLatin1String("blue")
                                                               : QLatin1String("black");
@@ -133,7 +154,7 @@ void TfrmMain::setUpLook()
     for (int k = 1; k <= Calendar::CellCount; ++k) {
         QLabel *cell = findChild<QLabel *>(QStringLiteral("pnlDay%1").arg(k, 2, 10, QLatin1Char('0')));
         Q_ASSERT(cell);
-        cell->setFont(pixelFont(QStringLiteral("Tahoma"), 13));
+        cell->setFont(designFont(captionFamilies, 13));
         // Until the first paint the cells show the frame colour of a window border.
         setColors(cell, QColor(180, 180, 180), Qt::black, QPalette::WindowText);
         cell->installEventFilter(this);
