@@ -1,12 +1,16 @@
 #include "singleinstance.h"
 
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QLockFile>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -55,24 +59,41 @@ bool SingleInstance::tryAcquire()
     if (isAcquired()) {
         return true;
     }
-    auto lock = std::make_unique<QLockFile>(m_lockPath);
-    // Qt's default treats any lock older than 30 s as abandoned, which would let a second copy start
-    // beside one that has simply been running for a while. Only a dead owner makes a lock stale here.
-    lock->setStaleLockTime(0);
-    if (!lock->tryLock(0)) {
-        if (lock->error() != QLockFile::LockFailedError) {
+    // A lock held by the system rather than a file's contents: nothing is written or synced to disk
+    // (a sync of a fresh file costs tens of milliseconds on a disk-backed folder), and a copy that died
+    // leaves at most an unlocked file behind, which the next copy simply locks again.
+    const QByteArray path = QFile::encodeName(m_lockPath);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd < 0) {
             // The folder cannot hold a lock (no write access): run rather than refuse to start.
             return true;
         }
-        return false;
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            ::close(fd);
+            // EWOULDBLOCK: another copy holds it. Any other failure (a file system without locks) is
+            // treated like the unwritable folder.
+            return error != EWOULDBLOCK;
+        }
+        // The copy that held the lock removes the file before letting go. Opened just before that, the
+        // file we now hold is one nobody else can find: start over on the file now at the path.
+        struct stat held = {};
+        struct stat named = {};
+        if (::fstat(fd, &held) == 0 && ::stat(path.constData(), &named) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino) {
+            m_lockFd = fd;
+            return true;
+        }
+        ::close(fd);
     }
-    m_lock = std::move(lock);
-    return true;
+    // The file keeps being replaced: other copies are starting and ending right now.
+    return false;
 }
 
 bool SingleInstance::isAcquired() const
 {
-    return m_lock != nullptr && m_lock->isLocked();
+    return m_lockFd >= 0;
 }
 
 bool SingleInstance::listen()
@@ -131,8 +152,10 @@ void SingleInstance::release()
         delete m_server;
         m_server = nullptr;
     }
-    if (m_lock != nullptr) {
-        m_lock->unlock();
-        m_lock.reset();
+    if (m_lockFd >= 0) {
+        // Removed while still locked, so that no copy can lock this file once it is released.
+        ::unlink(QFile::encodeName(m_lockPath).constData());
+        ::close(m_lockFd);
+        m_lockFd = -1;
     }
 }

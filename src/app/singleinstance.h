@@ -3,15 +3,13 @@
 #include <QObject>
 #include <QString>
 
-#include <memory>
-
-class QLockFile;
 class QLocalServer;
 
-// One running copy of the program per user. The first copy holds a lock file and answers on a local
-// socket; a later copy finds the lock taken, asks the first copy through that socket to come forward
-// and ends. Both names are built from the program's fixed key and the user's name, inside the user's
-// runtime folder, so two users on one machine each get their own copy.
+// One running copy of the program per user. The first copy locks a file (flock: the system drops the
+// lock when the process ends, however it ends) and answers on a local socket; a later copy finds the
+// lock taken, asks the first copy through that socket to come forward and ends. Both names are built
+// from the program's fixed key and the user's name, inside the user's runtime folder, so two users on
+// one machine each get their own copy.
 //
 // tryAcquire() and requestActivation() need no application object, so a second copy can end before
 // any window system connection is made. listen() needs a running event loop to deliver requests.
@@ -57,6 +55,6 @@ private:
 
     QString m_lockPath;
     QString m_serverPath;
-    std::unique_ptr<QLockFile> m_lock;
+    int m_lockFd = -1; // the open lock file while this process holds the lock
     QLocalServer *m_server = nullptr;
 };
