@@ -2,6 +2,7 @@
 
 #include <unicode/ucnv.h>
 
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 
@@ -23,6 +24,15 @@ Converter openCp932()
     // ICU's own substitute for this code page is the two bytes FC FC; the code page's default is "?".
     ucnv_setSubstChars(conv.get(), "?", 1, &status);
     return conv;
+}
+
+// Printable ASCII, tab, CR and LF read the same in code page 932 as in Latin-1; ICU's mapping moves a
+// few other control bytes (1A, 1C, 7F). Most of the program's files are such text (days, numbers,
+// addresses), and reading them this way spares start-up loading ICU's converter.
+bool isPlainAscii(const QByteArray &bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(),
+                       [](char c) { return (c >= 0x20 && c <= 0x7E) || c == '\t' || c == '\r' || c == '\n'; });
 }
 
 } // namespace
@@ -50,6 +60,9 @@ QString decodeAnsi(const QByteArray &bytes)
 {
     if (bytes.isEmpty()) {
         return {};
+    }
+    if (isPlainAscii(bytes)) {
+        return QString::fromLatin1(bytes);
     }
     Converter conv = openCp932();
     // Each byte yields at most one UTF-16 unit.

@@ -31,16 +31,32 @@ QByteArray encodeWith(QStringConverter::Encoding encoding, const QString &text)
 
 } // namespace
 
-DecodedText decodeTextFile(const QByteArray &bytes)
+TextEncoding textEncodingOf(const QByteArray &bytes)
 {
     if (bytes.startsWith("\xEF\xBB\xBF")) {
-        return {decodeWith(QStringConverter::Utf8, QByteArrayView(bytes).sliced(3)), TextEncoding::Utf8};
+        return TextEncoding::Utf8;
     }
     if (bytes.startsWith("\xFF\xFE")) {
-        return {decodeWith(QStringConverter::Utf16LE, QByteArrayView(bytes).sliced(2)), TextEncoding::Utf16LE};
+        return TextEncoding::Utf16LE;
     }
     if (bytes.startsWith("\xFE\xFF")) {
-        return {decodeWith(QStringConverter::Utf16BE, QByteArrayView(bytes).sliced(2)), TextEncoding::Utf16BE};
+        return TextEncoding::Utf16BE;
+    }
+    return TextEncoding::Ansi;
+}
+
+DecodedText decodeTextFile(const QByteArray &bytes)
+{
+    const TextEncoding encoding = textEncodingOf(bytes);
+    switch (encoding) {
+    case TextEncoding::Utf8:
+        return {decodeWith(QStringConverter::Utf8, QByteArrayView(bytes).sliced(3)), encoding};
+    case TextEncoding::Utf16LE:
+        return {decodeWith(QStringConverter::Utf16LE, QByteArrayView(bytes).sliced(2)), encoding};
+    case TextEncoding::Utf16BE:
+        return {decodeWith(QStringConverter::Utf16BE, QByteArrayView(bytes).sliced(2)), encoding};
+    case TextEncoding::Ansi:
+        break;
     }
     return {decodeAnsi(bytes), TextEncoding::Ansi};
 }

@@ -18,6 +18,9 @@ struct DecodedText
     TextEncoding encoding = TextEncoding::Ansi;
 };
 
+// The encoding the byte-order mark names (EF BB BF, then FF FE, then FE FF); Ansi without a mark.
+TextEncoding textEncodingOf(const QByteArray &bytes);
+
 // Chooses the encoding by the byte-order mark (EF BB BF, then FF FE, then FE FF), skips the mark and
 // decodes the rest; without a mark the bytes are code page 932.
 DecodedText decodeTextFile(const QByteArray &bytes);

@@ -16,14 +16,28 @@ LineFile LineFile::readIfExists(const QString &path)
     return file;
 }
 
-void LineFile::loadFromFile(const QString &path)
+namespace {
+
+QByteArray readBytes(const QString &path)
 {
     QByteArray bytes;
     QString errorText;
     if (!readFileBytes(path, bytes, errorText)) {
         throw EFileError(QStringLiteral("ファイル %1 は開けません。 %2 ").arg(path, errorText));
     }
-    DecodedText decoded = decodeTextFile(bytes);
+    return bytes;
+}
+
+} // namespace
+
+QByteArray LineFile::readBytesIfExists(const QString &path)
+{
+    return QFileInfo::exists(path) ? readBytes(path) : QByteArray();
+}
+
+void LineFile::loadFromFile(const QString &path)
+{
+    DecodedText decoded = decodeTextFile(readBytes(path));
     m_lines = splitTextLines(decoded.text);
     m_encoding = decoded.encoding;
 }

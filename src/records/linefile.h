@@ -18,6 +18,10 @@ public:
     // Throws EFileError "ファイル <path> は開けません。 <system text> " when the file cannot be read.
     void loadFromFile(const QString &path);
 
+    // The file's bytes as stored, for a reader that needs only part of each line; empty when there is no
+    // file. Throws as loadFromFile does.
+    static QByteArray readBytesIfExists(const QString &path);
+
     // Replaces the file whole (temporary file + rename); CR LF after every line. Throws EFileError
     // "ファイル "<path>" を作成できません。<system text>" and leaves the old file as it was.
     void saveToFile(const QString &path) const;

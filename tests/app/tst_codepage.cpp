@@ -12,6 +12,7 @@ private slots:
     void encode_unmappable_becomesQuestionMark_data();
     void encode_unmappable_becomesQuestionMark();
     void decode_invalidBytes_becomeReplacementCharacter();
+    void decode_asciiBytes_sameAloneAsBesideJapanese();
 };
 
 void TestCodePage::roundTrip_data()
@@ -61,6 +62,19 @@ void TestCodePage::decode_invalidBytes_becomeReplacementCharacter()
     QVERIFY(text.startsWith(u"aあ"_qs));
     QVERIFY(text.size() > 2);
     QCOMPARE(text.back(), QChar(0xFFFD));
+}
+
+// Text of ASCII bytes alone takes a shortcut past ICU; beside a Japanese character it goes through ICU.
+// Both must read every byte alike, including the control bytes the code page maps elsewhere.
+void TestCodePage::decode_asciiBytes_sameAloneAsBesideJapanese()
+{
+    for (int byte = 0; byte < 0x80; ++byte) {
+        const QByteArray alone(3, char(byte));
+        const QString viaIcu = decodeAnsi(alone + "\x82\xA0");
+        QCOMPARE(viaIcu.size(), 4);
+        QCOMPARE(viaIcu.back(), QChar(0x3042));
+        QCOMPARE(decodeAnsi(alone), viaIcu.first(3));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCodePage)

@@ -5,6 +5,7 @@
 #include "daycolors.h"
 #include "errors.h"
 #include "memofile.h"
+#include "textfile.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -429,6 +430,41 @@ private slots:
         QFile::remove(memoPath());
         calendar.LoadMemoDays();
         QVERIFY(calendar.MemoDays().isEmpty());
+    }
+
+    // Days are read from the bytes of a file in the code page and from the decoded text of a marked file;
+    // both must find the same lines and days whatever the line ends and the memo texts hold.
+    void loadMemoDays_sameInEveryEncodingAndLineEnd_data()
+    {
+        QTest::addColumn<int>("encoding");
+        QTest::newRow("code page 932") << int(TextEncoding::Ansi);
+        QTest::newRow("UTF-8 with mark") << int(TextEncoding::Utf8);
+        QTest::newRow("UTF-16LE with mark") << int(TextEncoding::Utf16LE);
+    }
+
+    void loadMemoDays_sameInEveryEncodingAndLineEnd()
+    {
+        QFETCH(int, encoding);
+        const auto write = [&](const QString &text) {
+            QFile file(memoPath());
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(encodeTextFile(text, TextEncoding(encoding)));
+        };
+        // 表 and ソ end in the byte 5C in code page 932.
+        write(u"2011/04/01,\"表示$$ソ\"\r\n"
+              u"\"2011/03/05\",\"引用\"\n"
+              u"  2011/3/4,\"x\"\r"
+              u"2011/03/03\r\n"
+              u"2011/03/02,\"\"\r\n"_qs);
+        Calendar calendar = makeCalendar();
+        calendar.LoadMemoDays();
+        QCOMPARE(calendar.MemoDays(), (QList<QDate>{QDate(2011, 4, 1), QDate(2011, 3, 5), QDate(2011, 3, 4),
+                                                    QDate(2011, 3, 3), QDate(2011, 3, 2)}));
+
+        // A line that starts with a two-byte character is read whole, not cut inside the character.
+        write(u"2011/04/01,\"x\"\r\n"_qs + Ideographic + u"2011/03/01,\"y\"\r\n"_qs);
+        QCOMPARE(errorOf([&] { calendar.LoadMemoDays(); }),
+                 u"''"_qs + Ideographic + u"2011/03/01'' は日付ではありません"_qs);
     }
 
     // The shortcut for the day of a memo line must cut exactly what the full split cuts.
