@@ -48,12 +48,16 @@ void setColors(QWidget *widget, const QColor &background, const QColor &text, QP
 // The window is laid out for Tahoma and its month caption for ＭＳ ゴシック; both are seldom installed
 // here. Asked for a missing family, Qt has fontconfig sort every installed font, once per script of the
 // text, before it tries the substitutes: a few milliseconds of start-up. So the fonts name the first
-// installed family of the design family and its substitutes, keeping the rest as fallbacks.
+// installed family of the design family and its substitutes, keeping the rest as fallbacks. The list
+// of installed families is at hand once the font database is loaded; asking Qt about one family
+// instead would run fontconfig's substitution rules for each.
 QStringList installedFamilies(const QString &family)
 {
     QStringList families = QFont::substitutes(family);
-    if (families.isEmpty() || QFontDatabase::hasFamily(family)) {
-        families.prepend(family);
+    families.prepend(family);
+    const QStringList installed = QFontDatabase::families();
+    while (families.size() > 1 && !installed.contains(families.front(), Qt::CaseInsensitive)) {
+        families.removeFirst();
     }
     return families;
 }
@@ -74,7 +78,9 @@ QFont designFont(const QStringList &families, int pixels, bool bold = false)
 // ＭＳ ゴシック, so it also serves the Japanese text of the Tahoma captions.
 void installFontSubstitutes()
 {
-    QFont::insertSubstitution(QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic"));
+    // Where the face itself is installed, the font database lists it under its English name.
+    QFont::insertSubstitutions(QStringLiteral("ＭＳ ゴシック"),
+                               {QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic")});
     QFont::insertSubstitutions(QStringLiteral("Tahoma"), {QStringLiteral("DejaVu Sans"), QStringLiteral("IPAGothic")});
 }
 

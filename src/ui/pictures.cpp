@@ -280,6 +280,13 @@ public:
         return drawn;
     }
 
+    // What a window manager is offered for the title bar and the task switcher; buttons ask for their
+    // own size, which is drawn when asked.
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        return {QSize(16, 16), QSize(32, 32), QSize(48, 48)};
+    }
+
     QIconEngine *clone() const override { return new PictureEngine(m_which); }
 
     QString key() const override { return QStringLiteral("eveluna-picture"); }
