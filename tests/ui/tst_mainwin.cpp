@@ -138,6 +138,7 @@ private slots:
     void japaneseText_comesFromOneFace();
     void pictures_drawnAtAnySize_distinct_greyWhenDisabled();
     void buttons_showPictures();
+    void weekHeaders_colouredTextInBlackFrame();
 
 private:
     TfrmMain *openWindow();
@@ -817,6 +818,38 @@ void TestMainWindow::buttons_showPictures()
         const QImage image = icon.pixmap(QSize(16, 16)).toImage();
         QVERIFY2(!seen.contains(image), name);
         seen.append(image);
+    }
+}
+
+void TestMainWindow::weekHeaders_colouredTextInBlackFrame()
+{
+    writeFile(file("date.dat"), "2011/03/01\r\n");
+    TfrmMain *w = openWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    const std::pair<const char *, QColor> headers[] = {
+        {"pnlWeek01", Qt::red}, {"pnlWeek04", Qt::black}, {"pnlWeek07", Qt::blue}};
+    for (const auto &[name, color] : headers) {
+        const QImage image = child<QLabel>(w, name)->grab().toImage();
+        const QRect box = image.rect();
+        for (const QPoint corner : {box.topLeft(), box.topRight(), box.bottomLeft(), box.bottomRight(),
+                                    QPoint(box.center().x(), 0), QPoint(0, box.center().y())}) {
+            QCOMPARE(image.pixelColor(corner), QColor(Qt::black));
+        }
+        QCOMPARE(image.pixelColor(1, 1), QColor(Qt::white));
+        // The character's strokes are drawn in the caption's colour; anti-aliasing blends their edges
+        // with the white ground, so the darkest inner pixel is compared.
+        QColor darkest = Qt::white;
+        for (int y = 1; y < box.height() - 1; ++y) {
+            for (int x = 1; x < box.width() - 1; ++x) {
+                const QColor c = image.pixelColor(x, y);
+                if (c.lightness() < darkest.lightness()) {
+                    darkest = c;
+                }
+            }
+        }
+        QVERIFY2(std::abs(darkest.red() - color.red()) < 48 && std::abs(darkest.green() - color.green()) < 48 &&
+                     std::abs(darkest.blue() - color.blue()) < 48,
+                 qPrintable(QString::fromLatin1(name) + u' ' + darkest.name()));
     }
 }
 
