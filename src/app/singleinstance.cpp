@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
@@ -24,6 +25,14 @@ QString userName()
         return QString::fromLocal8Bit(entry->pw_name);
     }
     return QString::number(::geteuid());
+}
+
+// A folder of this user that no one else may enter or list.
+bool isPrivateFolder(const QString &path)
+{
+    struct stat info = {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           info.st_uid == ::geteuid() && (info.st_mode & (S_IRWXG | S_IRWXO)) == 0;
 }
 
 } // namespace
@@ -104,7 +113,12 @@ bool SingleInstance::listen()
     // We hold the lock, so a socket file at this path can only be the remains of a copy that died.
     QLocalServer::removeServer(m_serverPath);
     auto *server = new QLocalServer(this);
-    server->setSocketOptions(QLocalServer::UserAccessOption);
+    // Only this user may send requests. A socket in a folder only this user can enter (the session's
+    // runtime folder) is out of other users' reach already; elsewhere (the temporary folder) Qt makes
+    // the socket itself private, through a temporary folder that costs about a millisecond of start-up.
+    if (!isPrivateFolder(QFileInfo(m_serverPath).absolutePath())) {
+        server->setSocketOptions(QLocalServer::UserAccessOption);
+    }
     if (!server->listen(m_serverPath)) {
         delete server;
         return false;

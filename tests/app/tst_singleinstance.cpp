@@ -16,6 +16,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
@@ -201,6 +202,34 @@ private slots:
         SingleInstance next(dir.path());
         QVERIFY(!next.requestActivation(1000));
         QVERIFY(next.tryAcquire());
+    }
+
+    // Other users must not be able to send requests, whatever folder the socket lies in.
+    void socket_reachableByThisUserOnly_data()
+    {
+        QTest::addColumn<int>("folderMode");
+        QTest::newRow("private folder") << 0700;
+        QTest::newRow("shared folder") << 0777;
+    }
+
+    void socket_reachableByThisUserOnly()
+    {
+        QFETCH(int, folderMode);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), mode_t(folderMode)), 0);
+        SingleInstance first(dir.path());
+        QVERIFY(first.tryAcquire());
+        QVERIFY(first.listen());
+        struct stat folder = {};
+        struct stat socket = {};
+        QCOMPARE(::stat(QFile::encodeName(dir.path()).constData(), &folder), 0);
+        QCOMPARE(::stat(QFile::encodeName(first.serverPath()).constData(), &socket), 0);
+        const bool folderShut = (folder.st_mode & (S_IRWXG | S_IRWXO)) == 0;
+        const bool socketShut = (socket.st_mode & (S_IRWXG | S_IRWXO)) == 0;
+        QVERIFY(folderShut || socketShut);
+        SingleInstance second(dir.path());
+        QVERIFY(second.requestActivation());
     }
 
     void unwritableFolder_letsTheProgramRun()
