@@ -2,22 +2,29 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
 
 // The one request a later copy sends; anything else on the socket is ignored.
 constexpr char ActivationRequest[] = "activate\n";
+constexpr qsizetype ActivationRequestSize = sizeof(ActivationRequest) - 1;
+// A caller's first line is judged after at most this many bytes, so a caller cannot make us buffer more.
+constexpr qsizetype MaxRequestBytes = 64;
 
 QString userName()
 {
@@ -27,12 +34,17 @@ QString userName()
     return QString::number(::geteuid());
 }
 
-// A folder of this user that no one else may enter or list.
-bool isPrivateFolder(const QString &path)
+// The socket address of path; false when the path does not fit (sun_path holds 107 bytes and a NUL).
+bool socketAddress(const QString &path, sockaddr_un &address)
 {
-    struct stat info = {};
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode) &&
-           info.st_uid == ::geteuid() && (info.st_mode & (S_IRWXG | S_IRWXO)) == 0;
+    const QByteArray name = QFile::encodeName(path);
+    address = {};
+    address.sun_family = AF_UNIX;
+    if (name.isEmpty() || size_t(name.size()) >= sizeof(address.sun_path)) {
+        return false;
+    }
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    return true;
 }
 
 } // namespace
@@ -107,64 +119,137 @@ bool SingleInstance::isAcquired() const
 
 bool SingleInstance::listen()
 {
-    if (!isAcquired() || m_server != nullptr) {
-        return m_server != nullptr;
+    if (!isAcquired() || m_listenFd >= 0) {
+        return m_listenFd >= 0;
     }
-    // We hold the lock, so a socket file at this path can only be the remains of a copy that died.
-    QLocalServer::removeServer(m_serverPath);
-    auto *server = new QLocalServer(this);
-    // Only this user may send requests. A socket in a folder only this user can enter (the session's
-    // runtime folder) is out of other users' reach already; elsewhere (the temporary folder) Qt makes
-    // the socket itself private, through a temporary folder that costs about a millisecond of start-up.
-    if (!isPrivateFolder(QFileInfo(m_serverPath).absolutePath())) {
-        server->setSocketOptions(QLocalServer::UserAccessOption);
-    }
-    if (!server->listen(m_serverPath)) {
-        delete server;
+    sockaddr_un address;
+    if (!socketAddress(m_serverPath, address)) {
         return false;
     }
-    connect(server, &QLocalServer::newConnection, this, &SingleInstance::readRequest);
-    m_server = server;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return false;
+    }
+    // We hold the lock, so a socket file at this path can only be the remains of a copy that died.
+    ::unlink(address.sun_path);
+    // Only this user may send requests (connecting needs write access to the socket file), whatever
+    // folder it lies in. Until listen() below nobody can connect, so the moment between bind() and
+    // chmod() lets no one in.
+    if (::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) != 0) {
+        ::close(fd);
+        return false;
+    }
+    if (::chmod(address.sun_path, S_IRUSR | S_IWUSR) != 0 || ::listen(fd, 8) != 0) {
+        ::unlink(address.sun_path);
+        ::close(fd);
+        return false;
+    }
+    m_listenFd = fd;
+    m_listener = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(m_listener, &QSocketNotifier::activated, this, &SingleInstance::acceptRequests);
     return true;
 }
 
-void SingleInstance::readRequest()
+void SingleInstance::acceptRequests()
 {
-    while (QLocalSocket *socket = m_server->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        auto check = [this, socket] {
-            if (socket->canReadLine()) {
-                const QByteArray line = socket->readLine(64);
-                socket->disconnectFromServer();
-                if (line == ActivationRequest) {
-                    emit activationRequested();
+    for (;;) {
+        const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED) {
+                continue;
+            }
+            return; // EAGAIN: no caller is waiting any more
+        }
+        // The caller's line may arrive after the connection: read it whenever it comes, never waiting
+        // for it here, so a caller that sends nothing cannot stop the window.
+        auto *connection = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+        m_connections.append(connection);
+        auto received = std::make_shared<QByteArray>();
+        auto read = [this, connection, received] {
+            char buffer[MaxRequestBytes];
+            for (;;) {
+                const ssize_t count =
+                    ::recv(int(connection->socket()), buffer, size_t(MaxRequestBytes - received->size()), 0);
+                if (count < 0 && errno == EINTR) {
+                    continue;
                 }
+                if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                    return; // the rest of the line is still on its way
+                }
+                if (count > 0) {
+                    received->append(buffer, count);
+                    const qsizetype end = received->indexOf('\n');
+                    if (end < 0 && received->size() < MaxRequestBytes) {
+                        continue;
+                    }
+                    const bool activate = received->left(end + 1) == ActivationRequest;
+                    dropConnection(connection);
+                    if (activate) {
+                        emit activationRequested();
+                    }
+                    return;
+                }
+                // Closed (0) or failed before a whole line came in: not a request.
+                dropConnection(connection);
+                return;
             }
         };
-        connect(socket, &QLocalSocket::readyRead, this, check);
-        check();
+        connect(connection, &QSocketNotifier::activated, this, read);
+        read();
     }
+}
+
+void SingleInstance::dropConnection(QSocketNotifier *connection)
+{
+    // Called from the notifier's own signal: it is disabled now and deleted once that signal is done.
+    m_connections.removeOne(connection);
+    connection->setEnabled(false);
+    ::close(int(connection->socket()));
+    connection->deleteLater();
 }
 
 bool SingleInstance::requestActivation(int timeoutMs) const
 {
-    QLocalSocket socket;
-    socket.connectToServer(m_serverPath, QIODevice::WriteOnly);
-    if (!socket.waitForConnected(timeoutMs)) {
+    sockaddr_un address;
+    if (!socketAddress(m_serverPath, address)) {
         return false;
     }
-    socket.write(ActivationRequest, qstrlen(ActivationRequest));
-    const bool written = socket.waitForBytesWritten(timeoutMs);
-    socket.disconnectFromServer();
-    return written;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return false;
+    }
+    // The send time-out bounds connect() too: a running copy whose queue of callers is full, because
+    // it hangs, makes connect() wait, never longer than this. Zero would mean no limit.
+    const int ms = std::max(timeoutMs, 1);
+    const timeval limit = {ms / 1000, (ms % 1000) * 1000};
+    bool sent = ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof(limit)) == 0 &&
+                ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) == 0;
+    if (sent) {
+        // Nine bytes into an empty socket buffer; MSG_NOSIGNAL: a copy that ends meanwhile must not
+        // end this one with SIGPIPE.
+        sent = ::send(fd, ActivationRequest, size_t(ActivationRequestSize), MSG_NOSIGNAL) == ActivationRequestSize;
+    }
+    ::close(fd);
+    return sent;
 }
 
 void SingleInstance::release()
 {
-    if (m_server != nullptr) {
-        m_server->close();
-        delete m_server;
-        m_server = nullptr;
+    if (m_listenFd >= 0) {
+        for (QSocketNotifier *connection : std::as_const(m_connections)) {
+            connection->setEnabled(false);
+            ::close(int(connection->socket()));
+            connection->deleteLater();
+        }
+        m_connections.clear();
+        // Possibly inside the listener's own signal (a handler of activationRequested may release).
+        m_listener->setEnabled(false);
+        m_listener->deleteLater();
+        m_listener = nullptr;
+        // Removed before the lock is given up, so a new copy never finds the socket of this one.
+        ::unlink(QFile::encodeName(m_serverPath).constData());
+        ::close(m_listenFd);
+        m_listenFd = -1;
     }
     if (m_lockFd >= 0) {
         // Removed while still locked, so that no copy can lock this file once it is released.

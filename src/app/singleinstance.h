@@ -1,15 +1,17 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QString>
 
-class QLocalServer;
+class QSocketNotifier;
 
 // One running copy of the program per user. The first copy locks a file (flock: the system drops the
 // lock when the process ends, however it ends) and answers on a local socket; a later copy finds the
-// lock taken, asks the first copy through that socket to come forward and ends. Both names are built
-// from the program's fixed key and the user's name, inside the user's runtime folder, so two users on
-// one machine each get their own copy.
+// lock taken, asks the first copy through that socket to come forward and ends. The socket is a plain
+// AF_UNIX stream socket: the program links no network library, which would cost start-up time. Both
+// names are built from the program's fixed key and the user's name, inside the user's runtime folder,
+// so two users on one machine each get their own copy.
 //
 // tryAcquire() and requestActivation() need no application object, so a second copy can end before
 // any window system connection is made. listen() needs a running event loop to deliver requests.
@@ -51,10 +53,13 @@ signals:
     void activationRequested();
 
 private:
-    void readRequest();
+    void acceptRequests();
+    void dropConnection(QSocketNotifier *connection);
 
     QString m_lockPath;
     QString m_serverPath;
-    int m_lockFd = -1; // the open lock file while this process holds the lock
-    QLocalServer *m_server = nullptr;
+    int m_lockFd = -1;                      // the open lock file while this process holds the lock
+    int m_listenFd = -1;                    // the listening socket while listen() holds it
+    QSocketNotifier *m_listener = nullptr;  // watches m_listenFd for callers
+    QList<QSocketNotifier *> m_connections; // accepted callers whose first line has not come in yet
 };

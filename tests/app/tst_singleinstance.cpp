@@ -8,7 +8,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -16,7 +15,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -60,6 +62,29 @@ private:
             }
         }
         return child.readLine() == "ready\n";
+    }
+
+    // A caller of our own on the running copy's socket: connected fd, or -1.
+    static int connectTo(const QString &path)
+    {
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        const QByteArray name = QFile::encodeName(path);
+        if (size_t(name.size()) >= sizeof(address.sun_path)) {
+            return -1;
+        }
+        std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) != 0) {
+            ::close(fd);
+            return -1;
+        }
+        return fd;
+    }
+
+    static bool sendText(int fd, const QByteArray &text)
+    {
+        return ::send(fd, text.constData(), size_t(text.size()), MSG_NOSIGNAL) == text.size();
     }
 
     static void killHolder(QProcess &child)
@@ -115,22 +140,44 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 2, 5000);
     }
 
-    void strayConnection_isNotARequest()
+    // Anything but the one request line is ignored, and callers that stall or trickle never keep a
+    // real request from getting through.
+    void strayConnections_areNotRequests_andBlockNothing()
     {
         QTemporaryDir dir;
         SingleInstance first(dir.path());
         QVERIFY(first.tryAcquire());
         QVERIFY(first.listen());
         QSignalSpy spy(&first, &SingleInstance::activationRequested);
-        {
-            QLocalSocket socket;
-            socket.connectToServer(first.serverPath());
-            QVERIFY(socket.waitForConnected(2000));
-            socket.write("hello\n");
-            QVERIFY(socket.waitForBytesWritten(2000));
+
+        for (const QByteArray &text : {QByteArray("hello\n"), QByteArray("activate"), QByteArray("activate now\n"),
+                                       QByteArray(200, 'a') + "activate\n"}) {
+            const int fd = connectTo(first.serverPath());
+            QVERIFY(fd >= 0);
+            QVERIFY(sendText(fd, text));
+            ::close(fd);
         }
-        QTest::qWait(200);
+        // One caller keeps its connection open without a word while a real request comes in.
+        const int silent = connectTo(first.serverPath());
+        QVERIFY(silent >= 0);
+        QTest::qWait(100);
         QCOMPARE(spy.count(), 0);
+        SingleInstance second(dir.path());
+        QVERIFY(second.requestActivation());
+        QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, 5000);
+
+        // A request that comes in two pieces is still one request.
+        const int slow = connectTo(first.serverPath());
+        QVERIFY(slow >= 0);
+        QVERIFY(sendText(slow, "acti"));
+        QTest::qWait(50);
+        QCOMPARE(spy.count(), 1);
+        QVERIFY(sendText(slow, "vate\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 2, 5000);
+        ::close(slow);
+        ::close(silent);
+        QTest::qWait(50);
+        QCOMPARE(spy.count(), 2);
     }
 
     void noRunningCopy_requestFailsQuickly()
