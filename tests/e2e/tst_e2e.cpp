@@ -335,10 +335,13 @@ private slots:
         const QString window = startAndWait(m_x, running);
         QVERIFY2(!window.isEmpty(), qPrintable(running.report()));
         QVERIFY(m_x.pressKey(window, QStringLiteral("alt+h")));
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), 10000);
-        QFile opened(record);
-        QVERIFY(opened.open(QIODevice::ReadOnly));
-        const QByteArray url = opened.readAll().trimmed();
+        // The stand-in creates the file before it writes the line: wait for the whole line.
+        auto recorded = [&record] {
+            QFile opened(record);
+            return opened.open(QIODevice::ReadOnly) ? opened.readAll() : QByteArray();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(recorded().endsWith('\n'), 10000);
+        const QByteArray url = recorded().trimmed();
         QCOMPARE(QUrl(QString::fromUtf8(url)).toLocalFile(), folder.filePath(expected));
         // No message box: the main window is still the only one and answers Esc.
         QCOMPARE(m_x.visibleWindows(Title), QStringList{window});
