@@ -1,6 +1,7 @@
 #include "helpfile.h"
 
-#include <QDir>
+#include "variable.h"
+
 #include <QFileInfo>
 #include <QProcess>
 
@@ -8,11 +9,7 @@ namespace HelpFile {
 
 QString htmlIndexPath(const QString &executablePath)
 {
-    const QFileInfo info(executablePath);
-    const QString name = info.fileName();
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString base = dot < 0 ? name : name.left(dot);
-    return info.dir().filePath(base + QStringLiteral("-help/index.html"));
+    return Variable::besideExecutable(executablePath, QStringLiteral("-help/index.html"));
 }
 
 namespace {

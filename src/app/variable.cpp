@@ -25,13 +25,18 @@ void initFileLocations(const QString &executableDir)
     ShowMemos = false;
 }
 
-QString helpFilePath(const QString &executablePath)
+QString besideExecutable(const QString &executablePath, const QString &suffix)
 {
     const QFileInfo info(executablePath);
     const QString name = info.fileName();
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     const QString base = dot < 0 ? name : name.left(dot);
-    return info.dir().filePath(base + QStringLiteral(".chm"));
+    return info.dir().filePath(base + suffix);
+}
+
+QString helpFilePath(const QString &executablePath)
+{
+    return besideExecutable(executablePath, QStringLiteral(".chm"));
 }
 
 } // namespace Variable

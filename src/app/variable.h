@@ -16,6 +16,10 @@ extern bool ShowMemos;
 // Sets the paths from the folder of the running executable and switches both marks off.
 void initFileLocations(const QString &executableDir);
 
+// "<folder of the executable>/<base name><suffix>", the base name being the file name without its last
+// extension, so a renamed executable finds the files of its own new name.
+QString besideExecutable(const QString &executablePath, const QString &suffix);
+
 // The help file: the executable's path with its extension replaced by ".chm" (appended when it has none).
 QString helpFilePath(const QString &executablePath);
 
