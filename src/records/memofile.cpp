@@ -134,20 +134,7 @@ void DeleteMemo(const QString &memoPath, const QDate &day)
 
 void DeleteMemoLines(const QString &memoPath, QList<CheckedEntry> &shown)
 {
-    LineFile file = LineFile::readIfExists(memoPath);
-    QStringList &lines = file.lines();
-    const QList<CheckedEntry> before = shown;
-    for (qsizetype p = shown.size() - 1; p >= 0; --p) {
-        if (!shown[p].checked) {
-            continue;
-        }
-        if (p >= lines.size()) {
-            throw EListError::indexOutOfRange(p);
-        }
-        if (splitMemoLine(lines[p]).value(0) == shown[p].text) {
-            lines.removeAt(p);
-            shown.removeAt(p);
-        }
-    }
-    saveOrRestore(file, memoPath, shown, before);
+    // Field 0 as text: a hand-written 2011/3/5 is listed as 2011/03/05 and so is not removed.
+    deleteCheckedLines(memoPath, shown,
+                       [](const QString &line, const QString &text) { return splitMemoLine(line).value(0) == text; });
 }

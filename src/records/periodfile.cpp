@@ -20,7 +20,13 @@ AddResult AddPeriodStart(const QString &datePath, const QDate &day)
 
 void DeletePeriodStarts(const QString &datePath, QList<CheckedEntry> &shown)
 {
-    LineFile file = LineFile::readIfExists(datePath);
+    deleteCheckedLines(datePath, shown, [](const QString &line, const QString &text) { return line == text; });
+}
+
+void deleteCheckedLines(const QString &path, QList<CheckedEntry> &shown,
+                        const std::function<bool(const QString &line, const QString &shownText)> &sameEntry)
+{
+    LineFile file = LineFile::readIfExists(path);
     QStringList &lines = file.lines();
     const QList<CheckedEntry> before = shown;
     for (qsizetype p = shown.size() - 1; p >= 0; --p) {
@@ -30,17 +36,11 @@ void DeletePeriodStarts(const QString &datePath, QList<CheckedEntry> &shown)
         if (p >= lines.size()) {
             throw EListError::indexOutOfRange(p);
         }
-        if (lines[p] == shown[p].text) {
+        if (sameEntry(lines[p], shown[p].text)) {
             lines.removeAt(p);
             shown.removeAt(p);
         }
     }
-    saveOrRestore(file, datePath, shown, before);
-}
-
-void saveOrRestore(const LineFile &file, const QString &path, QList<CheckedEntry> &shown,
-                   const QList<CheckedEntry> &before)
-{
     try {
         file.saveToFile(path);
     } catch (...) {

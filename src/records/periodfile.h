@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 // date.dat: one "yyyy/mm/dd" line per first day of a period, newest first.
 
 enum class AddResult { Added, AlreadyRegistered };
@@ -27,8 +29,7 @@ struct CheckedEntry
 // so the list still matches the file that was left unchanged.
 void DeletePeriodStarts(const QString &datePath, QList<CheckedEntry> &shown);
 
-class LineFile;
-
-// Writes `file` to `path`; if the write fails, puts `shown` back to `before` and rethrows.
-void saveOrRestore(const LineFile &file, const QString &path, QList<CheckedEntry> &shown,
-                   const QList<CheckedEntry> &before);
+// The deletion pass both data files share: `sameEntry(line, shownText)` tells whether the file line at a
+// checked position is the entry shown there. Same contract as DeletePeriodStarts.
+void deleteCheckedLines(const QString &path, QList<CheckedEntry> &shown,
+                        const std::function<bool(const QString &line, const QString &shownText)> &sameEntry);
