@@ -63,6 +63,19 @@ QStringList installedFamilies(const QString &family)
     return families;
 }
 
+// The families from the first one that has Japanese letters on. For captions of Japanese text only:
+// a Latin face first in the list would add nothing to them but one more font engine to load, and with
+// a second family Qt asks fontconfig for a sorted fallback list of every installed font, once per script.
+QStringList japaneseFamilies(const QStringList &families)
+{
+    QStringList japanese = families;
+    while (japanese.size() > 1 &&
+           !QFontDatabase::writingSystems(japanese.front()).contains(QFontDatabase::Japanese)) {
+        japanese.removeFirst();
+    }
+    return japanese;
+}
+
 QFont designFont(const QStringList &families, int pixels, bool bold = false)
 {
     QFont font;
@@ -148,7 +161,7 @@ void TfrmMain::setUpLook()
     const QList<QLabel *> headers = {ui->pnlWeek01, ui->pnlWeek02, ui->pnlWeek03, ui->pnlWeek04,
                                      ui->pnlWeek05, ui->pnlWeek06, ui->pnlWeek07};
     for (QLabel *header : headers) {
-        header->setFont(designFont(captionFamilies, 15));
+        header->setFont(designFont(japaneseFamilies(captionFamilies), 15));
         const QColor color = header == ui->pnlWeek01   ? QColor(Qt::red)
                              : header == ui->pnlWeek07 ? QColor(Qt::blue)
                                                        : QColor(Qt::black);
