@@ -2,6 +2,7 @@
 #include "errors.h"
 #include "settings.h"
 
+#include "../support/files.h"
 #include "../support/unprivileged.h"
 
 #include <QDir>
@@ -12,19 +13,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 mode_t modeOf(const QString &path)
 {

@@ -1,6 +1,7 @@
 #include "errors.h"
 #include "linefile.h"
 
+#include "../support/files.h"
 #include "../support/unprivileged.h"
 
 #include <QFile>
@@ -11,28 +12,6 @@
 
 #include <cerrno>
 #include <cstring>
-
-namespace {
-
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
-
-QString systemText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
-} // namespace
 
 class TestLineFile : public QObject
 {

@@ -1,24 +1,13 @@
 #include "errors.h"
 #include "memofile.h"
 
+#include "../support/files.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
-
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 const QDate march5(2011, 3, 5);
 

@@ -1,6 +1,7 @@
 #include "errors.h"
 #include "periodfile.h"
 
+#include "../support/files.h"
 #include "../support/unprivileged.h"
 
 #include <QFile>
@@ -13,19 +14,6 @@
 #include <cstring>
 
 namespace {
-
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 QList<CheckedEntry> shownList(const QStringList &texts, const QList<int> &checked)
 {
