@@ -114,7 +114,14 @@ TfrmMain::TfrmMain(const QString &dataDir, Calendar::TodayFunction today, QWidge
     windowFont.setFamilies(installedFamilies(QStringLiteral("Tahoma")));
     windowFont.setPointSize(8);
     setFont(windowFont);
+    // A new line edit lays out its empty text in the application's font before it takes the window's.
+    // That font is shown nowhere in this window, yet loading it costs a font engine and a fontconfig
+    // fallback query (about 2 ms of start-up); with the window's font as the application's meanwhile,
+    // the line edits reuse the engine the window needs anyway. Other windows keep the usual font.
+    const QFont applicationFont = QApplication::font();
+    QApplication::setFont(windowFont);
     ui->setupUi(this);
+    QApplication::setFont(applicationFont);
     setUpLook();
     connectHandlers();
     FormCreate(dataDir);
