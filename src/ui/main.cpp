@@ -89,13 +89,15 @@ QFont designFont(const QStringList &families, int pixels, bool bold = false)
 
 // One Japanese face behind both families: each further face file costs start-up time and about 2 MiB of
 // resident memory once its glyphs are read. The fixed-pitch IPA gothic stands in for the fixed-pitch
-// ＭＳ ゴシック, so it also serves the Japanese text of the Tahoma captions.
+// ＭＳ ゴシック, and for Tahoma too: it is a sans face with Latin letters of its own, so the captions that
+// mix "(&E)" with Japanese need no second family. With a second family Qt has fontconfig sort every
+// installed font once per script of the text (Latin, Han, Hiragana, Katakana): about 2 ms of start-up.
 void installFontSubstitutes()
 {
     // Where the face itself is installed, the font database lists it under its English name.
     QFont::insertSubstitutions(QStringLiteral("ＭＳ ゴシック"),
                                {QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic")});
-    QFont::insertSubstitutions(QStringLiteral("Tahoma"), {QStringLiteral("DejaVu Sans"), QStringLiteral("IPAGothic")});
+    QFont::insertSubstitutions(QStringLiteral("Tahoma"), QStringList{QStringLiteral("IPAGothic")});
 }
 
 TfrmMain::TfrmMain(QWidget *parent)

@@ -762,15 +762,19 @@ void TestMainWindow::monthLabel_rendersInJapaneseFont()
     QVERIFY(QFontMetrics(child<QLabel>(&w, "Panel_01")->font()).inFontUcs4(U'生'));
 }
 
-// Every further Japanese face file costs start-up time and resident memory: the month label's fixed-pitch
-// gothic also serves the Japanese of the other captions.
+// Every further face costs start-up time and resident memory: the month label's fixed-pitch gothic also
+// serves the other captions, the Latin "(&E)" of the buttons included, with no second family to fall
+// back on (which would have fontconfig sort every installed font for each script of the text).
 void TestMainWindow::japaneseText_comesFromOneFace()
 {
     TfrmMain w(m_dir->path(), [] { return Today; });
     for (const char *name : {"lblyyyymm", "pnlWeek01", "pnlDay01", "Panel_03", "StaticText1", "btnEntry"}) {
         const QFont font = child<QWidget>(&w, name)->font();
         QCOMPARE(QRawFont::fromFont(font, QFontDatabase::Japanese).familyName(), QStringLiteral("IPAGothic"));
+        QCOMPARE(font.families().size(), 1);
     }
+    const QFontMetrics caption(child<QWidget>(&w, "btnEntry")->font());
+    QVERIFY(caption.inFontUcs4(U'E') && caption.inFontUcs4(U'(') && caption.inFontUcs4(U'生'));
 }
 
 void TestMainWindow::pictures_drawnAtAnySize_distinct_greyWhenDisabled()
