@@ -244,9 +244,14 @@ public:
     {
     }
 
+    // Drawn at the target's pixel density: on a screen with two device pixels per logical pixel a
+    // 16-pixel picture gets 32 x 32 pixels of its own instead of an enlarged 16 x 16 one.
     void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
     {
-        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+        const qreal ratio = painter->device() != nullptr ? painter->device()->devicePixelRatio() : 1.0;
+        QPixmap drawn = pixmap((QSizeF(rect.size()) * ratio).toSize(), mode, state);
+        drawn.setDevicePixelRatio(ratio);
+        painter->drawPixmap(rect, drawn);
     }
 
     QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State) override
