@@ -1,5 +1,6 @@
 #include "entry.h"
 
+#include "buttonkeys.h"
 #include "guard.h"
 #include "periodfile.h"
 #include "pictures.h"
@@ -14,6 +15,7 @@ TfrmEntry::TfrmEntry(QWidget *parent, const QDate &today)
     , ui(std::make_unique<Ui::frmEntry>())
 {
     ui->setupUi(this);
+    followButtonConventions(this);
     // No title-bar buttons: the dialog is left through its own two buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFixedSize(235, 107);

@@ -2,6 +2,7 @@
 #include "ui_mail.h"
 
 #include "base64.h"
+#include "buttonkeys.h"
 #include "calendar.h"
 #include "datetext.h"
 #include "guard.h"
@@ -86,6 +87,7 @@ TfrmMail::TfrmMail(Calendar &engine, const QString &cycleLengthText, const QStri
     , m_engine(engine)
 {
     ui->setupUi(this);
+    followButtonConventions(this);
 
     QFont dialogFont(QStringLiteral("Tahoma"));
     dialogFont.setPixelSize(11);

@@ -1,5 +1,6 @@
 #include "memo.h"
 
+#include "buttonkeys.h"
 #include "datetext.h"
 #include "guard.h"
 #include "memofile.h"
@@ -21,6 +22,7 @@ TfrmMemo::TfrmMemo(QWidget *parent)
     , ui(std::make_unique<Ui::frmMemo>())
 {
     ui->setupUi(this);
+    followButtonConventions(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFixedSize(381, 267);
     setWindowIcon(picture(Picture::Memo));

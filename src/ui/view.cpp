@@ -1,6 +1,7 @@
 #include "view.h"
 #include "ui_view.h"
 
+#include "buttonkeys.h"
 #include "calendar.h"
 #include "datetext.h"
 #include "guard.h"
@@ -82,6 +83,7 @@ TfrmView::TfrmView(QWidget *parent)
     , ui(std::make_unique<Ui::frmView>())
 {
     ui->setupUi(this);
+    followButtonConventions(this);
     fitLabelsToText(this);
     ui->btnDayDelete->setIcon(picture(Picture::Delete));
     ui->btnMemoDelete->setIcon(picture(Picture::Delete));
