@@ -1,13 +1,16 @@
 #include "main.h"
 
+#include "buttonkeys.h"
 #include "cyclestats.h"
 #include "datetext.h"
+#include "daygrid.h"
 #include "entry.h"
 #include "guard.h"
 #include "help.h"
 #include "linefile.h"
 #include "mail.h"
 #include "memo.h"
+#include "memofile.h"
 #include "pictures.h"
 #include "settings.h"
 #include "ui_main.h"
@@ -69,8 +72,7 @@ QStringList installedFamilies(const QString &family)
 QStringList japaneseFamilies(const QStringList &families)
 {
     QStringList japanese = families;
-    while (japanese.size() > 1 &&
-           !QFontDatabase::writingSystems(japanese.front()).contains(QFontDatabase::Japanese)) {
+    while (japanese.size() > 1 && !QFontDatabase::writingSystems(japanese.front()).contains(QFontDatabase::Japanese)) {
         japanese.removeFirst();
     }
     return japanese;
@@ -191,6 +193,15 @@ void TfrmMain::setUpLook()
         cell->installEventFilter(this);
         m_cells[k - 1] = cell;
     }
+    m_grid = new DayGridFocus(m_cells, ui->Panel1);
+    // In the tab cycle between the last command button and the cycle controls; the window still opens
+    // with the focus on the first of the cycle controls.
+    setTabOrder(ui->btmClose, m_grid);
+    ui->btnReturn->setAccessibleName(QStringLiteral("前の月"));
+    ui->btnNext->setAccessibleName(QStringLiteral("次の月"));
+    ui->cmbSyuki->setAccessibleName(QStringLiteral("周期設定"));
+    ui->txtSyuki->setAccessibleName(QStringLiteral("周期の日数"));
+    ui->txtNext->setAccessibleName(QStringLiteral("周期先を表示する"));
 
     const std::array<std::pair<QLabel *, DayCategory>, 6> legend = {{
         {ui->Panel_01, DayCategory::ThisPeriod},
@@ -223,6 +234,7 @@ void TfrmMain::setUpLook()
     ui->UpDown->setRange(-1, 12);
     ui->UpDown->setAssociate(ui->txtNext);
     ui->UpDown->setPosition(0);
+    followButtonConventions(this);
 }
 
 void TfrmMain::connectHandlers()
@@ -242,6 +254,22 @@ void TfrmMain::connectHandlers()
     // btmClose is the cancel button: Esc anywhere in the window presses it.
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, ui->btmClose, &QPushButton::click);
+
+    connect(m_grid, &DayGridFocus::dateRequested, this, &TfrmMain::showDate);
+    connect(m_grid, &DayGridFocus::todayRequested, this, [this] { showDate(today()); });
+    connect(m_grid, &DayGridFocus::monthStepRequested, this, [this](int step) {
+        if (step < 0) {
+            btnReturnClick();
+        } else {
+            btnNextClick();
+        }
+        m_grid->announceFramedCell();
+    });
+    connect(m_grid, &DayGridFocus::cellActivated, this, [this](const QLabel *cell) {
+        // As a double click on the cell: its press remembers the caption, the double click opens the memo.
+        pnlDayMouseDown(cell);
+        pnlDay01DblClick();
+    });
 }
 
 void TfrmMain::FormCreate(const QString &dataDir)
@@ -250,6 +278,7 @@ void TfrmMain::FormCreate(const QString &dataDir)
     m_engine.emplace(Variable::DateFilePath, Variable::MemoFilePath, m_today);
     const QDate now = today();
     showMonth(now.year(), now.month());
+    m_grid->frameDate(now);
     const QStringList modes = {QStringLiteral("平均"), QStringLiteral("いちばん短い周期"),
                                QStringLiteral("いちばん長い周期"), QStringLiteral("前の周期と同じ"),
                                QStringLiteral("自分で設定")};
@@ -281,6 +310,9 @@ void TfrmMain::FormShow()
     ui->Panel_04->setToolTip(QStringLiteral("排卵予定日"));
     ui->Panel_05->setToolTip(QStringLiteral("生理の日以外での妊娠しにくい日"));
     ui->Panel_06->setToolTip(QStringLiteral("排卵日から16日後に生理がくるとする"));
+    for (QLabel *panel : {ui->Panel_01, ui->Panel_02, ui->Panel_03, ui->Panel_04, ui->Panel_05, ui->Panel_06}) {
+        panel->setAccessibleDescription(panel->toolTip());
+    }
     cmbSyukiChange();
 }
 
@@ -296,6 +328,17 @@ void TfrmMain::showMonth(int year, int month)
     ViewYear = year;
     ViewMonth = month;
     ui->lblyyyymm->setText(monthLabelText(year, month));
+    m_grid->setMonth(year, month);
+}
+
+void TfrmMain::showDate(const QDate &date)
+{
+    guarded(this, [&] {
+        showMonth(date.year(), date.month());
+        m_grid->frameDate(date);
+        RecomputeAndRepaint();
+    });
+    m_grid->announceFramedCell();
 }
 
 void TfrmMain::btnNextClick()
@@ -495,6 +538,37 @@ void TfrmMain::PaintCalendar()
         cell->setText(m_engine->DayCaption(k));
         setColors(cell, cellColor(m_engine->DayColor(k)), Qt::black, QPalette::WindowText);
     }
+    describeCells();
+}
+
+void TfrmMain::describeCells()
+{
+    const QList<QDate> &memoDays = m_engine->MemoDays();
+    const QDate now = today();
+    for (QLabel *cell : m_cells) {
+        bool isDay = false;
+        const int day = cell->text().toInt(&isDay);
+        const QDate date(ViewYear, ViewMonth, isDay ? day : 0);
+        if (!date.isValid()) {
+            cell->setToolTip(QString());
+            cell->setAccessibleName(QString());
+            continue;
+        }
+        std::optional<QString> memo;
+        if (memoDays.contains(date)) {
+            // Read only for the days that have one; a file that cannot be read now leaves the memo out
+            // of the description instead of interrupting the paint, which has already succeeded.
+            try {
+                memo = LoadMemo(Variable::MemoFilePath, date);
+            } catch (const std::exception &) {
+                memo = QString();
+            }
+        }
+        const QString text = dayCellDescription(date, classifyDay(m_engine->WindowDays(), date.toJulianDay()),
+                                                Variable::ShowToday && date == now, memo);
+        cell->setToolTip(text);
+        cell->setAccessibleName(text);
+    }
 }
 
 bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
@@ -526,9 +600,10 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
         const auto found = std::find(m_cells.begin(), m_cells.end(), watched);
         if (found != m_cells.end()) {
-            if (event->type() == QEvent::MouseButtonPress) {
-                pnlDayMouseDown(*found);
-            } else {
+            // The second press of a double click is a press too; only the primary button's opens the memo.
+            pnlDayMouseDown(*found);
+            if (event->type() == QEvent::MouseButtonDblClick &&
+                static_cast<const QMouseEvent *>(event)->button() == Qt::LeftButton) {
                 pnlDay01DblClick();
             }
             return true;
@@ -538,24 +613,24 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
 }
 
 // The filter of txtSyuki and txtNext: digits, backspace, Ctrl-V and Ctrl-C pass; any other character is
-// discarded with the error sound. Keys that type nothing (arrows, Delete, Tab, Esc) are not characters.
+// discarded with the error sound, whatever modifiers are held (the line edit would insert the letter of
+// Alt+A, AltGr or Super chords too). Keys that type nothing (arrows, Delete, Tab, Esc) are not characters.
 bool TfrmMain::acceptDigitKey(QObject *, QEvent *event)
 {
     const auto *key = static_cast<const QKeyEvent *>(event);
     const Qt::KeyboardModifiers modifiers = key->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+    const QString text = key->text();
+    const bool typesCharacter = std::any_of(text.begin(), text.end(),
+                                            [](QChar c) { return c >= QLatin1Char(' ') && c != QLatin1Char('\x7f'); });
     bool accepted = true;
-    if (modifiers == Qt::ControlModifier) {
+    if (modifiers == Qt::ControlModifier && key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z) {
         // Ctrl with a letter types a control character: only Ctrl-C and Ctrl-V are let through.
-        if (key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z) {
-            accepted = key->key() == Qt::Key_C || key->key() == Qt::Key_V;
-        }
-    } else if (modifiers != Qt::NoModifier || key->key() == Qt::Key_Backspace) {
+        accepted = key->key() == Qt::Key_C || key->key() == Qt::Key_V;
+    } else if (key->key() == Qt::Key_Backspace) {
         accepted = true;
     } else if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
         accepted = false;
-    } else if (!key->text().isEmpty() && key->text().front() >= QLatin1Char(' ') &&
-               key->text() != QStringLiteral("\x7f")) {
-        const QString text = key->text();
+    } else if (typesCharacter) {
         accepted = std::all_of(text.begin(), text.end(),
                                [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
     }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+class DayGridFocus;
 class QLabel;
 
 namespace Ui {
@@ -79,6 +80,10 @@ private:
     void RecomputeAndRepaint();
     void PaintCalendar();
     void showMonth(int year, int month);
+    // The month of date, with the keyboard frame on it.
+    void showDate(const QDate &date);
+    // Tooltips and accessible names of the day cells, for the month just painted.
+    void describeCells();
     void pnlDayMouseDown(const QLabel *cell);
     void pnlDay01DblClick();
     void showLengthEditable(bool editable);
@@ -89,6 +94,7 @@ private:
     Calendar::TodayFunction m_today;
     std::optional<Calendar> m_engine;
     std::array<QLabel *, Calendar::CellCount> m_cells{};
+    DayGridFocus *m_grid = nullptr;
     int ViewYear = 0;
     int ViewMonth = 1;
     QString ClickedDay;

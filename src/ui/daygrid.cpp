@@ -1,0 +1,173 @@
+#include "daygrid.h"
+
+#include <QAccessible>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QRegularExpression>
+
+QString dayCellDescription(const QDate &date, DayCategory category, bool markedToday,
+                           const std::optional<QString> &memo)
+{
+    static const QString weekdays[] = {QStringLiteral("月"), QStringLiteral("火"), QStringLiteral("水"),
+                                       QStringLiteral("木"), QStringLiteral("金"), QStringLiteral("土"),
+                                       QStringLiteral("日")};
+    QStringList parts;
+    parts << QStringLiteral("%1年%2月%3日（%4）")
+                 .arg(date.year())
+                 .arg(date.month())
+                 .arg(date.day())
+                 .arg(weekdays[date.dayOfWeek() - 1]);
+    if (category != DayCategory::None) {
+        parts << categoryCaption(category);
+    }
+    if (markedToday) {
+        parts << QStringLiteral("今日");
+    }
+    if (memo) {
+        QString line = *memo;
+        const qsizetype end = line.indexOf(QRegularExpression(QStringLiteral("[\r\n]")));
+        if (end >= 0) {
+            line.truncate(end);
+        }
+        // Counted in characters, so a character outside the BMP is never cut in half.
+        qsizetype cut = 0;
+        for (int count = 0; cut < line.size() && count < MemoPreviewLength; ++count) {
+            cut += line[cut].isHighSurrogate() && cut + 1 < line.size() ? 2 : 1;
+        }
+        line.truncate(cut);
+        parts << QStringLiteral("メモ:") + line;
+    }
+    return parts.join(QStringLiteral("、"));
+}
+
+DayGridFocus::DayGridFocus(const std::array<QLabel *, CellCount> &cells, QWidget *parent)
+    : QWidget(parent)
+    , m_cells(cells)
+{
+    setFocusPolicy(Qt::StrongFocus);
+    // The cells below take the clicks, double clicks and tooltips.
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    QRect area;
+    for (const QLabel *cell : m_cells) {
+        area |= cell->geometry();
+    }
+    setGeometry(area);
+    setAccessibleName(QStringLiteral("予測カレンダー"));
+    raise();
+}
+
+void DayGridFocus::setMonth(int year, int month)
+{
+    m_year = year;
+    m_month = month;
+    m_day = qBound(1, m_day, QDate(year, month, 1).daysInMonth());
+    update();
+}
+
+void DayGridFocus::frameDate(const QDate &date)
+{
+    if (date.year() == m_year && date.month() == m_month) {
+        m_day = date.day();
+        update();
+    }
+}
+
+QDate DayGridFocus::framedDate() const
+{
+    return QDate(m_year, m_month, m_day);
+}
+
+int DayGridFocus::framedCell() const
+{
+    // Column 0 is Sunday; QDate counts Monday 1 .. Sunday 7.
+    const int lead = QDate(m_year, m_month, 1).dayOfWeek() % 7;
+    return qBound(0, lead + m_day - 1, CellCount - 1);
+}
+
+void DayGridFocus::announceFramedCell()
+{
+    if (!hasFocus()) {
+        return;
+    }
+    QLabel *cell = m_cells[std::size_t(framedCell())];
+    setAccessibleDescription(cell->accessibleName());
+    QAccessibleEvent focus(cell, QAccessible::Focus);
+    QAccessible::updateAccessibility(&focus);
+}
+
+void DayGridFocus::moveBy(int days)
+{
+    const QDate target = framedDate().addDays(days);
+    if (target.year() == m_year && target.month() == m_month) {
+        frameDate(target);
+        announceFramedCell();
+    } else {
+        emit dateRequested(target);
+    }
+}
+
+void DayGridFocus::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Left:
+        moveBy(-1);
+        break;
+    case Qt::Key_Right:
+        moveBy(1);
+        break;
+    case Qt::Key_Up:
+        moveBy(-7);
+        break;
+    case Qt::Key_Down:
+        moveBy(7);
+        break;
+    case Qt::Key_PageUp:
+        emit monthStepRequested(-1);
+        break;
+    case Qt::Key_PageDown:
+        emit monthStepRequested(1);
+        break;
+    case Qt::Key_Home:
+        emit todayRequested();
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        if (!event->isAutoRepeat()) {
+            emit cellActivated(m_cells[std::size_t(framedCell())]);
+        }
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void DayGridFocus::paintEvent(QPaintEvent *)
+{
+    if (!hasFocus()) {
+        return;
+    }
+    // Two pixels on the cell's own edge: its border line and the pixel inside it. The colour of the
+    // cell's inside stays as painted; the frame is darker than every category colour.
+    const QRect cell = m_cells[std::size_t(framedCell())]->geometry().translated(-pos());
+    QPainter painter(this);
+    painter.setPen(QPen(QColor(0, 0, 160), 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(cell).adjusted(1, 1, -1, -1));
+}
+
+void DayGridFocus::focusInEvent(QFocusEvent *event)
+{
+    QWidget::focusInEvent(event);
+    update();
+    announceFramedCell();
+}
+
+void DayGridFocus::focusOutEvent(QFocusEvent *event)
+{
+    QWidget::focusOutEvent(event);
+    update();
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "daycolors.h"
+
+#include <QDate>
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <optional>
+
+class QLabel;
+
+// What a day cell says to a user who cannot see its colour, as its tooltip and accessible name:
+// "2026年12月7日（月）、妊娠しやすい日、今日、メモ:病院". The category in the legend's words (nothing for
+// None), "今日" when the today mark is on and the day is today, and the memo's first line (at most
+// MemoPreviewLength characters) when the day has a memo, even an empty one.
+QString dayCellDescription(const QDate &date, DayCategory category, bool markedToday,
+                           const std::optional<QString> &memo);
+inline constexpr int MemoPreviewLength = 40;
+
+// The month grid by keyboard: a focus target laid over the 37 day cells. It draws a frame around the cell
+// of the framed day and nothing else, so the cells keep their colours; mouse input passes through to the
+// cells. Arrows move the frame by a day or a week, Page Up / Page Down ask for the neighbouring month,
+// Home for the month of today, Enter and Space activate the framed cell. Leaving the month is the window's
+// business: the grid asks for the date, the window shows its month and then frames it.
+class DayGridFocus final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int CellCount = 37;
+
+    DayGridFocus(const std::array<QLabel *, CellCount> &cells, QWidget *parent);
+
+    // The displayed month changed (by any control): the frame keeps its day, clamped to the month.
+    void setMonth(int year, int month);
+    // Frames a day of the displayed month.
+    void frameDate(const QDate &date);
+    QDate framedDate() const;
+    // The cell (0..36) of the framed day.
+    int framedCell() const;
+    // Tells assistive technology which cell is framed, when the grid has the focus.
+    void announceFramedCell();
+
+signals:
+    // A date outside the displayed month was reached with the arrows.
+    void dateRequested(const QDate &date);
+    // Page Up (-1) and Page Down (+1).
+    void monthStepRequested(int step);
+    void todayRequested();
+    void cellActivated(QLabel *cell);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+
+private:
+    void moveBy(int days);
+
+    std::array<QLabel *, CellCount> m_cells;
+    int m_year = 2000;
+    int m_month = 1;
+    int m_day = 1;
+};
