@@ -543,25 +543,42 @@ void TfrmMain::PaintCalendar()
 
 void TfrmMain::describeCells()
 {
+    const QDate first(ViewYear, ViewMonth, 1);
     const QList<QDate> &memoDays = m_engine->MemoDays();
+    const bool memosThisMonth = std::any_of(memoDays.begin(), memoDays.end(), [&](const QDate &day) {
+        return day.year() == ViewYear && day.month() == ViewMonth;
+    });
+    // Read once per paint and only for a month that has memos. A file that cannot be read now leaves the
+    // memo texts out of the descriptions instead of interrupting the paint, which has already succeeded.
+    QStringList memoLines;
+    if (memosThisMonth) {
+        try {
+            memoLines = LineFile::readIfExists(Variable::MemoFilePath).lines();
+        } catch (const std::exception &) {
+            memoLines.clear();
+        }
+    }
     const QDate now = today();
     for (QLabel *cell : m_cells) {
         bool isDay = false;
         const int day = cell->text().toInt(&isDay);
-        const QDate date(ViewYear, ViewMonth, isDay ? day : 0);
-        if (!date.isValid()) {
+        const QDate date = isDay ? first.addDays(day - 1) : QDate();
+        if (!date.isValid() || date.month() != ViewMonth) {
             cell->setToolTip(QString());
             cell->setAccessibleName(QString());
             continue;
         }
         std::optional<QString> memo;
-        if (memoDays.contains(date)) {
-            // Read only for the days that have one; a file that cannot be read now leaves the memo out
-            // of the description instead of interrupting the paint, which has already succeeded.
+        if (memosThisMonth && memoDays.contains(date)) {
+            memo = QString();
             try {
-                memo = LoadMemo(Variable::MemoFilePath, date);
+                const int line = FindMemoLine(memoLines, date);
+                if (line >= 0) {
+                    // Only the first line is told: the stored line break "$$" ends it.
+                    memo = splitMemoLine(memoLines[line]).value(1).section(QStringLiteral("$$"), 0, 0);
+                }
             } catch (const std::exception &) {
-                memo = QString();
+                // A line before the day's that is not a date: the memo is announced without its text.
             }
         }
         const QString text = dayCellDescription(date, classifyDay(m_engine->WindowDays(), date.toJulianDay()),
