@@ -312,8 +312,12 @@ private slots:
                                                                  ",\"to the clinic at 9$$second line\"\r\n"));
 
         // A private session bus; the accessibility bus is started on it before the program asks.
+        // Without DISPLAY: the bus launcher would otherwise connect to the X server and, leaving it
+        // before the program has connected, make Xvfb reset under the program's first connection.
+        QProcessEnvironment busEnvironment = m_x.environment();
+        busEnvironment.remove(QStringLiteral("DISPLAY"));
         QProcess bus;
-        bus.setProcessEnvironment(m_x.environment());
+        bus.setProcessEnvironment(busEnvironment);
         bus.start(QStringLiteral("dbus-daemon"),
                   {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
         QVERIFY(bus.waitForStarted(5000));
@@ -327,10 +331,9 @@ private slots:
         QProcessEnvironment extra;
         extra.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
         extra.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
-        QProcessEnvironment toolEnvironment = m_x.environment();
-        toolEnvironment.insert(extra);
+        busEnvironment.insert(extra);
         QProcess launch;
-        launch.setProcessEnvironment(toolEnvironment);
+        launch.setProcessEnvironment(busEnvironment);
         launch.start(QStringLiteral("dbus-send"),
                      {QStringLiteral("--session"), QStringLiteral("--print-reply"),
                       QStringLiteral("--dest=org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
@@ -350,7 +353,7 @@ private slots:
                 .arg(QStringLiteral("月火水木金土日").at(date.dayOfWeek() - 1));
         };
         QProcess reader;
-        reader.setProcessEnvironment(toolEnvironment);
+        reader.setProcessEnvironment(busEnvironment);
         reader.start(QStringLiteral("/usr/bin/python3"),
                      {QStringLiteral(ATSPI_NAMES_SCRIPT), Title, dayName(first), QStringLiteral("20")});
         QVERIFY(reader.waitForFinished(30000));
