@@ -72,7 +72,8 @@ QStringList installedFamilies(const QString &family)
 QStringList japaneseFamilies(const QStringList &families)
 {
     QStringList japanese = families;
-    while (japanese.size() > 1 && !QFontDatabase::writingSystems(japanese.front()).contains(QFontDatabase::Japanese)) {
+    while (japanese.size() > 1 &&
+           !QFontDatabase::writingSystems(japanese.front()).contains(QFontDatabase::Japanese)) {
         japanese.removeFirst();
     }
     return japanese;
