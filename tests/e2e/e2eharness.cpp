@@ -128,10 +128,12 @@ bool XServer::start(QString *error)
     dieWithParent(*m_server);
     m_server->setProcessChannelMode(QProcess::SeparateChannels);
     // -displayfd 1: the server chooses a free display number and writes it to standard output once it
-    // accepts connections.
+    // accepts connections. -noreset: a helper process that connects and leaves before the program does
+    // (an accessibility bus launcher, say) must not reset the server under the program's first window.
     m_server->start(QStringLiteral("Xvfb"),
                     {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
-                     QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+                     QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                     QStringLiteral("-noreset")});
     if (!m_server->waitForStarted(5000)) {
         *error = QStringLiteral("Xvfb did not start: ") + m_server->errorString();
         return false;
