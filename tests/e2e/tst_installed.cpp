@@ -222,7 +222,7 @@ private slots:
         QVERIFY2(!window.isEmpty(), qPrintable(program.report()));
 
         // The window's class is the menu entry's StartupWMClass, so docks show it under that icon.
-        QFile entry(installed(QStringLiteral("/usr/share/applications/io.github.eveluna.EasyVeluna.desktop")));
+        QFile entry(installed(QStringLiteral("/usr/share/applications/" EVELUNA_APP_ID ".desktop")));
         QVERIFY(entry.open(QIODevice::ReadOnly));
         QByteArray wmClass;
         for (const QByteArray &line : entry.readAll().split('\n')) {
