@@ -2,7 +2,6 @@
 
 #include "errors.h"
 #include "periodfile.h"
-#include "settings.h"
 #include "textfile.h"
 #include "variable.h"
 
@@ -119,9 +118,6 @@ private slots:
              {home.filePath(QStringLiteral(".local")), share, share + QStringLiteral("/eveluna")}) {
             QCOMPARE(modeOf(folder), mode_t(0700));
         }
-        // The settings file is written through the same path and stays the user's alone.
-        IniFile(Variable::SettingFilePath).writeInteger(QStringLiteral("Day Setting"), QStringLiteral("Daymode"), 2);
-        QCOMPARE(modeOf(Variable::SettingFilePath), mode_t(0600));
     }
 
     void save_leavesAnExistingFolderAndOtherPathsAlone()
