@@ -1,11 +1,14 @@
 // The program's entry: one running copy per user, then the main window until it closes.
 
 #include "main.h"
+#include "layout.h"
 #include "singleinstance.h"
+#include "variable.h"
 
 #include <QApplication>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -37,11 +40,29 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    QApplication app(argc, argv);
+    // Docks on X11 match a window to its menu entry by the entry's StartupWMClass and the instance name
+    // of the window's WM_CLASS, which Qt takes from "-name" (else from the executable's file name). It
+    // goes first, so a "-name" given on the command line still wins.
+    static char programName[] = "eveluna";
+    static char nameOption[] = "-name";
+    static char applicationId[] = EVELUNA_APP_ID;
+    std::vector<char *> arguments(argv, argv + argc);
+    if (arguments.empty()) {
+        arguments.push_back(programName); // started with an empty argument list
+    }
+    arguments.insert(arguments.begin() + 1, {nameOption, applicationId});
+    int argumentCount = int(arguments.size());
+    arguments.push_back(nullptr);
+
+    QApplication app(argumentCount, arguments.data());
     QApplication::setApplicationName(QStringLiteral("Easy VELUNA"));
+    // Wayland's application id and the desktop portals name the menu entry by this.
+    QGuiApplication::setDesktopFileName(QStringLiteral(EVELUNA_APP_ID));
     installFontSubstitutes();
 
-    auto window = std::make_unique<TfrmMain>();
+    const DataLayout layout = programDataLayout();
+    Variable::CreateAppDirOnSave = layout.createdOnSave;
+    auto window = std::make_unique<TfrmMain>(layout.folder, Calendar::TodayFunction{});
     QObject::connect(&instance, &SingleInstance::activationRequested, window.get(),
                      [w = window.get()] { bringForward(w); });
     instance.listen();

@@ -1,6 +1,7 @@
 #include "textfile.h"
 
 #include "codepage.h"
+#include "variable.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -133,6 +134,10 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes,
     const QFileInfo target(path);
     if (target.isDir()) {
         errorText = QString::fromLocal8Bit(std::strerror(EISDIR));
+        return false;
+    }
+    // The installed program's data folder in the user's home is made by the first save.
+    if (!Variable::prepareFolderOf(path, errorText)) {
         return false;
     }
     QSaveFile file(path);

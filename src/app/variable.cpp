@@ -3,6 +3,10 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
 namespace Variable {
 
 QString AppDir;
@@ -11,10 +15,43 @@ QString SettingFilePath;
 QString MemoFilePath;
 bool ShowToday = false;
 bool ShowMemos = false;
+bool CreateAppDirOnSave = false;
 
-void initFileLocations(const QString &executableDir)
+namespace {
+
+// mkdir -p with mode 0700 for each folder it creates; existing folders keep their mode.
+bool makePrivatePath(const QString &folder, QString &errorText)
 {
-    AppDir = QDir(executableDir).absolutePath();
+    const QFileInfo info(folder);
+    if (info.isDir()) {
+        return true;
+    }
+    const QString parent = info.absolutePath();
+    if (parent != folder && !makePrivatePath(parent, errorText)) {
+        return false;
+    }
+    const QByteArray path = QFile::encodeName(folder);
+    if (::mkdir(path.constData(), S_IRWXU) != 0) {
+        if (errno == EEXIST && QFileInfo(folder).isDir()) {
+            return true; // made meanwhile by someone else: not ours to change
+        }
+        errorText = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    // The umask can only take bits away; one that took the owner's own bits would leave a folder she
+    // cannot write to, so the mode is set whole.
+    if (::chmod(path.constData(), S_IRWXU) != 0) {
+        errorText = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void initFileLocations(const QString &dataDir)
+{
+    AppDir = QDir(dataDir).absolutePath();
     if (!AppDir.endsWith(QLatin1Char('/'))) {
         AppDir += QLatin1Char('/');
     }
@@ -23,6 +60,24 @@ void initFileLocations(const QString &executableDir)
     MemoFilePath = AppDir + QStringLiteral("dateMemo.dat");
     ShowToday = false;
     ShowMemos = false;
+}
+
+QString userDataDir(const QString &xdgDataHome, const QString &home)
+{
+    const QString base = QDir::isAbsolutePath(xdgDataHome) ? xdgDataHome : home + QStringLiteral("/.local/share");
+    return QDir::cleanPath(base + QStringLiteral("/eveluna")) + QLatin1Char('/');
+}
+
+bool prepareFolderOf(const QString &filePath, QString &errorText)
+{
+    if (!CreateAppDirOnSave) {
+        return true;
+    }
+    const QString folder = QFileInfo(filePath).absolutePath();
+    if (folder + QLatin1Char('/') != AppDir || QFileInfo(folder).isDir()) {
+        return true;
+    }
+    return makePrivatePath(folder, errorText);
 }
 
 QString besideExecutable(const QString &executablePath, const QString &suffix)
