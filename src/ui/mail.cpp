@@ -219,18 +219,17 @@ void TfrmMail::btnMailSendClick()
             ui->txtFrom->text(), ui->txtTo->text(),   ui->ChkSMTP->isChecked(), ui->cmbSecurity->currentIndex()};
 
         ui->btnMailSend->setEnabled(false);
-        m_thread = new QThread(this);
-        auto *worker = new SmtpSessionWorker(std::move(request));
-        worker->moveToThread(m_thread);
-        connect(m_thread, &QThread::started, worker, &SmtpSessionWorker::run);
-        connect(m_thread, &QThread::finished, worker, &QObject::deleteLater);
+        // The thread runs the session and ends; the worker's signals reach this window queued.
+        m_worker = std::make_unique<SmtpSessionWorker>(std::move(request));
         connect(
-            worker, &SmtpSessionWorker::replyLine, this, [this](const QString &line) { AddLog(line); },
+            m_worker.get(), &SmtpSessionWorker::replyLine, this, [this](const QString &line) { AddLog(line); },
             Qt::QueuedConnection);
         connect(
-            worker, &SmtpSessionWorker::finished, this,
+            m_worker.get(), &SmtpSessionWorker::finished, this,
             [this](SmtpSessionWorker::End end, const QString &message) { sessionFinished(int(end), message); },
             Qt::QueuedConnection);
+        m_thread = QThread::create([worker = m_worker.get()] { worker->run(); });
+        m_thread->setParent(this);
         m_thread->start();
     });
 }
@@ -238,29 +237,24 @@ void TfrmMail::btnMailSendClick()
 void TfrmMail::sessionFinished(int end, const QString &message)
 {
     if (m_thread != nullptr) {
-        m_thread->quit();
         m_thread->wait();
         delete m_thread;
         m_thread = nullptr;
     }
+    m_worker.reset();
     m_cancel.reset();
-    ui->btnMailSend->setEnabled(true);
-    switch (SmtpSessionWorker::End(end)) {
-    case SmtpSessionWorker::End::Sent:
+    const auto outcome = SmtpSessionWorker::End(end);
+    if (outcome == SmtpSessionWorker::End::Sent) {
         AddLog(QStringLiteral("メールを送信しました"));
+    } else if (outcome != SmtpSessionWorker::End::Failed) {
+        AddLog(QStringLiteral("メール送信に失敗しました"));
+    }
+    ui->btnMailSend->setEnabled(true);
+    if (outcome == SmtpSessionWorker::End::Failed) {
+        showErrorBox(this, message);
+    } else if (outcome != SmtpSessionWorker::End::Cancelled) {
         // The dialogue ran to its end, whatever the server answered: keep what was used.
         guarded(this, [this] { storeMailSettings(m_sending); });
-        break;
-    case SmtpSessionWorker::End::NotSent:
-        AddLog(QStringLiteral("メール送信に失敗しました"));
-        guarded(this, [this] { storeMailSettings(m_sending); });
-        break;
-    case SmtpSessionWorker::End::Cancelled:
-        AddLog(QStringLiteral("メール送信に失敗しました"));
-        break;
-    case SmtpSessionWorker::End::Failed:
-        showErrorBox(this, message);
-        break;
     }
     emit sessionEnded();
 }

@@ -8,6 +8,7 @@ class Calendar;
 class CancelSwitch;
 class QPlainTextEdit;
 class QThread;
+class SmtpSessionWorker;
 
 namespace Ui {
 class frmMail;
@@ -64,6 +65,7 @@ private:
     std::unique_ptr<Ui::frmMail> ui;
     Calendar &m_engine;
     int m_sessionTimeoutMs = 60000;
+    std::unique_ptr<SmtpSessionWorker> m_worker;
     QThread *m_thread = nullptr;
     std::shared_ptr<CancelSwitch> m_cancel;
     Fields m_sending;
