@@ -108,6 +108,7 @@ TfrmMail::TfrmMail(Calendar &engine, const QString &cycleLengthText, const QStri
     connect(ui->btnMailSend, &QPushButton::clicked, this, [this] { btnMailSendClick(); });
     connect(ui->btnClose, &QPushButton::clicked, this, [this] { btnCloseClick(); });
     connect(ui->txtPort, &QLineEdit::textEdited, this, [this](const QString &text) { txtPortEdited(text); });
+    connect(ui->cmbSecurity, &QComboBox::activated, this, [this](int index) { m_chosenSecurity = index; });
     ui->cmbSecurity->setAccessibleName(QStringLiteral("暗号化"));
 
     FormCreate(cycleLengthText, cyclesAheadText);
@@ -157,7 +158,8 @@ void TfrmMail::loadMailSettings()
     // Files written before the choice existed: the port says what was meant.
     const int implied = int(SecurityForPort(ui->txtPort->text().trimmed().toInt(), SmtpSecurity::None));
     const int security = ini.readInteger(MailSection, QStringLiteral("Security"), implied);
-    ui->cmbSecurity->setCurrentIndex(security >= 0 && security <= 2 ? security : implied);
+    m_chosenSecurity = security >= 0 && security <= 2 ? security : implied;
+    ui->cmbSecurity->setCurrentIndex(m_chosenSecurity);
     const bool authentication = ini.readBool(MailSection, QStringLiteral("ChkSMTP"), false);
     if (authentication != ui->ChkSMTP->isChecked()) {
         ui->ChkSMTP->setChecked(authentication);
@@ -189,11 +191,12 @@ void TfrmMail::AddLog(const QString &text)
 
 void TfrmMail::txtPortEdited(const QString &text)
 {
+    // A well-known port picks its security; any other port (also one typed on the way to a longer number,
+    // "25" of "2525") gives back what the user or the stored settings chose.
     bool isNumber = false;
     const int port = text.trimmed().toInt(&isNumber);
-    if (isNumber) {
-        ui->cmbSecurity->setCurrentIndex(int(SecurityForPort(port, SmtpSecurity(ui->cmbSecurity->currentIndex()))));
-    }
+    ui->cmbSecurity->setCurrentIndex(isNumber ? int(SecurityForPort(port, SmtpSecurity(m_chosenSecurity)))
+                                              : m_chosenSecurity);
 }
 
 void TfrmMail::btnMailSendClick()

@@ -65,6 +65,8 @@ private:
     std::unique_ptr<Ui::frmMail> ui;
     Calendar &m_engine;
     int m_sessionTimeoutMs = 60000;
+    // The security chosen in the list or loaded with the settings, as opposed to one a typed port implied.
+    int m_chosenSecurity = 0;
     std::unique_ptr<SmtpSessionWorker> m_worker;
     QThread *m_thread = nullptr;
     std::shared_ptr<CancelSwitch> m_cancel;
