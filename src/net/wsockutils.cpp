@@ -6,6 +6,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -404,6 +405,10 @@ void TKTcpClient::Open()
     if (FSocket == -1) {
         throw EKTcpClient(QStringLiteral("ソケットを作成できませんでした。"));
     }
+    // Each command is one small write that waits for its reply: without this, Nagle's algorithm holds a
+    // line back until the peer's delayed acknowledgement of the previous one (about 40 ms each time).
+    const int noDelay = 1;
+    ::setsockopt(FSocket, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
     if (FCancel) {
         FCancel->attach(FSocket);
     }
