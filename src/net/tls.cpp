@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -139,6 +140,17 @@ QString verificationFailure(long code, const QString &host)
 TlsChannel::TlsChannel(TKTcpClient &client, int fd, const QString &host)
     : m_client(client)
 {
+    try {
+        handshake(fd, host);
+    } catch (...) {
+        // No destructor runs for a constructor that throws.
+        release();
+        throw;
+    }
+}
+
+void TlsChannel::handshake(int fd, const QString &host)
+{
     const OpenSsl &ssl = openSsl();
     ssl.ERR_clear_error();
     m_ctx = ssl.SSL_CTX_new(ssl.TLS_client_method());
@@ -190,12 +202,16 @@ TlsChannel::TlsChannel(TKTcpClient &client, int fd, const QString &host)
 
 TlsChannel::~TlsChannel()
 {
-    const OpenSsl &ssl = openSsl();
+    release();
+}
+
+void TlsChannel::release()
+{
     if (m_ssl != nullptr) {
-        ssl.SSL_free(m_ssl);
+        openSsl().SSL_free(std::exchange(m_ssl, nullptr));
     }
     if (m_ctx != nullptr) {
-        ssl.SSL_CTX_free(m_ctx);
+        openSsl().SSL_CTX_free(std::exchange(m_ctx, nullptr));
     }
 }
 
@@ -221,6 +237,9 @@ qsizetype TlsChannel::read(char *data, qsizetype size)
         const int result = ssl.SSL_read(m_ssl, data, int(size));
         if (result > 0) {
             return result;
+        }
+        if (m_client.FCancel && m_client.FCancel->isCancelled()) {
+            throw ECancelled();
         }
         const int error = ssl.SSL_get_error(m_ssl, result);
         if (error == SSL_ERROR_ZERO_RETURN || (error == SSL_ERROR_SYSCALL && errno == 0)) {

@@ -26,6 +26,8 @@ public:
     void shutdown();
 
 private:
+    void handshake(int fd, const QString &host);
+    void release();
     // Waits for what OpenSSL asked for after a call returned result; false for any other error.
     bool waitFor(int result);
 
