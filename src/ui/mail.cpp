@@ -18,7 +18,6 @@
 #include <QFont>
 #include <QLabel>
 #include <QPalette>
-#include <QScopeGuard>
 #include <QScrollBar>
 #include <QThread>
 
