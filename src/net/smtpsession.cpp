@@ -4,6 +4,10 @@
 #include "jis.h"
 #include "wsockutils.h"
 
+#include <QLocale>
+#include <QRegularExpression>
+#include <QUuid>
+
 namespace {
 
 // A positive completion reply: three digits, the first one "2".
@@ -12,42 +16,182 @@ bool isPositiveCompletion(const QString &reply)
     return reply.size() >= 3 && reply.at(0) == u'2' && reply.at(1).isDigit() && reply.at(2).isDigit();
 }
 
+// "NNN-text" continues a reply; "NNN text", "NNN" and anything else ends it.
+bool isContinuation(const QString &line)
+{
+    return line.size() >= 4 && line.at(0).isDigit() && line.at(1).isDigit() && line.at(2).isDigit() &&
+           line.at(3) == u'-';
+}
+
+bool advertises(const QStringList &ehloReply, const QString &keyword)
+{
+    for (const QString &line : ehloReply) {
+        if (line.size() > 4 && line.mid(4).section(u' ', 0, 0).compare(keyword, Qt::CaseInsensitive) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+QString serverName(const QString &host)
+{
+    return QStringLiteral("サーバー「") + host + QStringLiteral("」");
+}
+
+// The part after the sender's "@" when it can stand in a Message-ID; "localhost" otherwise.
+QString messageIdDomain(const QString &from)
+{
+    static const QRegularExpression domain(QStringLiteral("^[A-Za-z0-9](?:[A-Za-z0-9.-]*[A-Za-z0-9])?$"));
+    const QString part = from.section(u'@', -1).trimmed();
+    return from.contains(u'@') && domain.match(part).hasMatch() ? part : QStringLiteral("localhost");
+}
+
 } // namespace
+
+SmtpSecurity SecurityForPort(int port, SmtpSecurity fallback)
+{
+    switch (port) {
+    case 25:
+        return SmtpSecurity::None;
+    case 465:
+        return SmtpSecurity::SslTls;
+    case 587:
+        return SmtpSecurity::StartTls;
+    default:
+        return fallback;
+    }
+}
+
+QString MailDate(const QDateTime &when)
+{
+    const int offsetMinutes = when.offsetFromUtc() / 60;
+    const int magnitude = qAbs(offsetMinutes);
+    return QLocale::c().toString(when, QStringLiteral("ddd, dd MMM yyyy hh:mm:ss ")) +
+           (offsetMinutes < 0 ? u'-' : u'+') +
+           QStringLiteral("%1%2")
+               .arg(magnitude / 60, 2, 10, QLatin1Char('0'))
+               .arg(magnitude % 60, 2, 10, QLatin1Char('0'));
+}
+
+QByteArray ComposeMessage(const SmtpRequest &request, const QDateTime &date, const QString &unique)
+{
+    const QString headers = QStringLiteral("Date: ") + MailDate(date) + QStringLiteral("\r\nFrom: <") + request.from +
+                            QStringLiteral(">\r\nTo: <") + request.to +
+                            QStringLiteral(">\r\nSubject: EasyVELUNA Plus\r\nMessage-ID: <") + unique + u'@' +
+                            messageIdDomain(request.from) +
+                            QStringLiteral(">\r\nMIME-Version: 1.0\r\n"
+                                           "Content-Type: text/plain; charset=ISO-2022-JP\r\n"
+                                           "Content-Transfer-Encoding: 7bit\r\n\r\n");
+    QByteArray message = headers.toUtf8();
+    // Being 7-bit the body needs no code page. A line that begins with "." gets a second one, so that a
+    // memo line "." can never end the message early; the receiver takes it off again.
+    QByteArray body = ConvertToJIS(request.body);
+    if (!body.endsWith("\r\n")) {
+        body += "\r\n";
+    }
+    qsizetype lineStart = 0;
+    while (lineStart < body.size()) {
+        if (body.at(lineStart) == '.') {
+            message += '.';
+        }
+        qsizetype end = body.indexOf("\r\n", lineStart);
+        end = end < 0 ? body.size() : end + 2;
+        message += body.mid(lineStart, end - lineStart);
+        lineStart = end;
+    }
+    return message;
+}
 
 SmtpVerdict RunSmtpSession(const SmtpRequest &request, const std::function<void(const QString &)> &addLog)
 {
     TKTcpClient client;
     client.setHost(request.host);
     client.setPort(request.port);
+    client.setTimeout(request.timeoutMs);
+    client.setCancelSwitch(request.cancel);
     client.Open();
+    if (request.security == SmtpSecurity::SslTls) {
+        client.StartTls();
+    }
 
+    // The whole reply; its last line decides.
     const auto reply = [&]() {
-        QString line = client.RecvLn();
-        addLog(line);
-        return line;
+        QStringList lines;
+        do {
+            lines << client.RecvLn();
+            addLog(lines.last());
+        } while (isContinuation(lines.last()));
+        return lines;
     };
     const auto command = [&](const QString &text) {
         client.SendLn(text);
         return reply();
     };
+    // Servers advertise AUTH only after EHLO; one that does not know EHLO still takes HELO.
+    const auto greet = [&]() {
+        if (!isPositiveCompletion(command(QStringLiteral("EHLO EasyVELUNA")).last())) {
+            command(QStringLiteral("HELO EasyVELUNA"));
+        }
+    };
 
     reply();
-    command(QStringLiteral("HELO EasyVELUNA"));
+    switch (request.security) {
+    case SmtpSecurity::None:
+        command(QStringLiteral("HELO EasyVELUNA"));
+        break;
+    case SmtpSecurity::SslTls:
+        greet();
+        break;
+    case SmtpSecurity::StartTls: {
+        const QStringList ehlo = command(QStringLiteral("EHLO EasyVELUNA"));
+        if (!isPositiveCompletion(ehlo.last()) || !advertises(ehlo, QStringLiteral("STARTTLS"))) {
+            throw EKTcpClient(serverName(request.host) + QStringLiteral("はSTARTTLSに対応していません。"));
+        }
+        if (!command(QStringLiteral("STARTTLS")).last().startsWith(QStringLiteral("220"))) {
+            throw EKTcpClient(serverName(request.host) + QStringLiteral("がSTARTTLSを断りました。"));
+        }
+        // Nothing received in plain text may count as part of the protected dialogue.
+        client.setReadBuffer(QString());
+        client.StartTls();
+        greet();
+        break;
+    }
+    }
     command(QStringLiteral("AUTH LOGIN"));
     command(Base64Encode(request.user));
     command(Base64Encode(request.password));
     command(QStringLiteral("MAIL FROM:<") + request.from + QLatin1Char('>'));
     command(QStringLiteral("RCPT TO:<") + request.to + QLatin1Char('>'));
     command(QStringLiteral("DATA"));
-    client.SendLn(QStringLiteral("Subject: EasyVELUNA Plus"));
-    client.SendLn(QString());
-    // The body keeps its own CR LFs and goes out in one piece; being 7-bit it needs no code page.
-    client.send(ConvertToJIS(request.body) + QByteArrayLiteral("\r\n"));
-    const QString dataReply = command(QStringLiteral("."));
-    const QString quitReply = command(QStringLiteral("QUIT"));
+    client.send(
+        ComposeMessage(request, QDateTime::currentDateTime(), QUuid::createUuid().toString(QUuid::WithoutBraces)));
+    const QString dataReply = command(QStringLiteral(".")).last();
+    const QString quitReply = command(QStringLiteral("QUIT")).last();
     client.Close();
 
     // A rejected message with a polite QUIT is still a failure.
     return isPositiveCompletion(dataReply) && quitReply.contains(QStringLiteral("221")) ? SmtpVerdict::Sent
                                                                                         : SmtpVerdict::Failed;
+}
+
+SmtpSessionWorker::SmtpSessionWorker(SmtpRequest request)
+    : m_request(std::move(request))
+{
+}
+
+void SmtpSessionWorker::run()
+{
+    End end = End::Failed;
+    QString message;
+    try {
+        const SmtpVerdict verdict = RunSmtpSession(m_request, [this](const QString &line) { emit replyLine(line); });
+        end = verdict == SmtpVerdict::Sent ? End::Sent : End::NotSent;
+    } catch (const ECancelled &) {
+        end = End::Cancelled;
+    } catch (const AppError &e) {
+        message = e.message();
+    } catch (const std::exception &e) {
+        message = QString::fromUtf8(e.what());
+    }
+    emit finished(end, message);
 }

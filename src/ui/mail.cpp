@@ -11,13 +11,16 @@
 #include "settings.h"
 #include "smtpsession.h"
 #include "variable.h"
+#include "wsockutils.h"
 
+#include <QComboBox>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFont>
 #include <QLabel>
 #include <QPalette>
-#include <QScopeGuard>
 #include <QScrollBar>
+#include <QThread>
 
 #include <algorithm>
 
@@ -105,11 +108,17 @@ TfrmMail::TfrmMail(Calendar &engine, const QString &cycleLengthText, const QStri
     connect(ui->ChkSMTP, &QCheckBox::clicked, this, [this] { ChkSMTPClick(); });
     connect(ui->btnMailSend, &QPushButton::clicked, this, [this] { btnMailSendClick(); });
     connect(ui->btnClose, &QPushButton::clicked, this, [this] { btnCloseClick(); });
+    connect(ui->txtPort, &QLineEdit::textEdited, this, [this](const QString &text) { txtPortEdited(text); });
+    connect(ui->cmbSecurity, &QComboBox::activated, this, [this](int index) { m_chosenSecurity = index; });
+    ui->cmbSecurity->setAccessibleName(QStringLiteral("暗号化"));
 
     FormCreate(cycleLengthText, cyclesAheadText);
 }
 
-TfrmMail::~TfrmMail() = default;
+TfrmMail::~TfrmMail()
+{
+    cancelSession();
+}
 
 void TfrmMail::appendToKekka(const QString &text)
 {
@@ -147,6 +156,11 @@ void TfrmMail::loadMailSettings()
     const IniFile ini(Variable::SettingFilePath);
     ui->txtSMTP->setText(ini.readString(MailSection, QStringLiteral("SMTP"), QString()));
     ui->txtPort->setText(ini.readString(MailSection, QStringLiteral("Port"), QStringLiteral("25")));
+    // Files written before the choice existed: the port says what was meant.
+    const int implied = int(SecurityForPort(ui->txtPort->text().trimmed().toInt(), SmtpSecurity::None));
+    const int security = ini.readInteger(MailSection, QStringLiteral("Security"), implied);
+    m_chosenSecurity = security >= 0 && security <= 2 ? security : implied;
+    ui->cmbSecurity->setCurrentIndex(m_chosenSecurity);
     const bool authentication = ini.readBool(MailSection, QStringLiteral("ChkSMTP"), false);
     if (authentication != ui->ChkSMTP->isChecked()) {
         ui->ChkSMTP->setChecked(authentication);
@@ -176,42 +190,107 @@ void TfrmMail::AddLog(const QString &text)
     ui->txtLog->ensureCursorVisible();
 }
 
+void TfrmMail::txtPortEdited(const QString &text)
+{
+    // A well-known port picks its security; any other port (also one typed on the way to a longer number,
+    // "25" of "2525") gives back what the user or the stored settings chose.
+    bool isNumber = false;
+    const int port = text.trimmed().toInt(&isNumber);
+    ui->cmbSecurity->setCurrentIndex(isNumber ? int(SecurityForPort(port, SmtpSecurity(m_chosenSecurity)))
+                                              : m_chosenSecurity);
+}
+
 void TfrmMail::btnMailSendClick()
 {
+    if (m_thread != nullptr) {
+        return;
+    }
     guarded(this, [this] {
-        {
-            ui->btnClose->setEnabled(false);
-            // Enabled again on every way out, before an error box is shown.
-            const auto enableClose = qScopeGuard([this] { ui->btnClose->setEnabled(true); });
+        SmtpRequest request;
+        request.host = ui->txtSMTP->text();
+        request.port = parseIntegerText(ui->txtPort->text());
+        request.user = ui->txtUser->text();
+        request.password = ui->txtPass->text();
+        request.from = ui->txtFrom->text();
+        request.to = ui->txtTo->text();
+        request.body = memoText(ui->txtKekka);
+        request.security = SmtpSecurity(ui->cmbSecurity->currentIndex());
+        request.timeoutMs = m_sessionTimeoutMs;
+        m_cancel = std::make_shared<CancelSwitch>();
+        request.cancel = m_cancel;
+        m_sending = {
+            ui->txtSMTP->text(), ui->txtPort->text(), ui->txtUser->text(),      ui->txtPass->text(),
+            ui->txtFrom->text(), ui->txtTo->text(),   ui->ChkSMTP->isChecked(), ui->cmbSecurity->currentIndex()};
 
-            SmtpRequest request;
-            request.host = ui->txtSMTP->text();
-            request.port = parseIntegerText(ui->txtPort->text());
-            request.user = ui->txtUser->text();
-            request.password = ui->txtPass->text();
-            request.from = ui->txtFrom->text();
-            request.to = ui->txtTo->text();
-            request.body = memoText(ui->txtKekka);
-
-            const SmtpVerdict verdict = RunSmtpSession(request, [this](const QString &line) { AddLog(line); });
-            AddLog(verdict == SmtpVerdict::Sent ? QStringLiteral("メールを送信しました")
-                                                : QStringLiteral("メール送信に失敗しました"));
-        }
-        // The dialogue ran to its end, whatever the server answered: keep what was used.
-        storeMailSettings();
+        ui->btnMailSend->setEnabled(false);
+        // The thread runs the session and ends; the worker's signals reach this window queued.
+        m_worker = std::make_unique<SmtpSessionWorker>(std::move(request));
+        connect(
+            m_worker.get(), &SmtpSessionWorker::replyLine, this, [this](const QString &line) { AddLog(line); },
+            Qt::QueuedConnection);
+        connect(
+            m_worker.get(), &SmtpSessionWorker::finished, this,
+            [this](SmtpSessionWorker::End end, const QString &message) { sessionFinished(int(end), message); },
+            Qt::QueuedConnection);
+        m_thread = QThread::create([worker = m_worker.get()] { worker->run(); });
+        m_thread->setParent(this);
+        m_thread->start();
     });
 }
 
-void TfrmMail::storeMailSettings()
+void TfrmMail::sessionFinished(int end, const QString &message)
+{
+    if (m_thread != nullptr) {
+        m_thread->wait();
+        delete m_thread;
+        m_thread = nullptr;
+    }
+    m_worker.reset();
+    m_cancel.reset();
+    const auto outcome = SmtpSessionWorker::End(end);
+    if (outcome == SmtpSessionWorker::End::Sent) {
+        AddLog(QStringLiteral("メールを送信しました"));
+    } else if (outcome != SmtpSessionWorker::End::Failed) {
+        AddLog(QStringLiteral("メール送信に失敗しました"));
+    }
+    ui->btnMailSend->setEnabled(true);
+    if (outcome == SmtpSessionWorker::End::Failed) {
+        showErrorBox(this, message);
+    } else if (outcome != SmtpSessionWorker::End::Cancelled) {
+        // The dialogue ran to its end, whatever the server answered: keep what was used.
+        guarded(this, [this] { storeMailSettings(m_sending); });
+    }
+    emit sessionEnded();
+}
+
+void TfrmMail::cancelSession()
+{
+    if (m_thread == nullptr) {
+        return;
+    }
+    m_cancel->cancel();
+    m_thread->wait();
+    // The worker's last signals are queued for this window: show its lines and its end now, in order.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+}
+
+void TfrmMail::reject()
+{
+    cancelSession();
+    QDialog::reject();
+}
+
+void TfrmMail::storeMailSettings(const Fields &fields)
 {
     IniFile ini(Variable::SettingFilePath);
-    ini.writeString(MailSection, QStringLiteral("SMTP"), ui->txtSMTP->text());
-    ini.writeString(MailSection, QStringLiteral("Port"), ui->txtPort->text());
-    ini.writeBool(MailSection, QStringLiteral("ChkSMTP"), ui->ChkSMTP->isChecked());
-    ini.writeString(MailSection, QStringLiteral("User"), Base64Encode(ui->txtUser->text()));
-    ini.writeString(MailSection, QStringLiteral("Pass"), Base64Encode(Base64Encode(ui->txtPass->text())));
-    ini.writeString(MailSection, QStringLiteral("From"), ui->txtFrom->text());
-    ini.writeString(MailSection, QStringLiteral("To"), ui->txtTo->text());
+    ini.writeString(MailSection, QStringLiteral("SMTP"), fields.smtp);
+    ini.writeString(MailSection, QStringLiteral("Port"), fields.port);
+    ini.writeBool(MailSection, QStringLiteral("ChkSMTP"), fields.authentication);
+    ini.writeString(MailSection, QStringLiteral("User"), Base64Encode(fields.user));
+    ini.writeString(MailSection, QStringLiteral("Pass"), Base64Encode(Base64Encode(fields.pass)));
+    ini.writeString(MailSection, QStringLiteral("From"), fields.from);
+    ini.writeString(MailSection, QStringLiteral("To"), fields.to);
+    ini.writeInteger(MailSection, QStringLiteral("Security"), fields.security);
 }
 
 void TfrmMail::btnCloseClick()

@@ -5,7 +5,10 @@
 #include <memory>
 
 class Calendar;
+class CancelSwitch;
 class QPlainTextEdit;
+class QThread;
+class SmtpSessionWorker;
 
 namespace Ui {
 class frmMail;
@@ -13,7 +16,8 @@ class frmMail;
 
 // The mail dialog. Its creation composes the message body from the main window's cycle texts, the
 // prediction text and the newest lines of date.dat, and loads the mail settings; btnMailSend runs one
-// whole SMTP session synchronously and stores the fields when the dialogue ran to its end.
+// whole SMTP session on a worker thread, logs each reply line as it arrives and stores the fields when
+// the dialogue ran to its end. Closing the dialog during a session cancels it and waits for the thread.
 class TfrmMail final : public QDialog
 {
     Q_OBJECT
@@ -25,6 +29,17 @@ public:
              QWidget *parent = nullptr);
     ~TfrmMail() override;
 
+    // Connecting and each wait for a reply, in milliseconds (60 s unless a test shortens it).
+    void setSessionTimeout(int milliseconds) { m_sessionTimeoutMs = milliseconds; }
+    bool isSending() const { return m_thread != nullptr; }
+
+    // btnClose, Esc and the window's close button: a running session is cancelled first.
+    void reject() override;
+
+signals:
+    // A session has ended and everything about it is shown (log, error box) and stored.
+    void sessionEnded();
+
 private:
     void FormCreate(const QString &cycleLengthText, const QString &cyclesAheadText);
     void ChkSMTPClick();
@@ -33,10 +48,29 @@ private:
     void AddLog(const QString &text);
     void appendToKekka(const QString &text);
     void loadMailSettings();
-    void storeMailSettings();
+    void txtPortEdited(const QString &text);
+    void sessionFinished(int end, const QString &message);
+    // Stops a running session and waits for its thread; its last lines are logged first.
+    void cancelSession();
+
+    // The fields as they were when the session started, stored when it runs to its end.
+    struct Fields
+    {
+        QString smtp, port, user, pass, from, to;
+        bool authentication = false;
+        int security = 0;
+    };
+    void storeMailSettings(const Fields &fields);
 
     std::unique_ptr<Ui::frmMail> ui;
     Calendar &m_engine;
+    int m_sessionTimeoutMs = 60000;
+    // The security chosen in the list or loaded with the settings, as opposed to one a typed port implied.
+    int m_chosenSecurity = 0;
+    std::unique_ptr<SmtpSessionWorker> m_worker;
+    QThread *m_thread = nullptr;
+    std::shared_ptr<CancelSwitch> m_cancel;
+    Fields m_sending;
 };
 
 // The text of a memo with CR LF line ends (the widget itself keeps bare line feeds).

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -61,6 +62,21 @@ void Peer::send(const QByteArray &bytes)
         }
         done += n;
     }
+}
+
+void Peer::sendBytewise(const QByteArray &bytes, int gapMs)
+{
+    for (const char byte : bytes) {
+        send(QByteArray(1, byte));
+        pause(gapMs);
+    }
+}
+
+qsizetype Peer::unread() const
+{
+    int pending = 0;
+    ::ioctl(m_fd, FIONREAD, &pending);
+    return pending;
 }
 
 bool Peer::receiveSome(std::size_t limit)

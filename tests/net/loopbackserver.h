@@ -23,6 +23,10 @@ public:
     QByteArray readUntil(const QByteArray &terminator);
     // Everything until the client closes.
     QByteArray readToEnd();
+    // Each byte in a send of its own, gapMs apart, so that the client receives them one by one.
+    void sendBytewise(const QByteArray &bytes, int gapMs);
+    // Bytes the client has sent that have not been read yet.
+    qsizetype unread() const;
     static void pause(int milliseconds);
     // Closes the connection at once; with reset, the client sees a reset instead of an orderly end.
     void close(bool reset = false);

@@ -3,6 +3,7 @@
 #include "suites.h"
 #include "wsockutils.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 
 #include <arpa/inet.h>
@@ -11,6 +12,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <vector>
 
 namespace {
 
@@ -128,10 +130,13 @@ private slots:
         QTest::newRow("two lines in one receive")
             << QList<QByteArray>{"250 a\r\n250 b\r\n"} << QStringList{u"250 a"_qs, u"250 b"_qs};
         QTest::newRow("line split over two receives") << QList<QByteArray>{"hel", "lo\r\n"} << QStringList{u"hello"_qs};
+        // A CR LF cut between receives is one line end, wherever the cut falls.
+        QTest::newRow("CR ends a receive, LF alone in the next")
+            << QList<QByteArray>{"abc\r", "\n", "def\r\n"} << QStringList{u"abc"_qs, u"def"_qs};
         QTest::newRow("CR ends a receive, LF starts the next")
-            << QList<QByteArray>{"abc\r", "\n", "def\r\n"} << QStringList{u"abc"_qs, QString(), u"def"_qs};
-        QTest::newRow("CR ends a receive, a later CR decides")
-            << QList<QByteArray>{"abc\r", "\ndef\r\n"} << QStringList{u"abc"_qs, u"\ndef"_qs};
+            << QList<QByteArray>{"abc\r", "\ndef\r\n"} << QStringList{u"abc"_qs, u"def"_qs};
+        QTest::newRow("CR ends a receive, an empty line follows")
+            << QList<QByteArray>{"abc\r", "\n\r\nx\r\n"} << QStringList{u"abc"_qs, QString(), u"x"_qs};
         QTest::newRow("LF-only lines") << QList<QByteArray>{"a\nb\n"} << QStringList{u"a"_qs, u"b"_qs};
         QTest::newRow("first CR decides over an earlier LF")
             << QList<QByteArray>{"a\nb\r\n"} << QStringList{u"a\nb"_qs};
@@ -160,6 +165,41 @@ private slots:
         client.SendLn(u"bye"_qs);
         server.finish();
         QCOMPARE(server.failure(), QString());
+    }
+
+    // The server's accept queue is full, so the handshake never completes: connecting gives up after
+    // the client's time-out with the 10060 text.
+    void open_noAnswer_timesOutWith10060()
+    {
+        const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = 0;
+        QVERIFY(::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0);
+        socklen_t length = sizeof address;
+        ::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length);
+        QVERIFY(::listen(listener, 0) == 0);
+        // Fill the queue (the kernel takes backlog + 1) with connections nobody accepts.
+        std::vector<int> queued;
+        for (int i = 0; i < 2; ++i) {
+            queued.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+            ::connect(queued.back(), reinterpret_cast<sockaddr *>(&address), sizeof address);
+        }
+        Peer::pause(50);
+        TKTcpClient client;
+        client.setTimeout(300);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(exceptionText([&] { openLocal(client, ntohs(address.sin_port)); }),
+                 u"ホストと接続できません。[10060] 接続タイムアウト。接続先からの応答が長時間届きません。"
+                 u"(Connection timed out)"_qs);
+        QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(client.errorCode(), 10060);
+        for (const int fd : queued) {
+            ::close(fd);
+        }
+        ::close(listener);
     }
 
     void recvLn_peerClosesMidLine_returnsPartThenFails()

@@ -8,16 +8,18 @@
 
 // aiosmtpd in a child process (smtp_server.py, its path given by SMTP_SERVER_SCRIPT at build time):
 // real replies, AUTH LOGIN checked against one account, and one JSON record for each thing received.
-// The destructor ends the server.
+// The destructor ends the server. `options` selects TLS: {"--mode", "tls" or "starttls", "--cert", PEM,
+// "--key", PEM}.
 class RealSmtpServer final
 {
 public:
-    RealSmtpServer(const QString &user, const QString &password)
+    RealSmtpServer(const QString &user, const QString &password, const QStringList &options = {})
     {
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(QStringLiteral("/usr/bin/python3"),
-                        {QStringLiteral(SMTP_SERVER_SCRIPT), QStringLiteral("--user"), user,
-                         QStringLiteral("--password"), password});
+                        QStringList{QStringLiteral(SMTP_SERVER_SCRIPT), QStringLiteral("--user"), user,
+                                    QStringLiteral("--password"), password} +
+                            options);
         m_port = nextRecord().value(QStringLiteral("port")).toInt();
     }
     ~RealSmtpServer()

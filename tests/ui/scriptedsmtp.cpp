@@ -103,6 +103,13 @@ void ScriptedSmtpServer::serve()
         if (next >= m_replies.size()) {
             return false;
         }
+        if (m_replies.at(next).isEmpty()) {
+            char byte;
+            while (waitReadable(fd) && ::recv(fd, &byte, 1, 0) == 1) {
+                m_received += byte;
+            }
+            return false;
+        }
         sendAll(fd, m_replies.at(next++));
         return true;
     };

@@ -11,8 +11,9 @@
 //
 // replies[0] is the greeting; each further entry answers one command line, "DATA" included; after
 // DATA the lines up to "." are the message and the next entry answers the ".". An entry may hold
-// several lines. When the replies run out the server closes the connection. Every wait is bounded
-// (ten seconds), so a client that misbehaves fails its test instead of hanging it.
+// several lines. When the replies run out the server closes the connection. An empty entry is silence:
+// the server says nothing more and waits for the client to close. Every wait is bounded (ten seconds),
+// so a client that misbehaves fails its test instead of hanging it.
 class ScriptedSmtpServer
 {
 public:

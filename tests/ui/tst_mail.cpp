@@ -6,6 +6,7 @@
 #include "variable.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDate>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -80,6 +81,8 @@ private slots:
     void settings_authenticationOffOrMissing_showsGreyEnabledFields();
     void chkSmtpClick_switchesAccountFields();
     void layout_controlsAsDesigned();
+    void security_followsStoredKeyOrPortAndTypedPort_data();
+    void security_followsStoredKeyOrPortAndTypedPort();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -283,6 +286,46 @@ void TestMail::layout_controlsAsDesigned()
     QCOMPARE(control<QLineEdit>(&dlg, "txtPass")->echoMode(), QLineEdit::Password);
     QCOMPARE(control<QPlainTextEdit>(&dlg, "txtKekka")->geometry(), QRect(272, 10, 193, 205));
     QCOMPARE(control<QPlainTextEdit>(&dlg, "txtLog")->geometry(), QRect(8, 240, 480, 82));
+}
+
+void TestMail::security_followsStoredKeyOrPortAndTypedPort_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<int>("loaded");
+    QTest::addColumn<QString>("typed"); // typed into the emptied port box afterwards
+    QTest::addColumn<int>("afterTyping");
+    QTest::newRow("no key, port 465") << QByteArray("Port=465\r\n") << 1 << QStringLiteral("25") << 0;
+    QTest::newRow("no key, port 587") << QByteArray("Port=587\r\n") << 2 << QStringLiteral("465") << 1;
+    QTest::newRow("no key, other port") << QByteArray("Port=2525\r\n") << 0 << QStringLiteral("587") << 2;
+    QTest::newRow("stored choice beats the port")
+        << QByteArray("Port=465\r\nSecurity=2\r\n") << 2 << QStringLiteral("2525") << 2;
+    QTest::newRow("stored value out of range") << QByteArray("Port=587\r\nSecurity=7\r\n") << 2 << QString() << 2;
+}
+
+void TestMail::security_followsStoredKeyOrPortAndTypedPort()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(int, loaded);
+    QFETCH(QString, typed);
+    QFETCH(int, afterTyping);
+    QVERIFY(writeFile(Variable::DateFilePath, dateLines(2)));
+    QVERIFY(writeFile(Variable::SettingFilePath, "[Mail Setting]\r\n" + settings));
+    Calendar engine(Variable::DateFilePath, Variable::MemoFilePath);
+    TfrmMail dlg(engine, QStringLiteral("28"), QStringLiteral("0"));
+    dlg.show();
+    auto *security = control<QComboBox>(&dlg, "cmbSecurity");
+    QCOMPARE(security->count(), 3);
+    QCOMPARE(security->itemText(0), QStringLiteral("暗号化なし"));
+    QCOMPARE(security->itemText(1), QStringLiteral("SSL/TLS"));
+    QCOMPARE(security->itemText(2), QStringLiteral("STARTTLS"));
+    QCOMPARE(security->currentIndex(), loaded);
+    auto *port = control<QLineEdit>(&dlg, "txtPort");
+    port->clear();
+    QTest::keyClicks(port, typed);
+    QCOMPARE(security->currentIndex(), afterTyping);
+    // Beside the port box, inside the settings panel, without growing the dialog.
+    QVERIFY(security->geometry().left() > port->geometry().right());
+    QVERIFY(security->geometry().right() <= control<QLineEdit>(&dlg, "txtSMTP")->geometry().right());
 }
 
 QTEST_MAIN(TestMail)
