@@ -442,4 +442,16 @@ QRgb dominantColour(const QImage &image, const QRect &rect)
     return best;
 }
 
+QRect dayCellRect(int cell)
+{
+    const int row = (cell - 1) / 7;
+    const int column = (cell - 1) % 7;
+    return QRect(8 + 11 + 25 * column, 12 + 50 + 17 * row, 25, 17);
+}
+
+int cellOf(const QDate &date)
+{
+    return date.day() + date.addDays(1 - date.day()).dayOfWeek() % 7;
+}
+
 } // namespace E2e

@@ -5,6 +5,7 @@
 // and screenshots through xwd. Every wait has a time limit and every process started here is ended
 // when its owner goes away, also when a test fails half-way.
 
+#include <QDate>
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -123,6 +124,16 @@ private:
     QByteArray m_error;
     QByteArray m_output;
 };
+
+// The main window's title, by which the tests find it.
+inline const QString MainTitle = QStringLiteral("Easy VELUNA");
+
+// Client-area rectangle of day cell 1..37 of the main window: the calendar group lies at (8, 12), its
+// day cells of 25 x 17 pixels start at (11, 50) inside it, seven to a row, Sunday first.
+QRect dayCellRect(int cell);
+
+// The cell that shows date when its month is displayed.
+int cellOf(const QDate &date);
 
 // The colour of a pixel as an RGB triple, for readable failure messages.
 QString colourName(QRgb colour);

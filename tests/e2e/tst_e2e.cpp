@@ -13,16 +13,6 @@ using namespace E2e;
 
 namespace {
 
-const QString Title = QStringLiteral("Easy VELUNA");
-
-// Client-area geometry of the main window: the calendar group lies at (8, 12), its day cells of
-// 25 x 17 pixels start at (11, 50) inside it, seven to a row, Sunday first.
-QRect dayCellRect(int cell)
-{
-    const int row = (cell - 1) / 7;
-    const int column = (cell - 1) % 7;
-    return QRect(8 + 11 + 25 * column, 12 + 50 + 17 * row, 25, 17);
-}
 const QPoint MemoButtonCentre(8 + 124 + 31, 12 + 135 + 9);
 
 // Colours of the day categories and marks.
@@ -94,7 +84,7 @@ private:
         if (!program.start()) {
             return QString();
         }
-        return x.waitForWindow(Title, 15000, &program);
+        return x.waitForWindow(MainTitle, 15000, &program);
     }
 
     // Ends the program by Esc in the main window; true when it ended by itself with status 0.
@@ -208,7 +198,7 @@ private slots:
         // Silent: no message, no window, no file touched.
         QCOMPARE(second.standardError(), QByteArray());
         QCOMPARE(second.standardOutput(), QByteArray());
-        QCOMPARE(m_x.visibleWindows(Title), QStringList{window});
+        QCOMPARE(m_x.visibleWindows(MainTitle), QStringList{window});
         QCOMPARE(folder.entries(), filesBefore);
         QCOMPARE(folder.readFile(QStringLiteral("date.dat")), dateBefore);
 
@@ -253,7 +243,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(
             countPixels(m_x.grabWindow(window), inner, ThisPeriod) * 2 > inner.width() * inner.height(), 5000);
         // ...and the main window is the only one: no error box about the decoy files.
-        QCOMPARE(m_x.visibleWindows(Title).size(), 1);
+        QCOMPARE(m_x.visibleWindows(MainTitle).size(), 1);
         QCOMPARE(m_x.windowGeometry(window).size(), QSize(444, 231));
         QVERIFY2(closeWithEscape(program, window), qPrintable(program.report()));
 
@@ -285,7 +275,7 @@ private slots:
         QCOMPARE(
             folder.readFile(QStringLiteral("setting.ini")),
             QByteArray("[Day Setting]\r\nDaymode=2\r\nDaybetween=31\r\n[Mail Setting]\r\nSMTP=mail.example.jp\r\n"));
-        QVERIFY(m_x.visibleWindows(Title).isEmpty());
+        QVERIFY(m_x.visibleWindows(MainTitle).isEmpty());
     }
 
     void helpButton_opensTheHtmlCopyWithoutViewer_andTheChmWithOne_data()
@@ -344,7 +334,7 @@ private slots:
         const QByteArray url = recorded().trimmed();
         QCOMPARE(QUrl(QString::fromUtf8(url)).toLocalFile(), folder.filePath(expected));
         // No message box: the main window is still the only one and answers Esc.
-        QCOMPARE(m_x.visibleWindows(Title), QStringList{window});
+        QCOMPARE(m_x.visibleWindows(MainTitle), QStringList{window});
         QVERIFY2(closeWithEscape(running, window), qPrintable(running.report()));
     }
     void mailDialog_sendsWithEnter_andStoresTheFields()

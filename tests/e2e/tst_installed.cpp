@@ -18,7 +18,6 @@ using namespace E2e;
 
 namespace {
 
-const QString Title = QStringLiteral("Easy VELUNA");
 const QString InfoTitle = QStringLiteral("情報");
 const QString EntryTitle = QStringLiteral("生理登録");
 // A name of our own, so that removing the account at the end cannot hit a real user.
@@ -218,7 +217,7 @@ private slots:
         QFile dates(dateFile);
         QVERIFY(dates.open(QIODevice::ReadOnly));
         QCOMPARE(dates.readAll(), QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd")).toLatin1() + "\r\n");
-        const QString window = m_x.waitForWindow(Title, 15000, &program);
+        const QString window = m_x.waitForWindow(MainTitle, 15000, &program);
         QVERIFY2(!window.isEmpty(), qPrintable(program.report()));
 
         // The window's class is the menu entry's StartupWMClass, so docks show it under that icon.

@@ -21,19 +21,6 @@ using namespace E2e;
 
 namespace {
 
-const QString Title = QStringLiteral("Easy VELUNA");
-
-// Client-area geometry of the main window (see the layout of the calendar group and the cycle group).
-QRect dayCellRect(int cell)
-{
-    const int row = (cell - 1) / 7;
-    const int column = (cell - 1) % 7;
-    return QRect(8 + 11 + 25 * column, 12 + 50 + 17 * row, 25, 17);
-}
-int cellOf(const QDate &date)
-{
-    return date.day() + date.addDays(1 - date.day()).dayOfWeek() % 7;
-}
 const QPoint LengthBoxCentre(8 + 125 + 12, 184 + 11 + 10);
 
 QByteArray dateLine(const QDate &date)
@@ -90,7 +77,7 @@ private:
 
     QString startAndWait(RunningProgram &program)
     {
-        return program.start() ? m_x.waitForWindow(Title, 15000, &program) : QString();
+        return program.start() ? m_x.waitForWindow(MainTitle, 15000, &program) : QString();
     }
 
     bool keys(const QString &window, const QStringList &names)
@@ -204,7 +191,7 @@ private slots:
             QVERIFY(focusButton(opened, dialog.cancel));
             QVERIFY(m_x.pressKey(opened, QStringLiteral("Return")));
             QVERIFY2(waitGone(dialog.title), qPrintable(dialog.title));
-            QCOMPARE(m_x.visibleWindows(Title), QStringList{window});
+            QCOMPARE(m_x.visibleWindows(MainTitle), QStringList{window});
             QCOMPARE(contents(), before);
         }
         QVERIFY2(closeWithEscape(program, window), qPrintable(program.report()));
@@ -229,7 +216,7 @@ private slots:
         // Leaving the box stores what it holds: only the edit by Backspace and the digit.
         QTRY_VERIFY2_WITH_TIMEOUT(folder.readFile(QStringLiteral("setting.ini")).contains("Daybetween=32\r\n"),
                                   folder.readFile(QStringLiteral("setting.ini")).constData(), 5000);
-        QCOMPARE(m_x.visibleWindows(Title), QStringList{window});
+        QCOMPARE(m_x.visibleWindows(MainTitle), QStringList{window});
         QVERIFY2(closeWithEscape(program, window), qPrintable(program.report()));
         QCOMPARE(folder.readFile(QStringLiteral("setting.ini")),
                  QByteArray("[Day Setting]\r\nDaymode=4\r\nDaybetween=32\r\n"));
@@ -355,7 +342,7 @@ private slots:
         QProcess reader;
         reader.setProcessEnvironment(busEnvironment);
         reader.start(QStringLiteral("/usr/bin/python3"),
-                     {QStringLiteral(ATSPI_NAMES_SCRIPT), Title, dayName(first), QStringLiteral("20")});
+                     {QStringLiteral(ATSPI_NAMES_SCRIPT), MainTitle, dayName(first), QStringLiteral("20")});
         QVERIFY(reader.waitForFinished(30000));
         QVERIFY2(reader.exitCode() == 0, reader.readAllStandardError().constData());
         QHash<QString, QString> descriptions;
