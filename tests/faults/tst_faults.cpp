@@ -117,7 +117,7 @@ QString refusedText(Save save, const DataFolder &folder, int error)
 {
     const QString path = savedPath(save, folder);
     if (save == Save::IniWrite) {
-        return QFileInfo(path).absoluteFilePath() + u" に書き込めません"_qs;
+        return QFileInfo(path).absoluteFilePath() + u" に書き込めません。"_qs + systemText(error);
     }
     return u"ファイル \""_qs + path + u"\" を作成できません。"_qs + systemText(error);
 }
@@ -448,7 +448,8 @@ void TestFaults::settingsFileIsFolder_readsDefaultsAndRefusesWrites()
         ini.writeInteger(u"Day Setting"_qs, u"Mode"_qs, 1);
         QFAIL("no error");
     } catch (const EIniFileError &e) {
-        QCOMPARE(e.message(), QFileInfo(m_folder.ini()).absoluteFilePath() + u" に書き込めません"_qs);
+        QCOMPARE(e.message(),
+                 QFileInfo(m_folder.ini()).absoluteFilePath() + u" に書き込めません。"_qs + systemText(EISDIR));
     }
     QVERIFY(QFileInfo(m_folder.ini()).isDir());
     QVERIFY(QDir(m_folder.ini()).isEmpty());
