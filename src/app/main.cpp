@@ -1,6 +1,7 @@
 // The program's entry: one running copy per user, then the main window until it closes.
 
 #include "main.h"
+#include "guard.h"
 #include "singleinstance.h"
 
 #include <QApplication>
@@ -32,13 +33,20 @@ int main(int argc, char *argv[])
     // Decided before any window system connection: a second copy shows nothing and touches no data
     // file, it only passes the request on and ends.
     SingleInstance instance;
-    if (!instance.tryAcquire()) {
-        instance.requestActivation();
+    const SingleInstance::StartResult start = instance.acquireOrActivate();
+    if (start == SingleInstance::StartResult::Activated) {
         return 0;
     }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Easy VELUNA"));
+    if (start == SingleInstance::StartResult::Unreachable) {
+        // Ending without a word would leave the user wondering why nothing opens.
+        showErrorBox(nullptr, QStringLiteral("起動中の Easy VELUNA に接続できません。ロックファイル %1 を使えず、"
+                                             "起動中のプログラムからの応答もありません")
+                                  .arg(instance.lockFilePath()));
+        return 1;
+    }
     installFontSubstitutes();
 
     auto window = std::make_unique<TfrmMain>();
