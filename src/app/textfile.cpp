@@ -23,7 +23,9 @@ const QByteArray utf8Mark = QByteArrayLiteral("\xEF\xBB\xBF");
 // The mark has already been cut off: keep a second U+FEFF as text instead of dropping it too.
 QString decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes, bool *valid = nullptr)
 {
-    QStringDecoder decoder(encoding, QStringConverter::Flag::ConvertInitialBom);
+    // Stateless: an incomplete sequence at the end is an error and a replacement character, not
+    // something kept back for a next call that never comes.
+    QStringDecoder decoder(encoding, QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
     QString text = decoder.decode(bytes);
     if (valid != nullptr) {
         *valid = !decoder.hasError();

@@ -104,6 +104,11 @@ void TestKeepRecords::saveMemo_keepsWhatTheFileHeld_data()
     QTest::newRow("undecodable line keeps its bytes in a file moved to UTF-8")
         << broken + seiri << QDate(2011, 3, 20) << u"©"_qs
         << "\xEF\xBB\xBF" + broken + utf8Lines({u"2011/03/20,\"©\""_qs, u"2011/03/05,\"生理\""_qs});
+    // Cut off inside a character at the end of the line: nothing may be held back as if more followed.
+    const QByteArray cut = "\xEF\xBB\xBF"
+                           "2011/04/02,\"x\"\xE3\x81\r\n";
+    QTest::newRow("UTF-8 line ending inside a character keeps its bytes")
+        << cut << QDate(2011, 3, 20) << u"c"_qs << cut + "2011/03/20,\"c\"\r\n";
     QTest::newRow("blank lines keep their places")
         << QByteArray("2011/04/02,\"a\"\r\n\r\n2011/03/05,\"b\"\r\n \t\r\n") << QDate(2011, 3, 20) << u"c"_qs
         << QByteArray("2011/04/02,\"a\"\r\n\r\n2011/03/20,\"c\"\r\n \t\r\n2011/03/05,\"b\"\r\n");
