@@ -308,10 +308,18 @@ std::optional<QByteArray> tryEncodeLines(const QStringList &lines, TextEncoding 
 
 QByteArray encodeTextLines(const QStringList &lines, TextEncoding &encoding, const StoredLines &stored)
 {
-    if (std::optional<QByteArray> bytes = tryEncodeLines(lines, encoding, stored)) {
+    std::optional<QByteArray> bytes = tryEncodeLines(lines, encoding, stored);
+    // A file without a mark must still be read in its own encoding: code page 932 text that now begins
+    // with EF BB BF, or that no longer holds anything but valid UTF-8 (after a line was deleted or sorted
+    // to the front), would be read back as other text.
+    if (bytes && markSize(encoding) == 0 && textEncodingOf(*bytes) != encoding) {
+        bytes.reset();
+    }
+    if (bytes) {
         return *bytes;
     }
     // Only UTF-8 keeps what was typed; the mark tells every reader, the original platform's included.
+    // (The mark is not the start of any line's text here: a U+FEFF there stays text after it.)
     encoding = TextEncoding::Utf8;
     return *tryEncodeLines(lines, encoding, stored);
 }

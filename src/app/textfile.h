@@ -73,7 +73,8 @@ DecodedLines decodeTextLines(const QByteArray &bytes);
 // The bytes of a whole file of lines, each followed by CR LF. A line whose text was read from the file
 // gets its stored bytes back. Text that code page 932 cannot hold (an emoji, ©) moves an Ansi file to
 // UTF-8 with a mark, which `encoding` then names; lines that were read are re-encoded for it, except
-// undecodable ones, which keep their bytes.
+// undecodable ones, which keep their bytes. So does a file without a mark whose new bytes would be
+// taken for another encoding when read again.
 QByteArray encodeTextLines(const QStringList &lines, TextEncoding &encoding, const StoredLines &stored);
 
 // Cuts text at every CR LF, lone CR or lone LF. A line end at the very end starts no further line, so

@@ -43,7 +43,7 @@ void LineFile::loadFromFile(const QString &path)
     m_stored = std::move(decoded.stored);
 }
 
-void LineFile::saveToFile(const QString &path) const
+void LineFile::saveToFile(const QString &path)
 {
     QString errorText;
     TextEncoding encoding = m_encoding;
@@ -52,6 +52,7 @@ void LineFile::saveToFile(const QString &path) const
     if (!writeFileAtomically(path, bytes, QFileDevice::ReadOwner | QFileDevice::WriteOwner, errorText)) {
         throw EFileError(QStringLiteral("ファイル \"%1\" を作成できません。%2").arg(path, errorText));
     }
+    m_encoding = encoding;
 }
 
 namespace {

@@ -27,7 +27,8 @@ public:
     // and left as they were get back the bytes they had. A text that code page 932 cannot hold turns an
     // Ansi file into UTF-8 with a mark. A new file is readable by its owner only. Throws EFileError
     // "ファイル "<path>" を作成できません。<system text>" and leaves the old file as it was.
-    void saveToFile(const QString &path) const;
+    // encoding() then names the encoding written.
+    void saveToFile(const QString &path);
 
     QStringList &lines() { return m_lines; }
     const QStringList &lines() const { return m_lines; }

@@ -58,6 +58,7 @@ private slots:
     void saveMemo_keepsWhatTheFileHeld_data();
     void saveMemo_keepsWhatTheFileHeld();
     void blankMemoLines_areSkippedByReadersAndKeptByWriters();
+    void sortedLine_neverMakesTheFileReadAsAnotherEncoding();
     void newDataFiles_areOwnerOnly_existingKeepTheirBits();
     void nonRegularFiles_areRefusedAtOnce();
     void longLine_isRejectedQuicklyAndQuotedShort();
@@ -145,6 +146,19 @@ void TestKeepRecords::blankMemoLines_areSkippedByReadersAndKeptByWriters()
     DeleteMemo(m_memo, QDate(2011, 4, 2));
     QCOMPARE(readBytes(m_memo), QByteArray("\r\n   \r\n"));
     QCOMPARE(ReadMemoDays(m_memo), QList<QDate>());
+}
+
+// A hand-edited code page 932 line whose bytes begin like a UTF-8 mark, sorted to the front: written as
+// code page 932 the file would be read back as UTF-8. It becomes UTF-8 with a mark and reads the same.
+void TestKeepRecords::sortedLine_neverMakesTheFileReadAsAnotherEncoding()
+{
+    const QString date = m_dir->filePath(u"date.dat"_qs);
+    writeBytes(date, "2011/03/05\r\n\xEF\xBB\xBF\r\n");
+    const QStringList before = LineFile::readIfExists(date).lines();
+    AddPeriodStart(date, QDate(2011, 4, 2));
+    const LineFile after = LineFile::readIfExists(date);
+    QCOMPARE(after.encoding(), TextEncoding::Utf8);
+    QCOMPARE(after.lines(), (QStringList{before[1], u"2011/04/02"_qs, u"2011/03/05"_qs}));
 }
 
 void TestKeepRecords::newDataFiles_areOwnerOnly_existingKeepTheirBits()
