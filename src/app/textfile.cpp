@@ -236,6 +236,7 @@ std::optional<QByteArray> tryEncodeLines(const QStringList &lines, TextEncoding 
     // The bytes of a line read from the file that is still the very same string, or nothing.
     qsizetype cursor = 0;
     QHash<const QChar *, qsizetype> readIndex;
+    bool indexed = false;
     const auto untouched = [&](const QString &line) -> std::optional<QByteArrayView> {
         if (!sameEncoding || line.isEmpty() || stored.readLines.isEmpty()) {
             return std::nullopt;
@@ -245,7 +246,8 @@ std::optional<QByteArray> tryEncodeLines(const QStringList &lines, TextEncoding 
         if (cursor < stored.readLines.size() && stored.readLines[cursor].constData() == line.constData()) {
             k = cursor;
         } else {
-            if (readIndex.isEmpty()) {
+            if (!indexed) {
+                indexed = true;
                 readIndex.reserve(stored.readLines.size());
                 for (qsizetype i = 0; i < stored.readLines.size(); ++i) {
                     if (!stored.readLines[i].isEmpty()) {
