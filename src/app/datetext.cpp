@@ -6,7 +6,7 @@ namespace {
 
 [[noreturn]] void notADate(const QString &text)
 {
-    throw EConvertError(QStringLiteral("''%1'' は日付ではありません").arg(text));
+    throw EConvertError(QStringLiteral("''%1'' は日付ではありません").arg(quotedValue(text)));
 }
 
 // Reads 1..maxDigits ASCII digits at pos; returns -1 when there is none or too many.
@@ -33,10 +33,28 @@ bool isBlank(QChar c)
 
 QString formatDateText(const QDate &date)
 {
-    return QStringLiteral("%1/%2/%3")
-        .arg(date.year(), 4, 10, QLatin1Char('0'))
-        .arg(date.month(), 2, 10, QLatin1Char('0'))
-        .arg(date.day(), 2, 10, QLatin1Char('0'));
+    // Written digit by digit: the lists of the registered-data dialog format one date per memo line.
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    date.getDate(&year, &month, &day);
+    if (year < 1 || year > 9999) {
+        return QStringLiteral("%1/%2/%3")
+            .arg(year, 4, 10, QLatin1Char('0'))
+            .arg(month, 2, 10, QLatin1Char('0'))
+            .arg(day, 2, 10, QLatin1Char('0'));
+    }
+    const char16_t text[10] = {char16_t(u'0' + year / 1000),
+                               char16_t(u'0' + year / 100 % 10),
+                               char16_t(u'0' + year / 10 % 10),
+                               char16_t(u'0' + year % 10),
+                               u'/',
+                               char16_t(u'0' + month / 10),
+                               char16_t(u'0' + month % 10),
+                               u'/',
+                               char16_t(u'0' + day / 10),
+                               char16_t(u'0' + day % 10)};
+    return QString(reinterpret_cast<const QChar *>(text), 10);
 }
 
 QDate parseDateText(const QString &text)
@@ -84,7 +102,7 @@ int parseIntegerText(const QString &text)
         ++pos;
     }
     if (pos == first || pos != text.size() || value > (negative ? qint64(2147483648) : qint64(2147483647))) {
-        throw EConvertError(QStringLiteral("''%1'' は整数ではありません").arg(text));
+        throw EConvertError(QStringLiteral("''%1'' は整数ではありません").arg(quotedValue(text)));
     }
     return int(negative ? -value : value);
 }

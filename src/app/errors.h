@@ -49,6 +49,11 @@ public:
     using AppError::AppError;
 };
 
+// A value as an error message quotes it: whole when it has at most 100 characters, otherwise its first
+// 100 followed by "…", so a 10 MB line in a file cannot fill the screen (a character is a code point:
+// a surrogate pair is never cut apart).
+QString quotedValue(const QString &text);
+
 // The text an error box shows for a message: a "." is appended when the last character sorts after "."
 // in UTF-16 code order (so Japanese sentences ending in "。" get one, texts ending in ")" do not).
 QString errorBoxText(const QString &message);

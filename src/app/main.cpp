@@ -1,6 +1,7 @@
 // The program's entry: one running copy per user, then the main window until it closes.
 
 #include "main.h"
+#include "guard.h"
 #include "layout.h"
 #include "singleinstance.h"
 #include "variable.h"
@@ -35,8 +36,8 @@ int main(int argc, char *argv[])
     // Decided before any window system connection: a second copy shows nothing and touches no data
     // file, it only passes the request on and ends.
     SingleInstance instance;
-    if (!instance.tryAcquire()) {
-        instance.requestActivation();
+    const SingleInstance::StartResult start = instance.acquireOrActivate();
+    if (start == SingleInstance::StartResult::Activated) {
         return 0;
     }
 
@@ -56,6 +57,13 @@ int main(int argc, char *argv[])
 
     QApplication app(argumentCount, arguments.data());
     QApplication::setApplicationName(QStringLiteral("Easy VELUNA"));
+    if (start == SingleInstance::StartResult::Unreachable) {
+        // Ending without a word would leave the user wondering why nothing opens.
+        showErrorBox(nullptr, QStringLiteral("起動中の Easy VELUNA に接続できません。ロックファイル %1 を使えず、"
+                                             "起動中のプログラムからの応答もありません")
+                                  .arg(instance.lockFilePath()));
+        return 1;
+    }
     // Wayland's application id and the desktop portals name the menu entry by this.
     QGuiApplication::setDesktopFileName(QStringLiteral(EVELUNA_APP_ID));
     installFontSubstitutes();

@@ -78,12 +78,31 @@ bool sameName(const QString &a, const QString &b)
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
+bool sameNameOf(const QString &a, QStringView b)
+{
+    return QStringView(a).compare(b, Qt::CaseInsensitive) == 0;
+}
+
 struct IniText
 {
     QStringList lines;
     TextEncoding encoding = TextEncoding::Ansi;
+    StoredLines stored;
     bool exists = false;
 };
+
+IniText iniFrom(const QByteArray &bytes)
+{
+    DecodedLines decoded = decodeTextLines(bytes);
+    return {std::move(decoded.lines), decoded.encoding, std::move(decoded.stored), true};
+}
+
+// Values nobody but the user may read: storing one into a file that others can read takes their
+// access away.
+bool isPrivateKey(const QString &section, const QString &key)
+{
+    return sameNameOf(section, u"Mail Setting") && sameNameOf(key, u"Pass");
+}
 
 // Where a key lies: the section header line (-1 when the section is missing), the key line (-1 when
 // missing), and the line before which a new key of the section goes.
@@ -194,10 +213,7 @@ IniText loadIni(const QString &path)
     QByteArray bytes;
     QString errorText;
     if (QFileInfo::exists(path) && readFileBytes(path, bytes, errorText)) {
-        DecodedText decoded = decodeTextFile(bytes);
-        ini.lines = splitTextLines(decoded.text);
-        ini.encoding = decoded.encoding;
-        ini.exists = true;
+        ini = iniFrom(bytes);
     }
     return ini;
 }
@@ -234,7 +250,10 @@ bool IniFile::readBool(const QString &section, const QString &key, bool defaultV
 void IniFile::writeString(const QString &section, const QString &key, const QString &value)
 {
     const QString fullPath = QFileInfo(m_path).absoluteFilePath();
-    const auto refused = [&fullPath]() { return EIniFileError(QStringLiteral("%1 に書き込めません").arg(fullPath)); };
+    // The system's reason tells a full disk from a refused permission.
+    const auto refused = [&fullPath](const QString &reason) {
+        return EIniFileError(QStringLiteral("%1 に書き込めません。%2").arg(fullPath, reason));
+    };
 
     IniText ini;
     if (QFileInfo::exists(m_path)) {
@@ -242,12 +261,9 @@ void IniFile::writeString(const QString &section, const QString &key, const QStr
         QByteArray bytes;
         QString errorText;
         if (!readFileBytes(m_path, bytes, errorText)) {
-            throw refused();
+            throw refused(errorText);
         }
-        DecodedText decoded = decodeTextFile(bytes);
-        ini.lines = splitTextLines(decoded.text);
-        ini.encoding = decoded.encoding;
-        ini.exists = true;
+        ini = iniFrom(bytes);
     }
 
     const KeyPosition pos = findKey(ini.lines, section, key);
@@ -263,9 +279,11 @@ void IniFile::writeString(const QString &section, const QString &key, const QStr
     }
 
     QString errorText;
-    if (!writeFileAtomically(m_path, encodeTextFile(joinTextLines(ini.lines), ini.encoding),
-                             QFileDevice::ReadOwner | QFileDevice::WriteOwner, errorText)) {
-        throw refused();
+    TextEncoding encoding = ini.encoding;
+    const QByteArray bytes = encodeTextLines(ini.lines, encoding, ini.stored);
+    if (!writeFileAtomically(m_path, bytes, QFileDevice::ReadOwner | QFileDevice::WriteOwner, errorText,
+                             isPrivateKey(section, key))) {
+        throw refused(errorText);
     }
 }
 

@@ -4,7 +4,7 @@
 
 // setting.ini in the form of the platform's private-profile files: "[Section]" lines and "Key=Value"
 // lines, names matched without regard to letter case, CR LF line ends, code page 932 (a file that starts
-// with a UTF-8 or UTF-16 mark is read in that encoding and written back in it).
+// with a UTF-8 or UTF-16 mark, or is UTF-8 without one, is read in that encoding and written back in it).
 // Nothing is cached: every read goes to the file and every write rewrites it at once.
 class IniFile final
 {
@@ -24,8 +24,10 @@ public:
     bool readBool(const QString &section, const QString &key, bool defaultValue) const;
 
     // Replaces the key's value in its line, or adds the key at the end of its section, or the section at
-    // the end of the file; every other line stays as it was. A new file is readable by its owner only
-    // (it holds the mail password). Throws EIniFileError "<full path> に書き込めません" when refused.
+    // the end of the file; every other line stays as it was, byte for byte. A new file is readable by
+    // its owner only (it holds the mail password); storing the password ("Mail Setting" / "Pass") takes
+    // group and other access away from an existing one. Throws EIniFileError
+    // "<full path> に書き込めません。<system reason>" when refused.
     void writeString(const QString &section, const QString &key, const QString &value);
     void writeInteger(const QString &section, const QString &key, int value);
     void writeBool(const QString &section, const QString &key, bool value);

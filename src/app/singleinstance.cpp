@@ -1,9 +1,11 @@
 #include "singleinstance.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QSocketNotifier>
 #include <QStandardPaths>
+#include <QThread>
 
 #include <algorithm>
 #include <cerrno>
@@ -47,6 +49,22 @@ bool socketAddress(const QString &path, sockaddr_un &address)
     return true;
 }
 
+// A file at path that belongs to another user: the program never locks, removes or talks to it.
+bool ownedByAnotherUser(const char *path)
+{
+    struct stat info = {};
+    return ::lstat(path, &info) == 0 && info.st_uid != ::geteuid();
+}
+
+// A folder only this user can enter: a real folder (not a link), owned by the user, no group or other
+// bits.
+bool isPrivateFolder(const QByteArray &path)
+{
+    struct stat info = {};
+    return ::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
+           (info.st_mode & (S_IRWXG | S_IRWXO)) == 0;
+}
+
 } // namespace
 
 SingleInstance::SingleInstance(const QString &folder, const QString &key, QObject *parent)
@@ -64,15 +82,46 @@ SingleInstance::~SingleInstance()
 
 QString SingleInstance::defaultFolder()
 {
-    // Without XDG_RUNTIME_DIR Qt would warn on every start and invent a folder; the temporary folder
-    // is the customary place then, and the user's name in the file names keeps users apart.
+    // Without XDG_RUNTIME_DIR Qt would warn on every start and invent a folder; a folder of the user's
+    // own under the temporary folder takes its place.
     if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
         const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
         if (!runtime.isEmpty()) {
             return runtime;
         }
     }
-    return QDir::tempPath();
+    return privateFolderUnder(QDir::tempPath());
+}
+
+QString SingleInstance::privateFolderUnder(const QString &parent)
+{
+    // In a shared folder another user could create the lock or the socket first and so keep the
+    // program from starting, or answer in its place. Every copy of this user tries the same names in
+    // the same order, so they all meet in the first one that is the user's own; a name someone else
+    // took, or that others can enter, is passed over.
+    const QString base = QDir(parent).filePath(QStringLiteral("eveluna-%1").arg(::geteuid()));
+    constexpr int Names = 100;
+    for (int n = 0; n < Names; ++n) {
+        const QString name = n == 0 ? base : base + QStringLiteral("-%1").arg(n);
+        const QByteArray path = QFile::encodeName(name);
+        if (::mkdir(path.constData(), S_IRWXU) == 0) {
+            // The umask may only take bits away; the folder is 0700 either way.
+            return name;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
+        if (isPrivateFolder(path)) {
+            return name;
+        }
+    }
+    // Every name is taken or the folder cannot be written: a fresh folder keeps the lock private, even
+    // though no other copy will find it.
+    QByteArray unique = QFile::encodeName(base + QStringLiteral("-XXXXXX"));
+    if (::mkdtemp(unique.data()) != nullptr) {
+        return QFile::decodeName(unique);
+    }
+    return parent;
 }
 
 bool SingleInstance::tryAcquire()
@@ -85,7 +134,12 @@ bool SingleInstance::tryAcquire()
     // leaves at most an unlocked file behind, which the next copy simply locks again.
     const QByteArray path = QFile::encodeName(m_lockPath);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        // A lock file of another user is left alone: locking it would let that user decide whether
+        // this copy may run.
+        if (ownedByAnotherUser(path.constData())) {
+            return false;
+        }
+        const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0) {
             // The folder cannot hold a lock (no write access): run rather than refuse to start.
             return true;
@@ -102,7 +156,7 @@ bool SingleInstance::tryAcquire()
         struct stat held = {};
         struct stat named = {};
         if (::fstat(fd, &held) == 0 && ::stat(path.constData(), &named) == 0 && held.st_dev == named.st_dev &&
-            held.st_ino == named.st_ino) {
+            held.st_ino == named.st_ino && held.st_uid == ::geteuid()) {
             m_lockFd = fd;
             return true;
         }
@@ -130,7 +184,12 @@ bool SingleInstance::listen()
     if (fd < 0) {
         return false;
     }
-    // We hold the lock, so a socket file at this path can only be the remains of a copy that died.
+    // We hold the lock, so a socket file of ours at this path can only be the remains of a copy that
+    // died. One of another user is not ours to remove.
+    if (ownedByAnotherUser(address.sun_path)) {
+        ::close(fd);
+        return false;
+    }
     ::unlink(address.sun_path);
     // Only this user may send requests (connecting needs write access to the socket file), whatever
     // folder it lies in. Until listen() below nobody can connect, so the moment between bind() and
@@ -214,6 +273,12 @@ bool SingleInstance::requestActivation(int timeoutMs) const
     if (!socketAddress(m_serverPath, address)) {
         return false;
     }
+    // Only a socket of this user is the running copy; anyone else's could be listening to learn when
+    // the program starts.
+    struct stat info = {};
+    if (::lstat(address.sun_path, &info) != 0 || !S_ISSOCK(info.st_mode) || info.st_uid != ::geteuid()) {
+        return false;
+    }
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         return false;
@@ -225,12 +290,37 @@ bool SingleInstance::requestActivation(int timeoutMs) const
     bool sent = ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof(limit)) == 0 &&
                 ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) == 0;
     if (sent) {
+        // The file was ours a moment ago; the process behind it must be too.
+        ucred peer = {};
+        socklen_t size = sizeof(peer);
+        sent = ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == ::geteuid();
+    }
+    if (sent) {
         // Nine bytes into an empty socket buffer; MSG_NOSIGNAL: a copy that ends meanwhile must not
         // end this one with SIGPIPE.
         sent = ::send(fd, ActivationRequest, size_t(ActivationRequestSize), MSG_NOSIGNAL) == ActivationRequestSize;
     }
     ::close(fd);
     return sent;
+}
+
+SingleInstance::StartResult SingleInstance::acquireOrActivate(int waitMs)
+{
+    const QDeadlineTimer deadline(waitMs);
+    for (;;) {
+        if (tryAcquire()) {
+            return StartResult::First;
+        }
+        // A copy that holds the lock but does not answer yet is still starting (its window comes
+        // before its socket), or it ended a moment ago: both settle within a second or two.
+        if (requestActivation(std::max(1, int(std::min<qint64>(deadline.remainingTime(), 2000))))) {
+            return StartResult::Activated;
+        }
+        if (deadline.hasExpired()) {
+            return StartResult::Unreachable;
+        }
+        QThread::msleep(100);
+    }
 }
 
 void SingleInstance::release()

@@ -27,14 +27,22 @@ public:
                             const QString &key = QString::fromLatin1(DefaultKey), QObject *parent = nullptr);
     ~SingleInstance() override;
 
-    // The user's runtime folder, or the temporary folder when the session has none.
+    // The user's runtime folder, or when the session has none (XDG_RUNTIME_DIR unset) a folder of the
+    // user's own under the temporary folder (privateFolderUnder).
     static QString defaultFolder();
+
+    // A folder under parent that only this user can enter, the same for every copy of the user: the
+    // first of "eveluna-<uid>", "eveluna-<uid>-1", ... that is a real folder owned by the user without
+    // group or other bits, or that can be created (0700). A name another user holds, or that others can
+    // enter, is passed over and left alone. When all are taken, a fresh uniquely named folder.
+    static QString privateFolderUnder(const QString &parent);
 
     QString lockFilePath() const { return m_lockPath; }
     QString serverPath() const { return m_serverPath; }
 
     // True when this process is now the running copy. A lock left behind by a copy that died (its
-    // process is gone) is taken over; a lock of a live copy is never broken, however old it is.
+    // process is gone) is taken over; a lock of a live copy is never broken, however old it is. A lock
+    // file of another user is never opened or locked: false.
     bool tryAcquire();
     bool isAcquired() const;
 
@@ -43,8 +51,15 @@ public:
     bool listen();
 
     // Asks the running copy to come forward. Returns whether the request was delivered; waits at most
-    // timeoutMs milliseconds, so a running copy that hangs cannot keep this copy from ending.
+    // timeoutMs milliseconds, so a running copy that hangs cannot keep this copy from ending. Only a
+    // socket of this user, served by a process of this user, is asked.
     bool requestActivation(int timeoutMs = 2000) const;
+
+    enum class StartResult { First, Activated, Unreachable };
+    // The start of the program: the lock (First), or else the running copy asked to come forward
+    // (Activated). A copy that holds the lock but does not answer is asked again until waitMs have
+    // passed; then Unreachable, which the user must be told about.
+    StartResult acquireOrActivate(int waitMs = 5000);
 
     // Stops answering and gives up the lock, so that a new copy can start.
     void release();

@@ -9,19 +9,29 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 namespace {
 
+const QByteArray utf8Mark = QByteArrayLiteral("\xEF\xBB\xBF");
+
 // The mark has already been cut off: keep a second U+FEFF as text instead of dropping it too.
-QString decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes)
+QString decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes, bool *valid = nullptr)
 {
-    QStringDecoder decoder(encoding, QStringConverter::Flag::ConvertInitialBom);
-    return decoder.decode(bytes);
+    // Stateless: an incomplete sequence at the end is an error and a replacement character, not
+    // something kept back for a next call that never comes.
+    QStringDecoder decoder(encoding, QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (valid != nullptr) {
+        *valid = !decoder.hasError();
+    }
+    return text;
 }
 
 QByteArray encodeWith(QStringConverter::Encoding encoding, const QString &text)
@@ -30,9 +40,89 @@ QByteArray encodeWith(QStringConverter::Encoding encoding, const QString &text)
     return encoder.encode(text);
 }
 
+qsizetype markSize(TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Utf8:
+        return 3;
+    case TextEncoding::Utf16LE:
+    case TextEncoding::Utf16BE:
+        return 2;
+    case TextEncoding::Ansi:
+    case TextEncoding::Utf8NoMark:
+        break;
+    }
+    return 0;
+}
+
+QByteArray markOf(TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Utf8:
+        return utf8Mark;
+    case TextEncoding::Utf16LE:
+        return QByteArrayLiteral("\xFF\xFE");
+    case TextEncoding::Utf16BE:
+        return QByteArrayLiteral("\xFE\xFF");
+    case TextEncoding::Ansi:
+    case TextEncoding::Utf8NoMark:
+        break;
+    }
+    return {};
+}
+
+bool isUtf8(TextEncoding encoding)
+{
+    return encoding == TextEncoding::Utf8 || encoding == TextEncoding::Utf8NoMark;
+}
+
+bool hasByteAbove7F(QByteArrayView bytes)
+{
+    return std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) > 0x7F; });
+}
+
 } // namespace
 
-TextEncoding textEncodingOf(const QByteArray &bytes)
+bool isValidUtf8(QByteArrayView bytes)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const auto *const end = p + bytes.size();
+    while (p < end) {
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        int more = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) {
+            more = 1;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            more = 2;
+            low = c == 0xE0 ? 0xA0 : 0x80;  // no overlong form
+            high = c == 0xED ? 0x9F : 0xBF; // no surrogate
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            more = 3;
+            low = c == 0xF0 ? 0x90 : 0x80;
+            high = c == 0xF4 ? 0x8F : 0xBF; // nothing past U+10FFFF
+        } else {
+            return false;
+        }
+        if (end - p <= more || p[1] < low || p[1] > high) {
+            return false;
+        }
+        for (int i = 2; i <= more; ++i) {
+            if (p[i] < 0x80 || p[i] > 0xBF) {
+                return false;
+            }
+        }
+        p += more + 1;
+    }
+    return true;
+}
+
+TextEncoding textEncodingOf(QByteArrayView bytes)
 {
     if (bytes.startsWith("\xEF\xBB\xBF")) {
         return TextEncoding::Utf8;
@@ -43,38 +133,198 @@ TextEncoding textEncodingOf(const QByteArray &bytes)
     if (bytes.startsWith("\xFE\xFF")) {
         return TextEncoding::Utf16BE;
     }
+    // Japanese text in code page 932 is practically never valid UTF-8, while a file saved by a UTF-8
+    // editor always is; plain ASCII reads alike either way and stays code page 932.
+    if (hasByteAbove7F(bytes) && isValidUtf8(bytes)) {
+        return TextEncoding::Utf8NoMark;
+    }
     return TextEncoding::Ansi;
+}
+
+QString decodeTextBytes(QByteArrayView bytes, TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Utf8:
+    case TextEncoding::Utf8NoMark:
+        return decodeWith(QStringConverter::Utf8, bytes);
+    case TextEncoding::Utf16LE:
+        return decodeWith(QStringConverter::Utf16LE, bytes);
+    case TextEncoding::Utf16BE:
+        return decodeWith(QStringConverter::Utf16BE, bytes);
+    case TextEncoding::Ansi:
+        break;
+    }
+    return decodeAnsi(bytes.toByteArray());
 }
 
 DecodedText decodeTextFile(const QByteArray &bytes)
 {
     const TextEncoding encoding = textEncodingOf(bytes);
-    switch (encoding) {
-    case TextEncoding::Utf8:
-        return {decodeWith(QStringConverter::Utf8, QByteArrayView(bytes).sliced(3)), encoding};
-    case TextEncoding::Utf16LE:
-        return {decodeWith(QStringConverter::Utf16LE, QByteArrayView(bytes).sliced(2)), encoding};
-    case TextEncoding::Utf16BE:
-        return {decodeWith(QStringConverter::Utf16BE, QByteArrayView(bytes).sliced(2)), encoding};
-    case TextEncoding::Ansi:
-        break;
-    }
-    return {decodeAnsi(bytes), TextEncoding::Ansi};
+    return {decodeTextBytes(QByteArrayView(bytes).sliced(markSize(encoding)), encoding), encoding};
 }
 
 QByteArray encodeTextFile(const QString &text, TextEncoding encoding)
 {
     switch (encoding) {
     case TextEncoding::Utf8:
-        return QByteArrayLiteral("\xEF\xBB\xBF") + encodeWith(QStringConverter::Utf8, text);
+    case TextEncoding::Utf8NoMark:
+        return markOf(encoding) + encodeWith(QStringConverter::Utf8, text);
     case TextEncoding::Utf16LE:
-        return QByteArrayLiteral("\xFF\xFE") + encodeWith(QStringConverter::Utf16LE, text);
+        return markOf(encoding) + encodeWith(QStringConverter::Utf16LE, text);
     case TextEncoding::Utf16BE:
-        return QByteArrayLiteral("\xFE\xFF") + encodeWith(QStringConverter::Utf16BE, text);
+        return markOf(encoding) + encodeWith(QStringConverter::Utf16BE, text);
     case TextEncoding::Ansi:
         break;
     }
     return encodeAnsi(text);
+}
+
+DecodedLines decodeTextLines(const QByteArray &bytes)
+{
+    DecodedLines result;
+    result.encoding = textEncodingOf(bytes);
+    result.stored.encoding = result.encoding;
+    const QByteArrayView body = QByteArrayView(bytes).sliced(markSize(result.encoding));
+    if (result.encoding == TextEncoding::Utf16LE || result.encoding == TextEncoding::Utf16BE) {
+        // Every UTF-16 text reads back into the same bytes, so the lines need no bytes of their own.
+        result.lines = splitTextLines(decodeTextBytes(body, result.encoding));
+        return result;
+    }
+    // In code page 932 and in UTF-8 neither CR nor LF is ever part of a longer character, so the bytes
+    // are cut exactly where the decoded text would be cut.
+    AnsiCodec codec;
+    result.stored.body = bytes.sliced(markSize(result.encoding));
+    const qsizetype size = body.size();
+    qsizetype start = 0;
+    while (start < size) {
+        qsizetype end = start;
+        while (end < size && body[end] != '\r' && body[end] != '\n') {
+            ++end;
+        }
+        const QByteArrayView line = body.sliced(start, end - start);
+        bool valid = true;
+        QString text;
+        if (isUtf8(result.encoding)) {
+            text = decodeWith(QStringConverter::Utf8, line, &valid);
+        } else {
+            text = codec.decode(line, &valid);
+        }
+        // Only undecodable lines and characters with two codes would not re-encode into the same bytes.
+        if (!valid || (!isUtf8(result.encoding) && !ansiBytesReencodeAlike(line))) {
+            result.stored.byText[text].append({line.toByteArray(), valid});
+        }
+        result.stored.starts.append(start);
+        result.lines.append(std::move(text));
+        if (end < size && body[end] == '\r' && end + 1 < size && body[end + 1] == '\n') {
+            ++end;
+        }
+        start = end + 1;
+    }
+    result.stored.readLines = result.lines;
+    return result;
+}
+
+namespace {
+
+// The file's bytes in `encoding`, or nothing when an Ansi file would lose a character.
+std::optional<QByteArray> tryEncodeLines(const QStringList &lines, TextEncoding encoding, const StoredLines &stored)
+{
+    QByteArray out = markOf(encoding);
+    out.reserve(stored.body.size() + 64);
+    AnsiCodec codec;
+    QHash<QString, qsizetype> used;
+    const bool sameEncoding = encoding == stored.encoding;
+    // The bytes of a line read from the file that is still the very same string, or nothing.
+    qsizetype cursor = 0;
+    QHash<const QChar *, qsizetype> readIndex;
+    bool indexed = false;
+    const auto untouched = [&](const QString &line) -> std::optional<QByteArrayView> {
+        if (!sameEncoding || line.isEmpty() || stored.readLines.isEmpty()) {
+            return std::nullopt;
+        }
+        qsizetype k = -1;
+        // Lines mostly stay in order; the index is built only once they do not.
+        if (cursor < stored.readLines.size() && stored.readLines[cursor].constData() == line.constData()) {
+            k = cursor;
+        } else {
+            if (!indexed) {
+                indexed = true;
+                readIndex.reserve(stored.readLines.size());
+                for (qsizetype i = 0; i < stored.readLines.size(); ++i) {
+                    if (!stored.readLines[i].isEmpty()) {
+                        readIndex.insert(stored.readLines[i].constData(), i);
+                    }
+                }
+            }
+            k = readIndex.value(line.constData(), -1);
+        }
+        if (k < 0 || stored.readLines[k].size() != line.size()) {
+            return std::nullopt;
+        }
+        cursor = k + 1;
+        const qsizetype start = stored.starts[k];
+        qsizetype end = start;
+        while (end < stored.body.size() && stored.body[end] != '\r' && stored.body[end] != '\n') {
+            ++end;
+        }
+        return QByteArrayView(stored.body).sliced(start, end - start);
+    };
+    const QByteArray lineEnd = encodeTextFile(QStringLiteral("\r\n"), encoding).sliced(markSize(encoding));
+    for (const QString &line : lines) {
+        if (const std::optional<QByteArrayView> same = untouched(line)) {
+            out += *same;
+            out += lineEnd;
+            continue;
+        }
+        const QByteArray *original = nullptr;
+        bool decoded = true;
+        if (!stored.byText.isEmpty()) {
+            const auto it = stored.byText.constFind(line);
+            if (it != stored.byText.constEnd()) {
+                // Equal texts are given their stored bytes in the order they were read.
+                qsizetype &next = used[line];
+                const StoredLines::Line &entry = it->at(std::min(next, it->size() - 1));
+                ++next;
+                original = &entry.bytes;
+                decoded = entry.decoded;
+            }
+        }
+        if (original != nullptr && (sameEncoding || !decoded)) {
+            out += *original;
+        } else if (isUtf8(encoding)) {
+            out += encodeWith(QStringConverter::Utf8, line);
+        } else if (encoding == TextEncoding::Ansi) {
+            std::optional<QByteArray> bytes = codec.encodeFaithfully(line);
+            if (!bytes) {
+                return std::nullopt;
+            }
+            out += *bytes;
+        } else {
+            out += encodeTextFile(line, encoding).sliced(markSize(encoding));
+        }
+        out += lineEnd;
+    }
+    return out;
+}
+
+} // namespace
+
+QByteArray encodeTextLines(const QStringList &lines, TextEncoding &encoding, const StoredLines &stored)
+{
+    std::optional<QByteArray> bytes = tryEncodeLines(lines, encoding, stored);
+    // A file without a mark must still be read in its own encoding: code page 932 text that now begins
+    // with EF BB BF, or that no longer holds anything but valid UTF-8 (after a line was deleted or sorted
+    // to the front), would be read back as other text.
+    if (bytes && markSize(encoding) == 0 && textEncodingOf(*bytes) != encoding) {
+        bytes.reset();
+    }
+    if (bytes) {
+        return *bytes;
+    }
+    // Only UTF-8 keeps what was typed; the mark tells every reader, the original platform's included.
+    // (The mark is not the start of any line's text here: a U+FEFF there stays text after it.)
+    encoding = TextEncoding::Utf8;
+    return *tryEncodeLines(lines, encoding, stored);
 }
 
 QStringList splitTextLines(const QString &text)
@@ -109,41 +359,85 @@ QString joinTextLines(const QStringList &lines)
     return text;
 }
 
+QString notRegularFileText()
+{
+    return QStringLiteral("通常のファイルではありません");
+}
+
+namespace {
+
+QString systemText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+} // namespace
+
 bool readFileBytes(const QString &path, QByteArray &bytes, QString &errorText)
 {
-    if (QFileInfo(path).isDir()) {
-        errorText = QString::fromLocal8Bit(std::strerror(EISDIR));
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait until someone opens it for writing.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        errorText = systemText(errno);
         return false;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        errorText = file.errorString();
+    struct stat info = {};
+    if (::fstat(fd, &info) != 0) {
+        errorText = systemText(errno);
+        ::close(fd);
         return false;
     }
-    bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        errorText = file.errorString();
+    if (!S_ISREG(info.st_mode)) {
+        errorText = S_ISDIR(info.st_mode) ? systemText(EISDIR) : notRegularFileText();
+        ::close(fd);
         return false;
     }
+    QByteArray data;
+    data.reserve(qsizetype(info.st_size));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t count = ::read(fd, buffer, sizeof(buffer));
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count < 0) {
+            errorText = systemText(errno);
+            ::close(fd);
+            return false;
+        }
+        if (count == 0) {
+            break;
+        }
+        data.append(buffer, count);
+    }
+    ::close(fd);
+    bytes = std::move(data);
     return true;
 }
 
 bool writeFileAtomically(const QString &path, const QByteArray &bytes,
-                         std::optional<QFileDevice::Permissions> newFilePermissions, QString &errorText)
+                         std::optional<QFileDevice::Permissions> newFilePermissions, QString &errorText,
+                         bool dropGroupAndOther)
 {
-    const QFileInfo target(path);
-    if (target.isDir()) {
-        errorText = QString::fromLocal8Bit(std::strerror(EISDIR));
+    struct stat existing = {};
+    const bool exists = ::stat(QFile::encodeName(path).constData(), &existing) == 0;
+    if (exists && S_ISDIR(existing.st_mode)) {
+        errorText = systemText(EISDIR);
+        return false;
+    }
+    if (exists && !S_ISREG(existing.st_mode)) {
+        errorText = notRegularFileText();
         return false;
     }
     // The installed program's data folder in the user's home is made by the first save.
     if (!Variable::prepareFolderOf(path, errorText)) {
         return false;
     }
+    const QFileInfo target(path);
     QSaveFile file(path);
-    // A file that must stay private (the settings with the mail password) is created without group or
-    // other bits from the start, so nobody can open it in the moment before its bits are set.
-    const bool restrictNew = !target.exists() && newFilePermissions.has_value();
+    // A private file is created without group or other bits from the start, so nobody can open it in
+    // the moment before its bits are set.
+    const bool restrictNew = !exists && newFilePermissions.has_value();
     const mode_t oldMask = restrictNew ? ::umask(S_IRWXG | S_IRWXO) : 0;
     // Unbuffered, and the bytes go to the descriptor below: QSaveFile misses a write that fails while it
     // flushes its buffer (a full disk then renamed an empty file over the old one), and it names a write
@@ -156,10 +450,15 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes,
         errorText = file.errorString();
         return false;
     }
-    // The temporary file starts with default bits; the replaced file must not become more (or less)
-    // readable than it was.
-    if (target.exists()) {
-        file.setPermissions(target.permissions());
+    // The temporary file starts with default bits; the replaced file must not become more readable than
+    // it was (nor less, unless it is to be made private).
+    if (exists) {
+        QFileDevice::Permissions permissions = target.permissions();
+        if (dropGroupAndOther) {
+            permissions &= ~(QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                             QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther);
+        }
+        file.setPermissions(permissions);
     } else if (newFilePermissions) {
         file.setPermissions(*newFilePermissions);
     }
@@ -171,7 +470,7 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes,
             continue;
         }
         if (written <= 0) {
-            errorText = QString::fromLocal8Bit(std::strerror(written < 0 ? errno : ENOSPC));
+            errorText = systemText(written < 0 ? errno : ENOSPC);
             file.cancelWriting();
             return false;
         }
@@ -181,7 +480,7 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes,
     // QSaveFile ignores a failed sync, which is where some file systems first report a full disk or a
     // failing device; the old file must stay then.
     if (::fsync(file.handle()) != 0 && errno != EINVAL && errno != EROFS) {
-        errorText = QString::fromLocal8Bit(std::strerror(errno));
+        errorText = systemText(errno);
         file.cancelWriting();
         return false;
     }

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QFileDevice>
+#include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -9,8 +12,9 @@
 
 // Byte-level form of the program's text files (the two data files and the settings file).
 
-// How a file's text was stored. Files without a byte-order mark are in the ANSI code page (932).
-enum class TextEncoding { Ansi, Utf8, Utf16LE, Utf16BE };
+// How a file's text was stored. A file without a byte-order mark is in the ANSI code page (932) unless
+// it is valid UTF-8 with at least one byte above 0x7F (as a Linux text editor saves it): Utf8NoMark.
+enum class TextEncoding { Ansi, Utf8, Utf16LE, Utf16BE, Utf8NoMark };
 
 struct DecodedText
 {
@@ -18,16 +22,60 @@ struct DecodedText
     TextEncoding encoding = TextEncoding::Ansi;
 };
 
-// The encoding the byte-order mark names (EF BB BF, then FF FE, then FE FF); Ansi without a mark.
-TextEncoding textEncodingOf(const QByteArray &bytes);
+// The encoding the byte-order mark names (EF BB BF, then FF FE, then FE FF); without a mark Utf8NoMark
+// for valid UTF-8 with a byte above 0x7F, otherwise Ansi.
+TextEncoding textEncodingOf(QByteArrayView bytes);
 
-// Chooses the encoding by the byte-order mark (EF BB BF, then FF FE, then FE FF), skips the mark and
-// decodes the rest; without a mark the bytes are code page 932.
+// True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates, nothing past U+10FFFF).
+bool isValidUtf8(QByteArrayView bytes);
+
+// Decodes one piece of a file (without its mark) in the file's encoding.
+QString decodeTextBytes(QByteArrayView bytes, TextEncoding encoding);
+
+// Chooses the encoding as textEncodingOf does, skips the mark and decodes the rest.
 DecodedText decodeTextFile(const QByteArray &bytes);
 
-// The bytes of a file: the encoding's mark first (none for Ansi), then the text. Characters the code
-// page cannot represent become "?".
+// The bytes of a file: the encoding's mark first (none for Ansi and Utf8NoMark), then the text.
+// Characters the code page cannot represent become "?".
 QByteArray encodeTextFile(const QString &text, TextEncoding encoding);
+
+// What a file's lines were read from, so that a save gives back every line nobody changed with exactly
+// the bytes it had: a code page 932 character with two codes keeps its code, and a line that did not
+// decode (U+FFFD in its text) keeps its undecodable bytes. Keyed by the decoded text of the line.
+struct StoredLines
+{
+    struct Line
+    {
+        QByteArray bytes;    // the line's bytes without its line end
+        bool decoded = true; // false: the bytes are not valid in the file's encoding
+    };
+    TextEncoding encoding = TextEncoding::Ansi;
+    QHash<QString, QList<Line>> byText; // only lines whose bytes are not plainly their text re-encoded
+
+    // Every line as read (sharing its text with the caller's copy) and where its bytes lie in `body`: a
+    // line the caller never touched is still the same string and is written back without re-encoding.
+    QByteArray body;
+    QStringList readLines;
+    QList<qsizetype> starts;
+};
+
+struct DecodedLines
+{
+    QStringList lines;
+    TextEncoding encoding = TextEncoding::Ansi;
+    StoredLines stored;
+};
+
+// Chooses the encoding as decodeTextFile does and cuts the file into lines as splitTextLines does,
+// decoding each line by itself and remembering the bytes of those that may not re-encode the same.
+DecodedLines decodeTextLines(const QByteArray &bytes);
+
+// The bytes of a whole file of lines, each followed by CR LF. A line whose text was read from the file
+// gets its stored bytes back. Text that code page 932 cannot hold (an emoji, ©) moves an Ansi file to
+// UTF-8 with a mark, which `encoding` then names; lines that were read are re-encoded for it, except
+// undecodable ones, which keep their bytes. So does a file without a mark whose new bytes would be
+// taken for another encoding when read again.
+QByteArray encodeTextLines(const QStringList &lines, TextEncoding &encoding, const StoredLines &stored);
 
 // Cuts text at every CR LF, lone CR or lone LF. A line end at the very end starts no further line, so
 // "" gives no line and "a\r\n" one.
@@ -36,12 +84,19 @@ QStringList splitTextLines(const QString &text);
 // Each line followed by CR LF, the last one included; no lines give the empty text.
 QString joinTextLines(const QStringList &lines);
 
+// The reason given for a data file that is a FIFO, a device or a socket: reading one could wait for
+// ever, and replacing one would take it away from whatever uses it.
+QString notRegularFileText();
+
 // Reads a whole file. On failure returns false with the system's error text (a folder at the path,
-// missing file, no permission...).
+// missing file, no permission, notRegularFileText() for anything but a regular file). Never waits for
+// a writer: a FIFO is refused at once.
 bool readFileBytes(const QString &path, QByteArray &bytes, QString &errorText);
 
 // Replaces the file whole through a temporary file and a rename, so an interrupted write leaves either
-// the old or the new content, never a mix. An existing file keeps its permission bits; a file created
-// here gets newFilePermissions when given (otherwise the usual 0666 less the umask).
+// the old or the new content, never a mix. An existing file keeps its permission bits, less the group
+// and other bits when dropGroupAndOther; a file created here gets newFilePermissions when given
+// (otherwise the usual 0666 less the umask). Refuses a path that holds anything but a regular file.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes,
-                         std::optional<QFileDevice::Permissions> newFilePermissions, QString &errorText);
+                         std::optional<QFileDevice::Permissions> newFilePermissions, QString &errorText,
+                         bool dropGroupAndOther = false);

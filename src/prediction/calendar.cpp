@@ -1,6 +1,5 @@
 #include "calendar.h"
 
-#include "codepage.h"
 #include "datetext.h"
 #include "linefile.h"
 #include "memofile.h"
@@ -33,72 +32,9 @@ Calendar::NewestFirstDay Calendar::readNewestFirstDay() const
     return {FirstDayState::Found, parseDateText(file.lines().front()).toJulianDay()};
 }
 
-QString memoDayField(const QString &line)
-{
-    // Every line the program writes starts with an unquoted day followed by a comma; that day is field 0
-    // as the full split would cut it, found without cutting the (possibly long) memo text. Anything else
-    // (leading blanks, quotes, no comma) goes through the full split.
-    qsizetype end = 0;
-    while (end < line.size() && line[end] > QLatin1Char(' ') && line[end] != QLatin1Char(',') &&
-           line[end] != QLatin1Char('"')) {
-        ++end;
-    }
-    if (end > 0 && end < line.size() && line[end] == QLatin1Char(',')) {
-        return line.first(end);
-    }
-    const QStringList fields = splitMemoLine(line);
-    if (fields.isEmpty()) {
-        throw EListError::indexOutOfRange(0);
-    }
-    return fields.front();
-}
-
-namespace {
-
-// The day of a line of a file in the ANSI code page, read from its bytes: a line that begins with a
-// printable ASCII run up to a comma has that run as its day (it reads the same in code page 932); any
-// other line is decoded and split as the text would be.
-QString memoDayField(QByteArrayView line)
-{
-    qsizetype end = 0;
-    while (end < line.size() && line[end] > ' ' && line[end] < 0x7F && line[end] != ',' && line[end] != '"') {
-        ++end;
-    }
-    if (end > 0 && end < line.size() && line[end] == ',') {
-        return QString::fromLatin1(line.first(end));
-    }
-    return memoDayField(decodeAnsi(line.toByteArray()));
-}
-
-} // namespace
-
 QList<QDate> Calendar::readMemoDays() const
 {
-    const QByteArray bytes = LineFile::readBytesIfExists(m_memoPath);
-    QList<QDate> days;
-    if (textEncodingOf(bytes) != TextEncoding::Ansi) {
-        for (const QString &line : splitTextLines(decodeTextFile(bytes).text)) {
-            days.append(parseDateText(memoDayField(line)));
-        }
-        return days;
-    }
-    // Only the days are needed, and decoding the memo texts through ICU was most of the work of a month
-    // step. In code page 932 neither CR nor LF is ever part of a two-byte character, so the lines are
-    // cut in the bytes exactly where the decoded text would be cut.
-    const qsizetype size = bytes.size();
-    qsizetype start = 0;
-    while (start < size) {
-        qsizetype end = start;
-        while (end < size && bytes[end] != '\r' && bytes[end] != '\n') {
-            ++end;
-        }
-        days.append(parseDateText(memoDayField(QByteArrayView(bytes).sliced(start, end - start))));
-        if (end < size && bytes[end] == '\r' && end + 1 < size && bytes[end + 1] == '\n') {
-            ++end;
-        }
-        start = end + 1;
-    }
-    return days;
+    return ReadMemoDays(m_memoPath);
 }
 
 void Calendar::SetCycleWindows(int cycleLength, int cyclesAhead)

@@ -3,6 +3,7 @@
 #include "cyclewindows.h"
 #include "daycolors.h"
 #include "errors.h"
+#include "memofile.h"
 
 #include <QDate>
 #include <QList>
@@ -18,10 +19,6 @@ class EPredictionError final : public AppError
 public:
     using AppError::AppError;
 };
-
-// Field 0 of a dateMemo.dat line, the text of its day. A line without any field (empty or blank) throws
-// EListError (index 0).
-QString memoDayField(const QString &line);
 
 // The prediction engine. From the newest first day in date.dat, a cycle length L and a number of cycles
 // ahead N it derives one predicted cycle as six windows of days (CycleWindows), classifies the 37 cells

@@ -37,17 +37,22 @@ QByteArray LineFile::readBytesIfExists(const QString &path)
 
 void LineFile::loadFromFile(const QString &path)
 {
-    DecodedText decoded = decodeTextFile(readBytes(path));
-    m_lines = splitTextLines(decoded.text);
+    DecodedLines decoded = decodeTextLines(readBytes(path));
+    m_lines = std::move(decoded.lines);
     m_encoding = decoded.encoding;
+    m_stored = std::move(decoded.stored);
 }
 
-void LineFile::saveToFile(const QString &path) const
+void LineFile::saveToFile(const QString &path)
 {
     QString errorText;
-    if (!writeFileAtomically(path, encodeTextFile(joinTextLines(m_lines), m_encoding), std::nullopt, errorText)) {
+    TextEncoding encoding = m_encoding;
+    const QByteArray bytes = encodeTextLines(m_lines, encoding, m_stored);
+    // A woman's cycle and her memos are nobody else's business.
+    if (!writeFileAtomically(path, bytes, QFileDevice::ReadOwner | QFileDevice::WriteOwner, errorText)) {
         throw EFileError(QStringLiteral("ファイル \"%1\" を作成できません。%2").arg(path, errorText));
     }
+    m_encoding = encoding;
 }
 
 namespace {

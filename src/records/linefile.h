@@ -12,7 +12,8 @@ class LineFile final
 public:
     LineFile() = default;
 
-    // The file's lines, or an empty list (written in the ANSI code page) when there is no file.
+    // The file's lines, or an empty list (written in the ANSI code page) when there is no file. A file
+    // without a mark that is valid UTF-8 is read, and written back, as UTF-8 without a mark.
     static LineFile readIfExists(const QString &path);
 
     // Throws EFileError "ファイル <path> は開けません。 <system text> " when the file cannot be read.
@@ -22,9 +23,12 @@ public:
     // file. Throws as loadFromFile does.
     static QByteArray readBytesIfExists(const QString &path);
 
-    // Replaces the file whole (temporary file + rename); CR LF after every line. Throws EFileError
+    // Replaces the file whole (temporary file + rename); CR LF after every line. Lines read from the file
+    // and left as they were get back the bytes they had. A text that code page 932 cannot hold turns an
+    // Ansi file into UTF-8 with a mark. A new file is readable by its owner only. Throws EFileError
     // "ファイル "<path>" を作成できません。<system text>" and leaves the old file as it was.
-    void saveToFile(const QString &path) const;
+    // encoding() then names the encoding written.
+    void saveToFile(const QString &path);
 
     QStringList &lines() { return m_lines; }
     const QStringList &lines() const { return m_lines; }
@@ -35,6 +39,7 @@ public:
 private:
     QStringList m_lines;
     TextEncoding m_encoding = TextEncoding::Ansi;
+    StoredLines m_stored;
 };
 
 // Three-way comparison for the newest-first order of both data files, meant for an ascending sort:

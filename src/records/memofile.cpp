@@ -64,9 +64,21 @@ QStringList splitMemoLine(const QString &line)
     return fields;
 }
 
+bool isBlankMemoLine(QStringView line)
+{
+    qsizetype pos = 0;
+    while (pos < line.size() && isBlank(line[pos])) {
+        ++pos;
+    }
+    return pos == line.size() || line[pos].unicode() == 0;
+}
+
 int FindMemoLine(const QStringList &lines, const QDate &day)
 {
     for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (isBlankMemoLine(lines[i])) {
+            continue;
+        }
         const QStringList fields = splitMemoLine(lines[i]);
         if (parseDateText(fields.value(0)) == day) {
             return int(i);
@@ -113,12 +125,25 @@ void SaveMemo(const QString &memoPath, const QDate &day, const QString &text)
     LineFile file = LineFile::readIfExists(memoPath);
     const int p = FindMemoLine(file.lines(), day);
     const QString line = BuildMemoLine(day, text);
+    QStringList &lines = file.lines();
     if (p < 0) {
-        file.lines().append(line);
+        lines.append(line);
     } else {
-        file.lines()[p] = line;
+        lines[p] = line;
     }
-    sortLinesDescending(file.lines());
+    // Blank lines (a hand edit) keep their places; the memo lines around them are sorted.
+    QList<qsizetype> memoSlots;
+    QStringList memoLines;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (!isBlankMemoLine(lines[i])) {
+            memoSlots.append(i);
+            memoLines.append(lines[i]);
+        }
+    }
+    sortLinesDescending(memoLines);
+    for (qsizetype k = 0; k < memoSlots.size(); ++k) {
+        lines[memoSlots[k]] = memoLines[k];
+    }
     file.saveToFile(memoPath);
 }
 
@@ -132,9 +157,78 @@ void DeleteMemo(const QString &memoPath, const QDate &day)
     file.saveToFile(memoPath);
 }
 
+QList<QDate> ReadMemoDays(const QString &memoPath)
+{
+    const QByteArray bytes = LineFile::readBytesIfExists(memoPath);
+    const TextEncoding encoding = textEncodingOf(bytes);
+    QList<QDate> days;
+    if (encoding == TextEncoding::Utf16LE || encoding == TextEncoding::Utf16BE) {
+        for (const QString &line : splitTextLines(decodeTextFile(bytes).text)) {
+            if (!isBlankMemoLine(line)) {
+                days.append(parseDateText(memoDayField(line)));
+            }
+        }
+        return days;
+    }
+    // Only the days are needed, and decoding the memo texts through ICU was most of the work of a month
+    // step. In code page 932 and in UTF-8 neither CR nor LF is ever part of a longer character, so the
+    // lines are cut in the bytes exactly where the decoded text would be cut.
+    const QByteArrayView body = QByteArrayView(bytes).sliced(encoding == TextEncoding::Utf8 ? 3 : 0);
+    const qsizetype size = body.size();
+    qsizetype start = 0;
+    while (start < size) {
+        qsizetype end = start;
+        while (end < size && body[end] != '\r' && body[end] != '\n') {
+            ++end;
+        }
+        const QByteArrayView line = body.sliced(start, end - start);
+        // A line that begins with a printable ASCII run up to a comma has that run as its day (it reads
+        // the same in every encoding here); any other line is decoded and split as the text would be.
+        qsizetype dayEnd = 0;
+        while (dayEnd < line.size() && line[dayEnd] > ' ' && line[dayEnd] < 0x7F && line[dayEnd] != ',' &&
+               line[dayEnd] != '"') {
+            ++dayEnd;
+        }
+        if (dayEnd > 0 && dayEnd < line.size() && line[dayEnd] == ',') {
+            days.append(parseDateText(QString::fromLatin1(line.first(dayEnd))));
+        } else {
+            const QString text = decodeTextBytes(line, encoding);
+            if (!isBlankMemoLine(text)) {
+                days.append(parseDateText(memoDayField(text)));
+            }
+        }
+        if (end < size && body[end] == '\r' && end + 1 < size && body[end + 1] == '\n') {
+            ++end;
+        }
+        start = end + 1;
+    }
+    return days;
+}
+
+QString memoDayField(const QString &line)
+{
+    // Every line the program writes starts with an unquoted day followed by a comma; that day is field 0
+    // as the full split would cut it, found without cutting the (possibly long) memo text. Anything else
+    // (leading blanks, quotes, no comma) goes through the full split.
+    qsizetype end = 0;
+    while (end < line.size() && line[end] > QLatin1Char(' ') && line[end] != QLatin1Char(',') &&
+           line[end] != QLatin1Char('"')) {
+        ++end;
+    }
+    if (end > 0 && end < line.size() && line[end] == QLatin1Char(',')) {
+        return line.first(end);
+    }
+    const QStringList fields = splitMemoLine(line);
+    if (fields.isEmpty()) {
+        throw EListError::indexOutOfRange(0);
+    }
+    return fields.front();
+}
+
 void DeleteMemoLines(const QString &memoPath, QList<CheckedEntry> &shown)
 {
     // Field 0 as text: a hand-written 2011/3/5 is listed as 2011/03/05 and so is not removed.
-    deleteCheckedLines(memoPath, shown,
-                       [](const QString &line, const QString &text) { return splitMemoLine(line).value(0) == text; });
+    deleteCheckedLines(
+        memoPath, shown, [](const QString &line, const QString &text) { return splitMemoLine(line).value(0) == text; },
+        [](const QString &line) { return !isBlankMemoLine(line); });
 }

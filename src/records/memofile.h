@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 #include <optional>
 
@@ -16,6 +17,10 @@
 // quoted ("..." with "" standing for one quote; an unclosed quote runs to the end) or runs up to the next
 // comma or blank; a comma that ends the line adds an empty last field. U+0000 outside quotes ends the line.
 QStringList splitMemoLine(const QString &line);
+
+// True for a line without any field: empty, or only characters U+0001..U+0020 (a hand edit leaves such
+// lines). Readers pass over them; writers keep them where they are.
+bool isBlankMemoLine(QStringView line);
 
 // Position of the first line whose field 0 is the day as a date (2011/3/5 matches 2011/03/05), or -1.
 // Throws EConvertError when a field 0 before the match is not a date.
@@ -34,5 +39,14 @@ void SaveMemo(const QString &memoPath, const QDate &day, const QString &text);
 // Removes the day's line if there is one and writes the file in any case (created empty when missing).
 void DeleteMemo(const QString &memoPath, const QDate &day);
 
-// As DeletePeriodStarts, comparing the shown text with field 0 of the line at the same position.
+// As DeletePeriodStarts, comparing the shown text with field 0 of the line at the same position, where
+// positions count the memo lines only (blank lines are not listed and stay in the file).
 void DeleteMemoLines(const QString &memoPath, QList<CheckedEntry> &shown);
+
+// The days of all memo lines in file order, blank lines passed over; throws EConvertError for a day
+// that is not a date. Reads only the day of each line, not its memo text.
+QList<QDate> ReadMemoDays(const QString &memoPath);
+
+// Field 0 of a memo line as splitMemoLine would cut it, without cutting the memo text when the line
+// starts with an unquoted day and a comma. A line without fields throws EListError (0).
+QString memoDayField(const QString &line);

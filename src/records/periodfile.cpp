@@ -24,23 +24,54 @@ void DeletePeriodStarts(const QString &datePath, QList<CheckedEntry> &shown)
 }
 
 void deleteCheckedLines(const QString &path, QList<CheckedEntry> &shown,
-                        const std::function<bool(const QString &line, const QString &shownText)> &sameEntry)
+                        const std::function<bool(const QString &line, const QString &shownText)> &sameEntry,
+                        const std::function<bool(const QString &line)> &isListed)
 {
     LineFile file = LineFile::readIfExists(path);
     QStringList &lines = file.lines();
     const QList<CheckedEntry> before = shown;
+
+    // Position p of the list is the p-th listed line of the file.
+    QList<qsizetype> lineOf;
+    lineOf.reserve(lines.size());
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (!isListed || isListed(lines[i])) {
+            lineOf.append(i);
+        }
+    }
+
+    // Marked first and removed in one pass afterwards: removing one by one would cost time growing with
+    // the square of the list when many entries are checked. A removal at p never moves the positions
+    // still to be visited (all below p), so this is the same as removing while going down.
+    QList<bool> dropLine(lines.size(), false);
+    QList<bool> dropShown(shown.size(), false);
+    const auto compact = [](auto &list, const QList<bool> &drop) {
+        qsizetype kept = 0;
+        for (qsizetype i = 0; i < list.size(); ++i) {
+            if (!drop[i]) {
+                if (kept != i) {
+                    list[kept] = std::move(list[i]);
+                }
+                ++kept;
+            }
+        }
+        list.resize(kept);
+    };
     for (qsizetype p = shown.size() - 1; p >= 0; --p) {
         if (!shown[p].checked) {
             continue;
         }
-        if (p >= lines.size()) {
+        if (p >= lineOf.size()) {
+            compact(shown, dropShown);
             throw EListError::indexOutOfRange(p);
         }
-        if (sameEntry(lines[p], shown[p].text)) {
-            lines.removeAt(p);
-            shown.removeAt(p);
+        if (sameEntry(lines[lineOf[p]], shown[p].text)) {
+            dropLine[lineOf[p]] = true;
+            dropShown[p] = true;
         }
     }
+    compact(lines, dropLine);
+    compact(shown, dropShown);
     try {
         file.saveToFile(path);
     } catch (...) {

@@ -30,6 +30,9 @@ struct CheckedEntry
 void DeletePeriodStarts(const QString &datePath, QList<CheckedEntry> &shown);
 
 // The deletion pass both data files share: `sameEntry(line, shownText)` tells whether the file line at a
-// checked position is the entry shown there. Same contract as DeletePeriodStarts.
+// checked position is the entry shown there; `isListed(line)`, when given, tells which lines the list
+// shows (the others are skipped in counting positions and stay). Same contract as DeletePeriodStarts;
+// time linear in the file and the list.
 void deleteCheckedLines(const QString &path, QList<CheckedEntry> &shown,
-                        const std::function<bool(const QString &line, const QString &shownText)> &sameEntry);
+                        const std::function<bool(const QString &line, const QString &shownText)> &sameEntry,
+                        const std::function<bool(const QString &line)> &isListed = {});

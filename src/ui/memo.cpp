@@ -77,16 +77,30 @@ void TfrmMemo::FormShow()
     });
 }
 
+// After a failed save or delete the dialog stays open with the text as typed, so the user can free
+// space or fix the folder and press the button again; only success or btmClose ends it.
 void TfrmMemo::btnSaveClick()
 {
-    guarded(this, [&] { SaveMemo(Variable::MemoFilePath, MemoDate, ui->txtMemo->toPlainText().replace(lf, crlf)); });
-    accept();
+    bool saved = false;
+    guarded(this, [&] {
+        SaveMemo(Variable::MemoFilePath, MemoDate, ui->txtMemo->toPlainText().replace(lf, crlf));
+        saved = true;
+    });
+    if (saved) {
+        accept();
+    }
 }
 
 void TfrmMemo::btnDeleteClick()
 {
-    guarded(this, [&] { DeleteMemo(Variable::MemoFilePath, MemoDate); });
-    accept();
+    bool deleted = false;
+    guarded(this, [&] {
+        DeleteMemo(Variable::MemoFilePath, MemoDate);
+        deleted = true;
+    });
+    if (deleted) {
+        accept();
+    }
 }
 
 void TfrmMemo::btmCloseClick()

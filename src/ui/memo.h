@@ -10,7 +10,8 @@ class frmMemo;
 }
 
 // Shows and edits the memo of one day in dateMemo.dat. The opener puts the day's date text
-// ("2011/3/5" or "2011/03/05") into the label before showing the dialog; save and delete close it.
+// ("2011/3/5" or "2011/03/05") into the label before showing the dialog; a save or delete that
+// succeeds closes it, one that fails leaves it open with the text.
 class TfrmMemo final : public QDialog
 {
     Q_OBJECT

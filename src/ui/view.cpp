@@ -31,12 +31,25 @@ void fitLabelsToText(QWidget *form)
 // One text line per entry at the font's natural size would be taller than the lists were laid out for.
 constexpr int ItemHeight = 14;
 
-void addUncheckedItem(QListWidget *list, const QString &text)
+// Fills the list in one insertion: entry by entry the list would be told of each one separately, and
+// 100,000 memo days then took seconds.
+void fillList(QListWidget *list, const QStringList &texts, const QList<bool> &checked = {})
 {
-    auto *item = new QListWidgetItem(text, list);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-    item->setCheckState(Qt::Unchecked);
-    item->setSizeHint(QSize(0, ItemHeight));
+    list->clear();
+    list->addItems(texts);
+    {
+        // The new entries are not laid out or painted yet; telling the view of each change would only
+        // cost time. It lays them out and paints them once, below.
+        const QSignalBlocker quiet(list->model());
+        for (int row = 0; row < list->count(); ++row) {
+            QListWidgetItem *item = list->item(row);
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+            item->setCheckState(checked.value(row) ? Qt::Checked : Qt::Unchecked);
+            item->setSizeHint(QSize(0, ItemHeight));
+        }
+    }
+    list->doItemsLayout();
+    list->viewport()->update();
 }
 
 QList<CheckedEntry> entriesOf(const QListWidget *list)
@@ -53,13 +66,15 @@ QList<CheckedEntry> entriesOf(const QListWidget *list)
 // Puts the entries back as they came out of a deletion: remaining order and check marks kept.
 void showEntries(QListWidget *list, const QList<CheckedEntry> &entries)
 {
-    list->clear();
+    QStringList texts;
+    QList<bool> checked;
+    texts.reserve(entries.size());
+    checked.reserve(entries.size());
     for (const CheckedEntry &entry : entries) {
-        addUncheckedItem(list, entry.text);
-        if (entry.checked) {
-            list->item(list->count() - 1)->setCheckState(Qt::Checked);
-        }
+        texts.append(entry.text);
+        checked.append(entry.checked);
     }
+    fillList(list, texts, checked);
 }
 
 // A deletion that stops midway has already taken entries out of `shown`; the list follows it in both
@@ -89,6 +104,9 @@ TfrmView::TfrmView(QWidget *parent)
     ui->btnMemoDelete->setIcon(picture(Picture::Delete));
     ui->btmClose->setIcon(picture(Picture::Close));
     ui->lstMemoDays->viewport()->installEventFilter(this);
+    // Every entry has the same height, so the lists need not measure 100,000 entries one by one.
+    ui->lstDays->setUniformItemSizes(true);
+    ui->lstMemoDays->setUniformItemSizes(true);
 
     connect(ui->btnDayDelete, &QPushButton::clicked, this, [this] { btnDayDeleteClick(); });
     connect(ui->btnMemoDelete, &QPushButton::clicked, this, [this] { btnMemoDeleteClick(); });
@@ -121,10 +139,7 @@ void TfrmView::FormCreate()
         if (!QFileInfo::exists(Variable::DateFilePath)) {
             return;
         }
-        const LineFile dates = LineFile::readIfExists(Variable::DateFilePath);
-        for (const QString &line : dates.lines()) {
-            addUncheckedItem(ui->lstDays, line);
-        }
+        fillList(ui->lstDays, LineFile::readIfExists(Variable::DateFilePath).lines());
         fillMemoDays();
     });
 }
@@ -134,9 +149,12 @@ void TfrmView::fillMemoDays()
     ui->lstMemoDays->clear();
     Calendar engine(Variable::DateFilePath, Variable::MemoFilePath);
     engine.LoadMemoDays();
+    QStringList texts;
+    texts.reserve(engine.MemoDays().size());
     for (const QDate &day : engine.MemoDays()) {
-        addUncheckedItem(ui->lstMemoDays, formatDateText(day));
+        texts.append(formatDateText(day));
     }
+    fillList(ui->lstMemoDays, texts);
 }
 
 void TfrmView::btnDayDeleteClick()

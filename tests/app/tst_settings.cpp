@@ -10,6 +10,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+#include <cstring>
+
 #include <sys/stat.h>
 
 namespace {
@@ -303,7 +306,8 @@ void TestSettings::write_readOnlyFolder_throwsWithFullPathAndKeepsFile()
             IniFile(u"setting.ini"_qs).writeString(u"Day Setting"_qs, u"Daybetween"_qs, u"30"_qs);
             QFAIL("no error");
         } catch (const EIniFileError &e) {
-            QCOMPARE(e.message(), QDir(m_dir->path()).canonicalPath() + u"/setting.ini に書き込めません"_qs);
+            QCOMPARE(e.message(), QDir(m_dir->path()).canonicalPath() + u"/setting.ini に書き込めません。"_qs +
+                                      QString::fromLocal8Bit(std::strerror(EACCES)));
         }
         QVERIFY(::chmod(QFile::encodeName(m_dir->path()).constData(), 0755) == 0);
     }

@@ -3,8 +3,11 @@
 
 #include "singleinstance.h"
 
+#include "../support/otheruser.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -277,6 +280,105 @@ private slots:
         QVERIFY(folderShut || socketShut);
         SingleInstance second(dir.path());
         QVERIFY(second.requestActivation());
+    }
+
+    // Without XDG_RUNTIME_DIR the lock goes into a folder of the user's own under the temporary folder;
+    // names that others hold or could enter are passed over and left as they are.
+    void privateFolder_passesOverWhatOthersCouldUse()
+    {
+        QTemporaryDir shared;
+        QVERIFY(shared.isValid());
+        QCOMPARE(::chmod(QFile::encodeName(shared.path()).constData(), 01777), 0);
+        const QByteArray oldTmp = qgetenv("TMPDIR");
+        const QByteArray oldRuntime = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("TMPDIR", QFile::encodeName(shared.path()));
+        qunsetenv("XDG_RUNTIME_DIR");
+        const QString base = shared.path() + QStringLiteral("/eveluna-") + QString::number(::geteuid());
+        const auto modeOf = [](const QString &path) {
+            struct stat info = {};
+            return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+        };
+
+        const QString first = SingleInstance::defaultFolder();
+        QCOMPARE(first, base);
+        QCOMPARE(modeOf(first), 0700);
+        QCOMPARE(SingleInstance::defaultFolder(), first);
+        QVERIFY(QDir(first).removeRecursively());
+
+        // Ours but open to others, then a link to a private folder elsewhere, then (as root) one of
+        // another user: each is passed over.
+        QVERIFY(QDir().mkdir(base));
+        QCOMPARE(::chmod(QFile::encodeName(base).constData(), 0755), 0);
+        QTemporaryDir elsewhere;
+        QCOMPARE(::chmod(QFile::encodeName(elsewhere.path()).constData(), 0700), 0);
+        QVERIFY(QFile::link(elsewhere.path(), base + QStringLiteral("-1")));
+        QString expected = base + QStringLiteral("-2");
+        const OtherUser other;
+        if (other.ok()) {
+            QVERIFY(QDir().mkdir(expected));
+            QCOMPARE(::chmod(QFile::encodeName(expected).constData(), 0700), 0);
+            QCOMPARE(::chown(QFile::encodeName(expected).constData(), other.uid(), other.gid()), 0);
+            expected = base + QStringLiteral("-3");
+        } else {
+            qInfo("no folder of another user planted: %s", qPrintable(other.reason()));
+        }
+        const QString chosen = SingleInstance::defaultFolder();
+        QCOMPARE(chosen, expected);
+        QCOMPARE(modeOf(chosen), 0700);
+        QCOMPARE(modeOf(base), 0755);
+        SingleInstance instance(chosen);
+        QVERIFY(instance.tryAcquire());
+        QVERIFY(instance.listen());
+        instance.release();
+
+        qputenv("TMPDIR", oldTmp);
+        if (!oldRuntime.isEmpty()) {
+            qputenv("XDG_RUNTIME_DIR", oldRuntime);
+        }
+    }
+
+    // A lock file and a socket that another user put where ours belong: neither is locked, removed or
+    // talked to, and the start reports that it can go neither way.
+    void lockAndSocketOfAnotherUser_areLeftAlone()
+    {
+        const OtherUser other;
+        if (!other.ok()) {
+            QSKIP(qPrintable(other.reason()));
+        }
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        SingleInstance instance(dir.path());
+        const QByteArray lock = QFile::encodeName(instance.lockFilePath());
+        QFile planted(instance.lockFilePath());
+        QVERIFY(planted.open(QIODevice::WriteOnly));
+        planted.close();
+        QCOMPARE(::chown(lock.constData(), other.uid(), other.gid()), 0);
+
+        // A listening socket of the other user: a request would tell it that the program starts.
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        const QByteArray socketName = QFile::encodeName(instance.serverPath());
+        std::memcpy(address.sun_path, socketName.constData(), size_t(socketName.size()));
+        const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        QVERIFY(listener >= 0);
+        QCOMPARE(::bind(listener, reinterpret_cast<const sockaddr *>(&address), sizeof(address)), 0);
+        QCOMPARE(::listen(listener, 4), 0);
+        QCOMPARE(::chown(socketName.constData(), other.uid(), other.gid()), 0);
+
+        QVERIFY(!instance.tryAcquire());
+        QVERIFY(!instance.requestActivation());
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(instance.acquireOrActivate(300), SingleInstance::StartResult::Unreachable);
+        QVERIFY(timer.elapsed() < 3000);
+        QVERIFY(!instance.isAcquired());
+        QCOMPARE(::accept(listener, nullptr, nullptr), -1);
+        ::close(listener);
+        struct stat info = {};
+        QCOMPARE(::stat(lock.constData(), &info), 0);
+        QCOMPARE(info.st_uid, other.uid());
+        QCOMPARE(::stat(socketName.constData(), &info), 0);
+        QCOMPARE(info.st_uid, other.uid());
     }
 
     void unwritableFolder_letsTheProgramRun()

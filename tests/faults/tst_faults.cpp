@@ -6,6 +6,7 @@
 #include "periodfile.h"
 #include "settings.h"
 
+#include "../support/smalldisk.h"
 #include "../support/unprivileged.h"
 
 #include <QDir>
@@ -117,7 +118,7 @@ QString refusedText(Save save, const DataFolder &folder, int error)
 {
     const QString path = savedPath(save, folder);
     if (save == Save::IniWrite) {
-        return QFileInfo(path).absoluteFilePath() + u" に書き込めません"_qs;
+        return QFileInfo(path).absoluteFilePath() + u" に書き込めません。"_qs + systemText(error);
     }
     return u"ファイル \""_qs + path + u"\" を作成できません。"_qs + systemText(error);
 }
@@ -142,61 +143,6 @@ void addSaveRows(const QList<Save> &saves)
         QTest::newRow(names[int(save)]) << save;
     }
 }
-
-// A small tmpfs of its own, so filling it fills nobody else's disk. Needs root (CAP_SYS_ADMIN).
-class SmallDisk final
-{
-public:
-    SmallDisk(const QString &where, int kib)
-        : m_where(QFile::encodeName(where))
-    {
-        const QByteArray options = "size=" + QByteArray::number(kib) + "k,mode=0755";
-        if (::mount("tmpfs", m_where.constData(), "tmpfs", MS_NOSUID | MS_NODEV, options.constData()) == 0) {
-            m_mounted = true;
-        } else {
-            m_reason = u"cannot mount a small tmpfs here: "_qs + systemText(errno);
-        }
-    }
-    ~SmallDisk()
-    {
-        if (m_mounted) {
-            ::umount2(m_where.constData(), MNT_DETACH);
-        }
-    }
-    SmallDisk(const SmallDisk &) = delete;
-    SmallDisk &operator=(const SmallDisk &) = delete;
-
-    bool mounted() const { return m_mounted; }
-    const QString &reason() const { return m_reason; }
-
-    // Writes a filler file until the disk refuses more; true when it ended with "no space left".
-    bool fillUp(const QString &filler) const
-    {
-        const int fd = ::open(QFile::encodeName(filler).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd < 0) {
-            return false;
-        }
-        const QByteArray block(4096, 'x');
-        int error = 0;
-        for (;;) {
-            const ssize_t written = ::write(fd, block.constData(), size_t(block.size()));
-            if (written <= 0) {
-                error = written < 0 ? errno : ENOSPC;
-                break;
-            }
-        }
-        // The last partial block may have squeezed a few bytes in; make sure not one byte more fits.
-        while (::write(fd, "x", 1) == 1) {
-        }
-        ::close(fd);
-        return error == ENOSPC;
-    }
-
-private:
-    QByteArray m_where;
-    bool m_mounted = false;
-    QString m_reason;
-};
 
 QStringList datesNewestFirst(const QDate &newest, int count, const QDate &leaveOut = QDate())
 {
@@ -448,7 +394,8 @@ void TestFaults::settingsFileIsFolder_readsDefaultsAndRefusesWrites()
         ini.writeInteger(u"Day Setting"_qs, u"Mode"_qs, 1);
         QFAIL("no error");
     } catch (const EIniFileError &e) {
-        QCOMPARE(e.message(), QFileInfo(m_folder.ini()).absoluteFilePath() + u" に書き込めません"_qs);
+        QCOMPARE(e.message(),
+                 QFileInfo(m_folder.ini()).absoluteFilePath() + u" に書き込めません。"_qs + systemText(EISDIR));
     }
     QVERIFY(QFileInfo(m_folder.ini()).isDir());
     QVERIFY(QDir(m_folder.ini()).isEmpty());

@@ -10,7 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     try {
         value = parseIntegerText(text);
     } catch (const EConvertError &e) {
-        FUZZ_CHECK(e.message().contains(text), e.message());
+        // The value is quoted whole, or its first 100 characters (up to 200 UTF-16 units) and "…".
+        FUZZ_CHECK(e.message().contains(quotedValue(text)) && e.message().size() < 240, e.message());
         return 0;
     }
     // An accepted text holds that number: with blanks, sign and leading zeros removed it is its decimal.

@@ -38,6 +38,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     LineFile file;
     file.loadFromFile(path);
     FUZZ_CHECK(file.lines() == cut && file.encoding() == decoded.encoding, path);
+
+    // Saved unchanged, a file in code page 932 or UTF-8 gives back every byte it had, undecodable ones
+    // included; only its line ends become CR LF.
+    if (decoded.encoding != TextEncoding::Utf16LE && decoded.encoding != TextEncoding::Utf16BE) {
+        const QString same = fuzzScratchDir() + QStringLiteral("/same.dat");
+        file.saveToFile(same);
+        const qsizetype mark = decoded.encoding == TextEncoding::Utf8 ? 3 : 0;
+        QByteArray expected = bytes.first(mark);
+        qsizetype start = mark;
+        while (start < bytes.size()) {
+            qsizetype end = start;
+            while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') {
+                ++end;
+            }
+            expected += bytes.sliced(start, end - start) + "\r\n";
+            start = end + (end + 1 < bytes.size() && bytes[end] == '\r' && bytes[end + 1] == '\n' ? 2 : 1);
+        }
+        FUZZ_CHECK(fileBytes(same) == expected, same);
+    }
     sortLinesDescending(file.lines());
 
     const QString copy = fuzzScratchDir() + QStringLiteral("/copy.dat");

@@ -512,9 +512,6 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("newest line not a date")
             << QStringList{u"2011/02/30"_qs} << QStringList{} << u"''2011/02/30'' は日付ではありません"_qs;
-        QTest::newRow("empty memo line") << QStringList{u"2011/04/01"_qs}
-                                         << QStringList{u"2011/03/05,\"x\""_qs, QString()}
-                                         << u"リストのインデックスが範囲を超えています (0)"_qs;
         QTest::newRow("memo day not a date")
             << QStringList{u"2011/04/01"_qs} << QStringList{u"2011/03/05,\"x\""_qs, u"x,\"y\""_qs}
             << u"''x'' は日付ではありません"_qs;

@@ -25,7 +25,7 @@ private slots:
     void save_writesMarkBackAndCrLfAfterEveryLine_data();
     void save_writesMarkBackAndCrLfAfterEveryLine();
     void save_neverReadList_isCp932WithoutMark();
-    void save_unmappableCharacter_becomesQuestionMark();
+    void save_unmappableCharacter_movesFileToUtf8WithMark();
     void save_keepsPermissionBitsOfExistingFile();
     void readIfExists_missingFile_isEmptyList();
     void load_missingFile_throwsOpenError();
@@ -89,8 +89,8 @@ void TestLineFile::load_choosesEncodingByMark_data()
     // 生理痛 in code page 932.
     QTest::newRow("no mark is code page 932")
         << QByteArray("2011/03/05,\"\x90\xB6\x97\x9D\x92\xC9\"\r\n") << QStringList{memo} << TextEncoding::Ansi;
-    QTest::newRow("UTF-8 text without mark is still 932")
-        << QByteArray("\xE3\x81\x82") << QStringList() << TextEncoding::Ansi;
+    QTest::newRow("UTF-8 text without mark is UTF-8")
+        << QByteArray("\xE3\x81\x82") << QStringList{u"あ"_qs} << TextEncoding::Utf8NoMark;
 }
 
 void TestLineFile::load_choosesEncodingByMark()
@@ -102,12 +102,6 @@ void TestLineFile::load_choosesEncodingByMark()
     writeBytes(path, bytes);
     const LineFile file = LineFile::readIfExists(path);
     QCOMPARE(file.encoding(), encoding);
-    if (QByteArray(QTest::currentDataTag()) == "UTF-8 text without mark is still 932") {
-        // Read as 932 the three bytes can never give back あ; what matters is that no mark was guessed.
-        QCOMPARE(file.lines().size(), 1);
-        QVERIFY(file.lines().first() != u"あ"_qs);
-        return;
-    }
     QCOMPARE(file.lines(), lines);
 }
 
@@ -149,13 +143,16 @@ void TestLineFile::save_neverReadList_isCp932WithoutMark()
     QCOMPARE(readBytes(path), QByteArray("2011/03/05,\"\x82\xA0\"\r\n\r\n"));
 }
 
-void TestLineFile::save_unmappableCharacter_becomesQuestionMark()
+void TestLineFile::save_unmappableCharacter_movesFileToUtf8WithMark()
 {
     const QString path = m_dir.filePath(u"unmappable.dat"_qs);
     LineFile file;
     file.lines() << u"a\u00E9b\u4E02c"_qs; // é and 丂 have no code in code page 932
     file.saveToFile(path);
-    QCOMPARE(readBytes(path), QByteArray("a?b?c\r\n"));
+    QCOMPARE(readBytes(path), QByteArray("\xEF\xBB\xBF"
+                                         "a\xC3\xA9"
+                                         "b\xE4\xB8\x82"
+                                         "c\r\n"));
 }
 
 void TestLineFile::save_keepsPermissionBitsOfExistingFile()

@@ -1,0 +1,126 @@
+// The real program on data it must not hang on or hand to others: a FIFO where a data file belongs, and
+// a one-copy lock planted by another user.
+
+#include "e2eharness.h"
+
+#include "../support/otheruser.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+#include <pwd.h>
+#include <unistd.h>
+
+using namespace E2e;
+
+namespace {
+
+const QString Title = QStringLiteral("Easy VELUNA");
+const QSize MainSize(444, 231);
+
+} // namespace
+
+class TestEndToEndRecords : public QObject
+{
+    Q_OBJECT
+
+private:
+    XServer m_x;
+
+    // The one window titled "Easy VELUNA" whose size is not the main window's: the error box.
+    QString errorBox() const
+    {
+        for (const QString &id : m_x.visibleWindows(Title)) {
+            if (m_x.windowGeometry(id).size() != MainSize) {
+                return id;
+            }
+        }
+        return QString();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QString error;
+        QVERIFY2(m_x.start(&error), qPrintable(error));
+    }
+
+    void fifoDataFile_startShowsAnErrorInsteadOfHanging_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("date.dat") << QStringLiteral("date.dat");
+        QTest::newRow("dateMemo.dat") << QStringLiteral("dateMemo.dat");
+    }
+
+    void fifoDataFile_startShowsAnErrorInsteadOfHanging()
+    {
+        QFETCH(QString, name);
+        ProgramFolder folder;
+        QVERIFY(folder.isValid());
+        if (name != QStringLiteral("date.dat")) {
+            QVERIFY(folder.writeFile(QStringLiteral("date.dat"), "2011/03/01\r\n"));
+        }
+        const QByteArray fifo = QFile::encodeName(folder.filePath(name));
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+
+        RunningProgram program(m_x, folder.executable(), folder.path());
+        QVERIFY(program.start());
+        // Main window and error box; before, the program waited for a writer and showed nothing.
+        // The error box naming the file; before, the program waited for a writer and showed nothing.
+        QTRY_VERIFY2_WITH_TIMEOUT(!errorBox().isEmpty(), qPrintable(program.report()), 15000);
+        QVERIFY(m_x.pressKey(errorBox(), QStringLiteral("Return")));
+        QTRY_VERIFY_WITH_TIMEOUT(errorBox().isEmpty(), 5000);
+        const QString window = m_x.waitForWindow(Title, 10000, &program);
+        QVERIFY2(!window.isEmpty(), qPrintable(program.report()));
+        QCOMPARE(m_x.windowGeometry(window).size(), MainSize);
+        QVERIFY(m_x.pressKey(window, QStringLiteral("Escape")));
+        QVERIFY2(program.waitForExit(10000), qPrintable(program.report()));
+        QCOMPARE(program.exitCode(), 0);
+        struct stat info = {};
+        QVERIFY(::lstat(fifo.constData(), &info) == 0 && S_ISFIFO(info.st_mode));
+    }
+
+    // Another user's lock where this user's belongs: the start can neither take the lock nor reach a
+    // running copy, and says so instead of ending without a word.
+    void lockOfAnotherUser_startSaysSo()
+    {
+        const OtherUser other;
+        if (!other.ok()) {
+            QSKIP(qPrintable(other.reason()));
+        }
+        ProgramFolder folder;
+        QVERIFY(folder.isValid());
+        QTemporaryDir runtime;
+        QVERIFY(runtime.isValid());
+        const passwd *me = ::getpwuid(::geteuid());
+        QVERIFY(me != nullptr);
+        const QString lock = runtime.filePath(QStringLiteral("TORVANAppUniqueEVeluna-") +
+                                              QString::fromLocal8Bit(me->pw_name) + QStringLiteral(".lock"));
+        QFile planted(lock);
+        QVERIFY(planted.open(QIODevice::WriteOnly));
+        planted.close();
+        QCOMPARE(::chown(QFile::encodeName(lock).constData(), other.uid(), other.gid()), 0);
+
+        QProcessEnvironment env;
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        RunningProgram program(m_x, folder.executable(), folder.path(), env);
+        QVERIFY(program.start());
+        const QString box = m_x.waitForWindow(Title, 20000, &program);
+        QVERIFY2(!box.isEmpty(), qPrintable(program.report()));
+        QVERIFY(m_x.windowGeometry(box).size() != MainSize);
+        QVERIFY(m_x.pressKey(box, QStringLiteral("Return")));
+        QVERIFY2(program.waitForExit(10000), qPrintable(program.report()));
+        QCOMPARE(program.exitCode(), 1);
+        // No data file was touched, and the planted lock is still the other user's.
+        QCOMPARE(folder.exists(QStringLiteral("setting.ini")), false);
+        struct stat info = {};
+        QVERIFY(::stat(QFile::encodeName(lock).constData(), &info) == 0 && info.st_uid == other.uid());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEndToEndRecords)
+#include "tst_e2e_records.moc"
