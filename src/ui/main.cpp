@@ -17,12 +17,14 @@
 #include "variable.h"
 #include "view.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QShortcut>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -72,8 +74,7 @@ QStringList installedFamilies(const QString &family)
 QStringList japaneseFamilies(const QStringList &families)
 {
     QStringList japanese = families;
-    while (japanese.size() > 1 &&
-           !QFontDatabase::writingSystems(japanese.front()).contains(QFontDatabase::Japanese)) {
+    while (japanese.size() > 1 && !QFontDatabase::writingSystems(japanese.front()).contains(QFontDatabase::Japanese)) {
         japanese.removeFirst();
     }
     return japanese;
@@ -130,11 +131,13 @@ TfrmMain::TfrmMain(const QString &dataDir, Calendar::TodayFunction today, QWidge
     setUpLook();
     connectHandlers();
     FormCreate(dataDir);
+    QAccessible::installActivationObserver(this);
 }
 
 TfrmMain::~TfrmMain()
 {
     m_destroying = true;
+    QAccessible::removeActivationObserver(this);
     FormDestroy();
 }
 
@@ -542,50 +545,66 @@ void TfrmMain::PaintCalendar()
     describeCells();
 }
 
-void TfrmMain::describeCells()
+// The memo file's lines when the shown month has memo days, else nothing. A file that cannot be read now
+// leaves the memo texts out of the descriptions instead of interrupting what asked for them.
+std::optional<QStringList> TfrmMain::memoLinesOfShownMonth() const
 {
-    const QDate first(ViewYear, ViewMonth, 1);
     const QList<QDate> &memoDays = m_engine->MemoDays();
     const bool memosThisMonth = std::any_of(memoDays.begin(), memoDays.end(), [&](const QDate &day) {
         return day.year() == ViewYear && day.month() == ViewMonth;
     });
-    // Read once per paint and only for a month that has memos. A file that cannot be read now leaves the
-    // memo texts out of the descriptions instead of interrupting the paint, which has already succeeded.
-    QStringList memoLines;
-    if (memosThisMonth) {
+    if (!memosThisMonth) {
+        return std::nullopt;
+    }
+    try {
+        return LineFile::readIfExists(Variable::MemoFilePath).lines();
+    } catch (const std::exception &) {
+        return QStringList();
+    }
+}
+
+QString TfrmMain::cellDescription(const QLabel *cell, const std::optional<QStringList> &memoLines) const
+{
+    bool isDay = false;
+    const int day = cell->text().toInt(&isDay);
+    const QDate date = isDay ? QDate(ViewYear, ViewMonth, 1).addDays(day - 1) : QDate();
+    if (!date.isValid() || date.month() != ViewMonth) {
+        return QString();
+    }
+    std::optional<QString> memo;
+    if (memoLines.has_value() && m_engine->MemoDays().contains(date)) {
+        memo = QString();
         try {
-            memoLines = LineFile::readIfExists(Variable::MemoFilePath).lines();
+            const int line = FindMemoLine(*memoLines, date);
+            if (line >= 0) {
+                // Only the first line is told: the stored line break "$$" ends it.
+                memo = splitMemoLine((*memoLines)[line]).value(1).section(QStringLiteral("$$"), 0, 0);
+            }
         } catch (const std::exception &) {
-            memoLines.clear();
+            // A line before the day's that is not a date: the memo is announced without its text.
         }
     }
-    const QDate now = today();
+    return dayCellDescription(date, classifyDay(m_engine->WindowDays(), date.toJulianDay()),
+                              Variable::ShowToday && date == today(), memo);
+}
+
+void TfrmMain::describeCells()
+{
+    // The names serve assistive technology only. With none listening they would cost a read of the memo
+    // file at every month step; activation describes the shown month (accessibilityActiveChanged).
+    if (!QAccessible::isActive() || !m_engine.has_value()) {
+        return;
+    }
+    const std::optional<QStringList> memoLines = memoLinesOfShownMonth();
     for (QLabel *cell : m_cells) {
-        bool isDay = false;
-        const int day = cell->text().toInt(&isDay);
-        const QDate date = isDay ? first.addDays(day - 1) : QDate();
-        if (!date.isValid() || date.month() != ViewMonth) {
-            cell->setToolTip(QString());
-            cell->setAccessibleName(QString());
-            continue;
-        }
-        std::optional<QString> memo;
-        if (memosThisMonth && memoDays.contains(date)) {
-            memo = QString();
-            try {
-                const int line = FindMemoLine(memoLines, date);
-                if (line >= 0) {
-                    // Only the first line is told: the stored line break "$$" ends it.
-                    memo = splitMemoLine(memoLines[line]).value(1).section(QStringLiteral("$$"), 0, 0);
-                }
-            } catch (const std::exception &) {
-                // A line before the day's that is not a date: the memo is announced without its text.
-            }
-        }
-        const QString text = dayCellDescription(date, classifyDay(m_engine->WindowDays(), date.toJulianDay()),
-                                                Variable::ShowToday && date == now, memo);
-        cell->setToolTip(text);
-        cell->setAccessibleName(text);
+        cell->setAccessibleName(cellDescription(cell, memoLines));
+    }
+}
+
+void TfrmMain::accessibilityActiveChanged(bool active)
+{
+    if (active && !m_destroying) {
+        describeCells();
     }
 }
 
@@ -614,6 +633,20 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
             }
         }
         return QWidget::eventFilter(watched, event);
+    }
+    if (event->type() == QEvent::ToolTip && m_engine.has_value()) {
+        const auto found = std::find(m_cells.begin(), m_cells.end(), watched);
+        if (found != m_cells.end()) {
+            // Made when asked for, so a month step never reads the memo file for tooltips nobody sees.
+            const QString text = cellDescription(*found, memoLinesOfShownMonth());
+            if (text.isEmpty()) {
+                QToolTip::hideText();
+                event->ignore();
+            } else {
+                QToolTip::showText(static_cast<const QHelpEvent *>(event)->globalPos(), text, *found);
+            }
+            return true;
+        }
     }
     if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
         const auto found = std::find(m_cells.begin(), m_cells.end(), watched);

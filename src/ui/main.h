@@ -2,6 +2,7 @@
 
 #include "calendar.h"
 
+#include <QAccessible>
 #include <QCoreApplication>
 #include <QDate>
 #include <QString>
@@ -25,7 +26,7 @@ void installFontSubstitutes();
 // The main window: the prediction calendar of one month with its legend, the cycle controls and the
 // buttons that open the dialogs. It computes nothing itself; every change of what is shown ends in
 // the engine's PredictMonth followed by PaintCalendar.
-class TfrmMain final : public QWidget
+class TfrmMain final : public QWidget, private QAccessible::ActivationObserver
 {
     Q_OBJECT
 
@@ -82,8 +83,12 @@ private:
     void showMonth(int year, int month);
     // The month of date, with the keyboard frame on it.
     void showDate(const QDate &date);
-    // Tooltips and accessible names of the day cells, for the month just painted.
+    // Accessible names of the day cells for the month just painted, while assistive technology listens.
     void describeCells();
+    void accessibilityActiveChanged(bool active) override;
+    std::optional<QStringList> memoLinesOfShownMonth() const;
+    // Full date with weekday, category, today and memo of a day cell; empty for cells outside the month.
+    QString cellDescription(const QLabel *cell, const std::optional<QStringList> &memoLines) const;
     void pnlDayMouseDown(const QLabel *cell);
     void pnlDay01DblClick();
     void showLengthEditable(bool editable);

@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QToolTip>
 
 #include <memory>
 
@@ -118,6 +119,7 @@ private slots:
     void paint_workedExampleOfMarch2011_thenEmptiedSixthRow();
     void todayMark_onlyInCurrentMonth_togglesOff();
     void memoMark_strongestWhileOn();
+    void dayTooltip_madeWhenAsked_fromTheFileAsItIsThen();
     void storedMode_givesLengthAndColours_data();
     void storedMode_givesLengthAndColours();
     void userModeChoice_recomputesFromFile();
@@ -332,6 +334,26 @@ void TestMainWindow::memoMark_strongestWhileOn()
     QTest::mouseClick(memo, Qt::LeftButton);
     QCOMPARE(colorOf(marchDay(w, 15)), CellColor::LikelyDays);
     QCOMPARE(colorOf(marchDay(w, 10)), CellColor::TodayMark);
+}
+
+// Tooltips are made when the pointer rests on a cell, so they show the memo file as it is at that moment.
+void TestMainWindow::dayTooltip_madeWhenAsked_fromTheFileAsItIsThen()
+{
+    writeFile(file("date.dat"), "2011/03/01\r\n");
+    writeFile(file("dateMemo.dat"), "2011/03/15,\"clinic$$10:00\"\r\n");
+    TfrmMain *w = openWindow();
+    const auto tipOf = [](QLabel *label) {
+        QToolTip::hideText();
+        QHelpEvent hover(QEvent::ToolTip, label->rect().center(), label->mapToGlobal(label->rect().center()));
+        QCoreApplication::sendEvent(label, &hover);
+        return hover.isAccepted() && QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    QCOMPARE(tipOf(marchDay(w, 15)), QStringLiteral("2011年3月15日（火）、妊娠しやすい日、メモ:clinic"));
+    QCOMPARE(tipOf(cell(w, 1)), QString()); // before the 1st: no day, no tooltip
+
+    writeFile(file("dateMemo.dat"), "2011/03/15,\"dentist\"\r\n");
+    QVERIFY(tipOf(marchDay(w, 15)).endsWith(QStringLiteral("メモ:dentist")));
+    QToolTip::hideText();
 }
 
 void TestMainWindow::storedMode_givesLengthAndColours_data()
