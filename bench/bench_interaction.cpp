@@ -3,6 +3,7 @@
 
 #include "datafolder.h"
 #include "main.h"
+#include "offscreenmain.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -83,15 +84,5 @@ BENCHMARK(monthStep)
 
 int main(int argc, char *argv[])
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }

@@ -2,6 +2,7 @@
 // and deleting the checked memo days, through the dialog's own buttons on the offscreen platform.
 
 #include "datafolder.h"
+#include "offscreenmain.h"
 #include "variable.h"
 #include "view.h"
 
@@ -86,15 +87,5 @@ BENCHMARK(deleteCheckedMemoDays)
 
 int main(int argc, char *argv[])
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }

@@ -190,18 +190,9 @@ DecodedLines decodeTextLines(const QByteArray &bytes)
         result.lines = splitTextLines(decodeTextBytes(body, result.encoding));
         return result;
     }
-    // In code page 932 and in UTF-8 neither CR nor LF is ever part of a longer character, so the bytes
-    // are cut exactly where the decoded text would be cut.
     AnsiCodec codec;
     result.stored.body = bytes.sliced(markSize(result.encoding));
-    const qsizetype size = body.size();
-    qsizetype start = 0;
-    while (start < size) {
-        qsizetype end = start;
-        while (end < size && body[end] != '\r' && body[end] != '\n') {
-            ++end;
-        }
-        const QByteArrayView line = body.sliced(start, end - start);
+    forEachByteLine(body, [&](QByteArrayView line, qsizetype start) {
         bool valid = true;
         QString text;
         if (isUtf8(result.encoding)) {
@@ -215,11 +206,7 @@ DecodedLines decodeTextLines(const QByteArray &bytes)
         }
         result.stored.starts.append(start);
         result.lines.append(std::move(text));
-        if (end < size && body[end] == '\r' && end + 1 < size && body[end + 1] == '\n') {
-            ++end;
-        }
-        start = end + 1;
-    }
+    });
     result.stored.readLines = result.lines;
     return result;
 }

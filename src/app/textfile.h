@@ -81,6 +81,26 @@ QByteArray encodeTextLines(const QStringList &lines, TextEncoding &encoding, con
 // "" gives no line and "a\r\n" one.
 QStringList splitTextLines(const QString &text);
 
+// Calls visit(line, start) for each line of body, the bytes of a code page 932 or UTF-8 file without its
+// mark, start being the line's offset in body. Lines are cut as splitTextLines cuts the decoded text: in
+// these encodings neither CR nor LF is ever part of a longer character.
+template<typename Visit> void forEachByteLine(QByteArrayView body, Visit &&visit)
+{
+    const qsizetype size = body.size();
+    qsizetype start = 0;
+    while (start < size) {
+        qsizetype end = start;
+        while (end < size && body[end] != '\r' && body[end] != '\n') {
+            ++end;
+        }
+        visit(body.sliced(start, end - start), start);
+        if (end < size && body[end] == '\r' && end + 1 < size && body[end + 1] == '\n') {
+            ++end;
+        }
+        start = end + 1;
+    }
+}
+
 // Each line followed by CR LF, the last one included; no lines give the empty text.
 QString joinTextLines(const QStringList &lines);
 

@@ -171,17 +171,9 @@ QList<QDate> ReadMemoDays(const QString &memoPath)
         return days;
     }
     // Only the days are needed, and decoding the memo texts through ICU was most of the work of a month
-    // step. In code page 932 and in UTF-8 neither CR nor LF is ever part of a longer character, so the
-    // lines are cut in the bytes exactly where the decoded text would be cut.
+    // step.
     const QByteArrayView body = QByteArrayView(bytes).sliced(encoding == TextEncoding::Utf8 ? 3 : 0);
-    const qsizetype size = body.size();
-    qsizetype start = 0;
-    while (start < size) {
-        qsizetype end = start;
-        while (end < size && body[end] != '\r' && body[end] != '\n') {
-            ++end;
-        }
-        const QByteArrayView line = body.sliced(start, end - start);
+    forEachByteLine(body, [&](QByteArrayView line, qsizetype) {
         // A line that begins with a printable ASCII run up to a comma has that run as its day (it reads
         // the same in every encoding here); any other line is decoded and split as the text would be.
         qsizetype dayEnd = 0;
@@ -197,11 +189,7 @@ QList<QDate> ReadMemoDays(const QString &memoPath)
                 days.append(parseDateText(memoDayField(text)));
             }
         }
-        if (end < size && body[end] == '\r' && end + 1 < size && body[end + 1] == '\n') {
-            ++end;
-        }
-        start = end + 1;
-    }
+    });
     return days;
 }
 
