@@ -62,13 +62,22 @@ void DayGridFocus::setMonth(int year, int month)
     m_year = year;
     m_month = month;
     m_day = qBound(1, m_day, QDate(year, month, 1).daysInMonth());
-    update();
+    updateFrame();
 }
 
 void DayGridFocus::frameDate(const QDate &date)
 {
     if (date.year() == m_year && date.month() == m_month) {
         m_day = date.day();
+        updateFrame();
+    }
+}
+
+void DayGridFocus::updateFrame()
+{
+    // The frame is drawn only while the grid has the focus; without it nothing of this layer shows, and
+    // repainting it would repaint every cell below it once more at each month step.
+    if (hasFocus()) {
         update();
     }
 }

@@ -58,6 +58,7 @@ protected:
     void focusOutEvent(QFocusEvent *event) override;
 
 private:
+    void updateFrame();
     void moveBy(int days);
 
     std::array<QLabel *, CellCount> m_cells;
