@@ -217,6 +217,6 @@ void DeleteMemoLines(const QString &memoPath, QList<CheckedEntry> &shown)
 {
     // Field 0 as text: a hand-written 2011/3/5 is listed as 2011/03/05 and so is not removed.
     deleteCheckedLines(
-        memoPath, shown, [](const QString &line, const QString &text) { return splitMemoLine(line).value(0) == text; },
+        memoPath, shown, [](const QString &line, const QString &text) { return memoDayField(line) == text; },
         [](const QString &line) { return !isBlankMemoLine(line); });
 }

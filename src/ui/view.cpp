@@ -45,7 +45,10 @@ void fillList(QListWidget *list, const QStringList &texts, const QList<bool> &ch
             QListWidgetItem *item = list->item(row);
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
             item->setCheckState(checked.value(row) ? Qt::Checked : Qt::Unchecked);
-            item->setSizeHint(QSize(0, ItemHeight));
+        }
+        // With uniform item sizes the view takes every entry's height from the first one.
+        if (list->count() > 0) {
+            list->item(0)->setSizeHint(QSize(0, ItemHeight));
         }
     }
     list->doItemsLayout();
