@@ -103,7 +103,10 @@ void TestView::formCreate_showsLinesAsTheyStandAndMemoDaysFormatted()
     QCOMPARE(checks(days), QList<bool>({false, false, false}));
     QCOMPARE(checks(memoDays), QList<bool>({false, false, false}));
     QVERIFY(days->item(0)->flags() & Qt::ItemIsUserCheckable);
-    QCOMPARE(days->item(0)->sizeHint().height(), 14);
+    dlg.show();
+    for (QListWidget *list : {days, memoDays}) {
+        QCOMPARE(list->visualItemRect(list->item(2)).height(), 14); // every entry, not just the first
+    }
     QCOMPARE(dlg.windowTitle(), QStringLiteral("登録データ"));
     QCOMPARE(dlg.size(), QSize(311, 339));
 }
