@@ -70,20 +70,13 @@ void deleteCheckedMemoDays(benchmark::State &state)
 } // namespace
 
 // A year of memos, then a quarter, half and all of 100,000 memo lines: the time must grow linearly.
-BENCHMARK(openView)
-    ->Arg(400)
-    ->Arg(25000)
-    ->Arg(50000)
-    ->Arg(100000)
-    ->Complexity(benchmark::oN)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(deleteCheckedMemoDays)
-    ->Arg(400)
-    ->Arg(25000)
-    ->Arg(50000)
-    ->Arg(100000)
-    ->Complexity(benchmark::oN)
-    ->Unit(benchmark::kMillisecond);
+static void memoLineCounts(benchmark::internal::Benchmark *run)
+{
+    run->Arg(400)->Arg(25000)->Arg(50000)->Arg(100000)->Complexity(benchmark::oN)->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(openView)->Apply(memoLineCounts);
+BENCHMARK(deleteCheckedMemoDays)->Apply(memoLineCounts);
 
 int main(int argc, char *argv[])
 {
