@@ -73,14 +73,9 @@ int hexDigit(char16_t c)
     return -1;
 }
 
-bool sameName(const QString &a, const QString &b)
+bool sameName(QStringView a, QStringView b)
 {
     return a.compare(b, Qt::CaseInsensitive) == 0;
-}
-
-bool sameNameOf(const QString &a, QStringView b)
-{
-    return QStringView(a).compare(b, Qt::CaseInsensitive) == 0;
 }
 
 struct IniText
@@ -101,7 +96,7 @@ IniText iniFrom(const QByteArray &bytes)
 // access away.
 bool isPrivateKey(const QString &section, const QString &key)
 {
-    return sameNameOf(section, u"Mail Setting") && sameNameOf(key, u"Pass");
+    return sameName(section, u"Mail Setting") && sameName(key, u"Pass");
 }
 
 // Where a key lies: the section header line (-1 when the section is missing), the key line (-1 when

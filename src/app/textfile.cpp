@@ -204,7 +204,7 @@ DecodedLines decodeTextLines(const QByteArray &bytes)
         if (!valid || (!isUtf8(result.encoding) && !ansiBytesReencodeAlike(line))) {
             result.stored.byText[text].append({line.toByteArray(), valid});
         }
-        result.stored.starts.append(start);
+        result.stored.spans.append({start, line.size()});
         result.lines.append(std::move(text));
     });
     result.stored.readLines = result.lines;
@@ -249,12 +249,8 @@ std::optional<QByteArray> tryEncodeLines(const QStringList &lines, TextEncoding 
             return std::nullopt;
         }
         cursor = k + 1;
-        const qsizetype start = stored.starts[k];
-        qsizetype end = start;
-        while (end < stored.body.size() && stored.body[end] != '\r' && stored.body[end] != '\n') {
-            ++end;
-        }
-        return QByteArrayView(stored.body).sliced(start, end - start);
+        const auto [start, length] = stored.spans[k];
+        return QByteArrayView(stored.body).sliced(start, length);
     };
     const QByteArray lineEnd = encodeTextFile(QStringLiteral("\r\n"), encoding).sliced(markSize(encoding));
     for (const QString &line : lines) {
@@ -351,31 +347,27 @@ QString notRegularFileText()
     return QStringLiteral("通常のファイルではありません");
 }
 
-namespace {
-
-QString systemText(int error)
+QString systemErrorText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
 }
-
-} // namespace
 
 bool readFileBytes(const QString &path, QByteArray &bytes, QString &errorText)
 {
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait until someone opens it for writing.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        errorText = systemText(errno);
+        errorText = systemErrorText(errno);
         return false;
     }
     struct stat info = {};
     if (::fstat(fd, &info) != 0) {
-        errorText = systemText(errno);
+        errorText = systemErrorText(errno);
         ::close(fd);
         return false;
     }
     if (!S_ISREG(info.st_mode)) {
-        errorText = S_ISDIR(info.st_mode) ? systemText(EISDIR) : notRegularFileText();
+        errorText = S_ISDIR(info.st_mode) ? systemErrorText(EISDIR) : notRegularFileText();
         ::close(fd);
         return false;
     }
@@ -388,7 +380,7 @@ bool readFileBytes(const QString &path, QByteArray &bytes, QString &errorText)
             continue;
         }
         if (count < 0) {
-            errorText = systemText(errno);
+            errorText = systemErrorText(errno);
             ::close(fd);
             return false;
         }
@@ -409,7 +401,7 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes,
     struct stat existing = {};
     const bool exists = ::stat(QFile::encodeName(path).constData(), &existing) == 0;
     if (exists && S_ISDIR(existing.st_mode)) {
-        errorText = systemText(EISDIR);
+        errorText = systemErrorText(EISDIR);
         return false;
     }
     if (exists && !S_ISREG(existing.st_mode)) {
@@ -457,7 +449,7 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes,
             continue;
         }
         if (written <= 0) {
-            errorText = systemText(written < 0 ? errno : ENOSPC);
+            errorText = systemErrorText(written < 0 ? errno : ENOSPC);
             file.cancelWriting();
             return false;
         }
@@ -467,7 +459,7 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes,
     // QSaveFile ignores a failed sync, which is where some file systems first report a full disk or a
     // failing device; the old file must stay then.
     if (::fsync(file.handle()) != 0 && errno != EINVAL && errno != EROFS) {
-        errorText = systemText(errno);
+        errorText = systemErrorText(errno);
         file.cancelWriting();
         return false;
     }

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <utility>
 
 // Byte-level form of the program's text files (the two data files and the settings file).
 
@@ -56,7 +57,7 @@ struct StoredLines
     // line the caller never touched is still the same string and is written back without re-encoding.
     QByteArray body;
     QStringList readLines;
-    QList<qsizetype> starts;
+    QList<std::pair<qsizetype, qsizetype>> spans; // offset and length of each read line in body
 };
 
 struct DecodedLines
@@ -103,6 +104,9 @@ template<typename Visit> void forEachByteLine(QByteArrayView body, Visit &&visit
 
 // Each line followed by CR LF, the last one included; no lines give the empty text.
 QString joinTextLines(const QStringList &lines);
+
+// The system's text for an errno value ("No space left on device").
+QString systemErrorText(int error);
 
 // The reason given for a data file that is a FIFO, a device or a socket: reading one could wait for
 // ever, and replacing one would take it away from whatever uses it.

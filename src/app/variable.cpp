@@ -1,10 +1,11 @@
 #include "variable.h"
 
+#include "textfile.h"
+
 #include <QDir>
 #include <QFileInfo>
 
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 
 namespace Variable {
@@ -35,13 +36,13 @@ bool makePrivatePath(const QString &folder, QString &errorText)
         if (errno == EEXIST && QFileInfo(folder).isDir()) {
             return true; // made meanwhile by someone else: not ours to change
         }
-        errorText = QString::fromLocal8Bit(std::strerror(errno));
+        errorText = systemErrorText(errno);
         return false;
     }
     // The umask can only take bits away; one that took the owner's own bits would leave a folder she
     // cannot write to, so the mode is set whole.
     if (::chmod(path.constData(), S_IRWXU) != 0) {
-        errorText = QString::fromLocal8Bit(std::strerror(errno));
+        errorText = systemErrorText(errno);
         return false;
     }
     return true;

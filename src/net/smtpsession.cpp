@@ -33,11 +33,6 @@ bool advertises(const QStringList &ehloReply, const QString &keyword)
     return false;
 }
 
-QString serverName(const QString &host)
-{
-    return QStringLiteral("サーバー「") + host + QStringLiteral("」");
-}
-
 // The part after the sender's "@" when it can stand in a Message-ID; "localhost" otherwise.
 QString messageIdDomain(const QString &from)
 {
@@ -145,10 +140,10 @@ SmtpVerdict RunSmtpSession(const SmtpRequest &request, const std::function<void(
     case SmtpSecurity::StartTls: {
         const QStringList ehlo = command(QStringLiteral("EHLO EasyVELUNA"));
         if (!isPositiveCompletion(ehlo.last()) || !advertises(ehlo, QStringLiteral("STARTTLS"))) {
-            throw EKTcpClient(serverName(request.host) + QStringLiteral("はSTARTTLSに対応していません。"));
+            throw EKTcpClient(ServerNameText(request.host) + QStringLiteral("はSTARTTLSに対応していません。"));
         }
         if (!command(QStringLiteral("STARTTLS")).last().startsWith(QStringLiteral("220"))) {
-            throw EKTcpClient(serverName(request.host) + QStringLiteral("がSTARTTLSを断りました。"));
+            throw EKTcpClient(ServerNameText(request.host) + QStringLiteral("がSTARTTLSを断りました。"));
         }
         // Nothing received in plain text may count as part of the protected dialogue.
         client.setReadBuffer(QString());

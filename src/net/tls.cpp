@@ -113,7 +113,7 @@ private:
 
 QString verificationFailure(long code, const QString &host)
 {
-    const QString server = QStringLiteral("サーバー「") + host + QStringLiteral("」");
+    const QString server = ServerNameText(host);
     switch (code) {
     case X509_V_ERR_CERT_HAS_EXPIRED:
         return server + QStringLiteral("の証明書は有効期限が切れています。");
@@ -195,7 +195,7 @@ void TlsChannel::handshake(int fd, const QString &host)
         }
         char reason[256] = {};
         ssl.ERR_error_string_n(ssl.ERR_get_error(), reason, sizeof reason);
-        throw EKTcpClient(QStringLiteral("サーバー「") + host + QStringLiteral("」とTLSで接続できません。(") +
+        throw EKTcpClient(ServerNameText(host) + QStringLiteral("とTLSで接続できません。(") +
                           QString::fromUtf8(reason) + QLatin1Char(')'));
     }
 }

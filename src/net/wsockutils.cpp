@@ -275,6 +275,11 @@ std::optional<in_addr> ResolveHost(const QString &host)
     return std::nullopt;
 }
 
+QString ServerNameText(const QString &host)
+{
+    return QStringLiteral("サーバー「") + host + QStringLiteral("」");
+}
+
 ECancelled::ECancelled()
     : EKTcpClient(QStringLiteral("メール送信に失敗しました"))
 {

@@ -26,6 +26,9 @@ int WsaErrorCode(int posixErrno);
 // that up in reverse. A valid dotted address is returned even when its reverse lookup finds no name.
 std::optional<in_addr> ResolveHost(const QString &host);
 
+// How a message names the server: "サーバー「<host>」".
+QString ServerNameText(const QString &host);
+
 // A failure of name lookup, socket creation, connection, sending or receiving, with its fixed message.
 class EKTcpClient : public AppError
 {

@@ -81,26 +81,18 @@ void TfrmMemo::FormShow()
 // space or fix the folder and press the button again; only success or btmClose ends it.
 void TfrmMemo::btnSaveClick()
 {
-    bool saved = false;
     guarded(this, [&] {
         SaveMemo(Variable::MemoFilePath, MemoDate, ui->txtMemo->toPlainText().replace(lf, crlf));
-        saved = true;
-    });
-    if (saved) {
         accept();
-    }
+    });
 }
 
 void TfrmMemo::btnDeleteClick()
 {
-    bool deleted = false;
     guarded(this, [&] {
         DeleteMemo(Variable::MemoFilePath, MemoDate);
-        deleted = true;
-    });
-    if (deleted) {
         accept();
-    }
+    });
 }
 
 void TfrmMemo::btmCloseClick()

@@ -349,10 +349,7 @@ private slots:
         QVERIFY(dir.isValid());
         SingleInstance instance(dir.path());
         const QByteArray lock = QFile::encodeName(instance.lockFilePath());
-        QFile planted(instance.lockFilePath());
-        QVERIFY(planted.open(QIODevice::WriteOnly));
-        planted.close();
-        QCOMPARE(::chown(lock.constData(), other.uid(), other.gid()), 0);
+        QVERIFY(other.plantFile(instance.lockFilePath()));
 
         // A listening socket of the other user: a request would tell it that the program starts.
         sockaddr_un address = {};

@@ -100,10 +100,7 @@ private slots:
         QVERIFY(me != nullptr);
         const QString lock = runtime.filePath(QStringLiteral("TORVANAppUniqueEVeluna-") +
                                               QString::fromLocal8Bit(me->pw_name) + QStringLiteral(".lock"));
-        QFile planted(lock);
-        QVERIFY(planted.open(QIODevice::WriteOnly));
-        planted.close();
-        QCOMPARE(::chown(QFile::encodeName(lock).constData(), other.uid(), other.gid()), 0);
+        QVERIFY(other.plantFile(lock));
 
         QProcessEnvironment env;
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());

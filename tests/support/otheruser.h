@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -48,6 +49,17 @@ public:
     uid_t uid() const { return m_uid; }
     gid_t gid() const { return m_gid; }
     const QString &reason() const { return m_reason; }
+
+    // Creates an empty file at path and gives it to this user; false when either fails.
+    bool plantFile(const QString &path) const
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly)) {
+            return false;
+        }
+        file.close();
+        return ::chown(QFile::encodeName(path).constData(), m_uid, m_gid) == 0;
+    }
 
 private:
     static constexpr const char *Name = "eveluna-other";
