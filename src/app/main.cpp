@@ -1,6 +1,7 @@
 // The program's entry: one running copy per user, then the main window until it closes.
 
 #include "main.h"
+#include "fonts.h"
 #include "guard.h"
 #include "layout.h"
 #include "singleinstance.h"

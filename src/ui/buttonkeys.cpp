@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace {
 
 class EnterPressesFocusedButton final : public QObject
@@ -65,4 +67,27 @@ void followButtonConventions(QWidget *window)
             button->setAccessibleName(captionWithoutAccelerator(button->text()));
         }
     }
+}
+
+// Any modifiers count: the line edit would insert the letter of Alt+A, AltGr or Super chords too.
+// Keys that type nothing (arrows, Delete, Tab, Esc) are not characters.
+bool acceptDigitKey(const QKeyEvent *key)
+{
+    const Qt::KeyboardModifiers modifiers = key->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+    const QString text = key->text();
+    const bool typesCharacter = std::any_of(text.begin(), text.end(),
+                                            [](QChar c) { return c >= QLatin1Char(' ') && c != QLatin1Char('\x7f'); });
+    bool accepted = true;
+    if (modifiers == Qt::ControlModifier && key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z) {
+        // Ctrl with a letter types a control character: only Ctrl-C and Ctrl-V are let through.
+        accepted = key->key() == Qt::Key_C || key->key() == Qt::Key_V;
+    } else if (key->key() == Qt::Key_Backspace) {
+        accepted = true;
+    } else if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        accepted = false;
+    } else if (typesCharacter) {
+        accepted = std::all_of(text.begin(), text.end(),
+                               [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+    }
+    return accepted;
 }

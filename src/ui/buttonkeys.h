@@ -1,5 +1,6 @@
 #pragma once
 
+class QKeyEvent;
 class QString;
 class QWidget;
 
@@ -14,3 +15,7 @@ void followButtonConventions(QWidget *window);
 
 // "閉じる (&X)" -> "閉じる", "登録(&S)" -> "登録"; a lone "&" before a letter is dropped, "&&" gives "&".
 QString captionWithoutAccelerator(const QString &caption);
+
+// The key filter of the number boxes: true when the key may reach the box (digits, Backspace, Ctrl-C,
+// Ctrl-V, keys that type nothing); false for any other character, whatever modifiers are held.
+bool acceptDigitKey(const QKeyEvent *key);

@@ -1,10 +1,16 @@
 #include "daygrid.h"
 
+#include "calendar.h"
+#include "linefile.h"
+#include "memofile.h"
+
 #include <QAccessible>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QRegularExpression>
+
+#include <algorithm>
 
 QString dayCellDescription(const QDate &date, DayCategory category, bool markedToday,
                            const std::optional<QString> &memo)
@@ -39,6 +45,42 @@ QString dayCellDescription(const QDate &date, DayCategory category, bool markedT
         parts << QStringLiteral("メモ:") + line;
     }
     return parts.join(QStringLiteral("、"));
+}
+
+// A memo file that cannot be read now leaves the memo texts out of the descriptions instead of
+// interrupting what asked for them.
+std::optional<QStringList> memoLinesOfMonth(const Calendar &engine, const QString &memoFilePath, int year, int month)
+{
+    const QList<QDate> &memoDays = engine.MemoDays();
+    const bool memosThisMonth = std::any_of(
+        memoDays.begin(), memoDays.end(), [&](const QDate &day) { return day.year() == year && day.month() == month; });
+    if (!memosThisMonth) {
+        return std::nullopt;
+    }
+    try {
+        return LineFile::readIfExists(memoFilePath).lines();
+    } catch (const std::exception &) {
+        return QStringList();
+    }
+}
+
+QString dayCellDescription(const Calendar &engine, const QDate &date, bool markedToday,
+                           const std::optional<QStringList> &memoLines)
+{
+    std::optional<QString> memo;
+    if (memoLines.has_value() && engine.MemoDays().contains(date)) {
+        memo = QString();
+        try {
+            const int line = FindMemoLine(*memoLines, date);
+            if (line >= 0) {
+                // Only the first line is told: the stored line break "$$" ends it.
+                memo = splitMemoLine((*memoLines)[line]).value(1).section(QStringLiteral("$$"), 0, 0);
+            }
+        } catch (const std::exception &) {
+            // A line before the day's that is not a date: the memo is announced without its text.
+        }
+    }
+    return dayCellDescription(date, classifyDay(engine.WindowDays(), date.toJulianDay()), markedToday, memo);
 }
 
 DayGridFocus::DayGridFocus(const std::array<QLabel *, CellCount> &cells, QWidget *parent)

@@ -9,6 +9,7 @@
 #include <array>
 #include <optional>
 
+class Calendar;
 class QLabel;
 
 // What a day cell says to a user who cannot see its colour, as its tooltip and accessible name:
@@ -18,6 +19,14 @@ class QLabel;
 QString dayCellDescription(const QDate &date, DayCategory category, bool markedToday,
                            const std::optional<QString> &memo);
 inline constexpr int MemoPreviewLength = 40;
+
+// The same for a day of the engine's last computed month, its memo taken from memoLines (the memo
+// file's lines, or nothing to leave memos out).
+QString dayCellDescription(const Calendar &engine, const QDate &date, bool markedToday,
+                           const std::optional<QStringList> &memoLines);
+
+// The memo file's lines when the month has memo days in the engine's last computation, else nothing.
+std::optional<QStringList> memoLinesOfMonth(const Calendar &engine, const QString &memoFilePath, int year, int month);
 
 // The month grid by keyboard: a focus target laid over the 37 day cells. It draws a frame around the cell
 // of the framed day and nothing else, so the cells keep their colours; mouse input passes through to the

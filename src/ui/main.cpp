@@ -5,6 +5,7 @@
 #include "datetext.h"
 #include "daygrid.h"
 #include "entry.h"
+#include "fonts.h"
 #include "guard.h"
 #include "help.h"
 #include "linefile.h"
@@ -51,58 +52,7 @@ void setColors(QWidget *widget, const QColor &background, const QColor &text, QP
     widget->setPalette(palette);
 }
 
-// The window is laid out for Tahoma and its month caption for ＭＳ ゴシック; both are seldom installed
-// here. Asked for a missing family, Qt has fontconfig sort every installed font, once per script of the
-// text, before it tries the substitutes: a few milliseconds of start-up. So the fonts name the first
-// installed family of the design family and its substitutes, keeping the rest as fallbacks. The list
-// of installed families is at hand once the font database is loaded; asking Qt about one family
-// instead would run fontconfig's substitution rules for each.
-QStringList installedFamilies(const QString &family)
-{
-    QStringList families = QFont::substitutes(family);
-    families.prepend(family);
-    const QStringList installed = QFontDatabase::families();
-    while (families.size() > 1 && !installed.contains(families.front(), Qt::CaseInsensitive)) {
-        families.removeFirst();
-    }
-    return families;
-}
-
-// The families from the first one that has Japanese letters on. For captions of Japanese text only:
-// a Latin face first in the list would add nothing to them but one more font engine to load, and with
-// a second family Qt asks fontconfig for a sorted fallback list of every installed font, once per script.
-QStringList japaneseFamilies(const QStringList &families)
-{
-    QStringList japanese = families;
-    while (japanese.size() > 1 && !QFontDatabase::writingSystems(japanese.front()).contains(QFontDatabase::Japanese)) {
-        japanese.removeFirst();
-    }
-    return japanese;
-}
-
-QFont designFont(const QStringList &families, int pixels, bool bold = false)
-{
-    QFont font;
-    font.setFamilies(families);
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
-
 } // namespace
-
-// One Japanese face behind both families: each further face file costs start-up time and about 2 MiB of
-// resident memory once its glyphs are read. The fixed-pitch IPA gothic stands in for the fixed-pitch
-// ＭＳ ゴシック, and for Tahoma too: it is a sans face with Latin letters of its own, so the captions that
-// mix "(&E)" with Japanese need no second family. With a second family Qt has fontconfig sort every
-// installed font once per script of the text (Latin, Han, Hiragana, Katakana): about 2 ms of start-up.
-void installFontSubstitutes()
-{
-    // Where the face itself is installed, the font database lists it under its English name.
-    QFont::insertSubstitutions(QStringLiteral("ＭＳ ゴシック"),
-                               {QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic")});
-    QFont::insertSubstitutions(QStringLiteral("Tahoma"), QStringList{QStringLiteral("IPAGothic")});
-}
 
 TfrmMain::TfrmMain(QWidget *parent)
     : TfrmMain(QCoreApplication::applicationDirPath(), {}, parent)
@@ -545,24 +495,6 @@ void TfrmMain::PaintCalendar()
     describeCells();
 }
 
-// The memo file's lines when the shown month has memo days, else nothing. A file that cannot be read now
-// leaves the memo texts out of the descriptions instead of interrupting what asked for them.
-std::optional<QStringList> TfrmMain::memoLinesOfShownMonth() const
-{
-    const QList<QDate> &memoDays = m_engine->MemoDays();
-    const bool memosThisMonth = std::any_of(memoDays.begin(), memoDays.end(), [&](const QDate &day) {
-        return day.year() == ViewYear && day.month() == ViewMonth;
-    });
-    if (!memosThisMonth) {
-        return std::nullopt;
-    }
-    try {
-        return LineFile::readIfExists(Variable::MemoFilePath).lines();
-    } catch (const std::exception &) {
-        return QStringList();
-    }
-}
-
 QString TfrmMain::cellDescription(const QLabel *cell, const std::optional<QStringList> &memoLines) const
 {
     bool isDay = false;
@@ -571,21 +503,7 @@ QString TfrmMain::cellDescription(const QLabel *cell, const std::optional<QStrin
     if (!date.isValid() || date.month() != ViewMonth) {
         return QString();
     }
-    std::optional<QString> memo;
-    if (memoLines.has_value() && m_engine->MemoDays().contains(date)) {
-        memo = QString();
-        try {
-            const int line = FindMemoLine(*memoLines, date);
-            if (line >= 0) {
-                // Only the first line is told: the stored line break "$$" ends it.
-                memo = splitMemoLine((*memoLines)[line]).value(1).section(QStringLiteral("$$"), 0, 0);
-            }
-        } catch (const std::exception &) {
-            // A line before the day's that is not a date: the memo is announced without its text.
-        }
-    }
-    return dayCellDescription(date, classifyDay(m_engine->WindowDays(), date.toJulianDay()),
-                              Variable::ShowToday && date == today(), memo);
+    return dayCellDescription(*m_engine, date, Variable::ShowToday && date == today(), memoLines);
 }
 
 void TfrmMain::describeCells()
@@ -595,7 +513,8 @@ void TfrmMain::describeCells()
     if (!QAccessible::isActive() || !m_engine.has_value()) {
         return;
     }
-    const std::optional<QStringList> memoLines = memoLinesOfShownMonth();
+    const std::optional<QStringList> memoLines =
+        memoLinesOfMonth(*m_engine, Variable::MemoFilePath, ViewYear, ViewMonth);
     for (QLabel *cell : m_cells) {
         cell->setAccessibleName(cellDescription(cell, memoLines));
     }
@@ -623,7 +542,11 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
     }
     if (watched == ui->txtSyuki || watched == ui->txtNext) {
         if (event->type() == QEvent::KeyPress) {
-            return !acceptDigitKey(watched, event);
+            if (!acceptDigitKey(static_cast<const QKeyEvent *>(event))) {
+                QApplication::beep();
+                return true;
+            }
+            return false;
         }
         if (watched == ui->txtSyuki && event->type() == QEvent::FocusOut) {
             // Leaving the box for another control of this window, not a switch to another window.
@@ -638,7 +561,8 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
         const auto found = std::find(m_cells.begin(), m_cells.end(), watched);
         if (found != m_cells.end()) {
             // Made when asked for, so a month step never reads the memo file for tooltips nobody sees.
-            const QString text = cellDescription(*found, memoLinesOfShownMonth());
+            const QString text =
+                cellDescription(*found, memoLinesOfMonth(*m_engine, Variable::MemoFilePath, ViewYear, ViewMonth));
             if (text.isEmpty()) {
                 QToolTip::hideText();
                 event->ignore();
@@ -661,32 +585,4 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QWidget::eventFilter(watched, event);
-}
-
-// The filter of txtSyuki and txtNext: digits, backspace, Ctrl-V and Ctrl-C pass; any other character is
-// discarded with the error sound, whatever modifiers are held (the line edit would insert the letter of
-// Alt+A, AltGr or Super chords too). Keys that type nothing (arrows, Delete, Tab, Esc) are not characters.
-bool TfrmMain::acceptDigitKey(QObject *, QEvent *event)
-{
-    const auto *key = static_cast<const QKeyEvent *>(event);
-    const Qt::KeyboardModifiers modifiers = key->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
-    const QString text = key->text();
-    const bool typesCharacter = std::any_of(text.begin(), text.end(),
-                                            [](QChar c) { return c >= QLatin1Char(' ') && c != QLatin1Char('\x7f'); });
-    bool accepted = true;
-    if (modifiers == Qt::ControlModifier && key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z) {
-        // Ctrl with a letter types a control character: only Ctrl-C and Ctrl-V are let through.
-        accepted = key->key() == Qt::Key_C || key->key() == Qt::Key_V;
-    } else if (key->key() == Qt::Key_Backspace) {
-        accepted = true;
-    } else if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-        accepted = false;
-    } else if (typesCharacter) {
-        accepted = std::all_of(text.begin(), text.end(),
-                               [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
-    }
-    if (!accepted) {
-        QApplication::beep();
-    }
-    return accepted;
 }

@@ -19,10 +19,6 @@ namespace Ui {
 class frmMain;
 }
 
-// Lets the fonts the windows are laid out with render here: the Japanese "ＭＳ ゴシック" as IPAGothic,
-// Tahoma as a sans font with Japanese glyphs. Safe to call more than once.
-void installFontSubstitutes();
-
 // The main window: the prediction calendar of one month with its legend, the cycle controls and the
 // buttons that open the dialogs. It computes nothing itself; every change of what is shown ends in
 // the engine's PredictMonth followed by PaintCalendar.
@@ -86,13 +82,11 @@ private:
     // Accessible names of the day cells for the month just painted, while assistive technology listens.
     void describeCells();
     void accessibilityActiveChanged(bool active) override;
-    std::optional<QStringList> memoLinesOfShownMonth() const;
     // Full date with weekday, category, today and memo of a day cell; empty for cells outside the month.
     QString cellDescription(const QLabel *cell, const std::optional<QStringList> &memoLines) const;
     void pnlDayMouseDown(const QLabel *cell);
     void pnlDay01DblClick();
     void showLengthEditable(bool editable);
-    bool acceptDigitKey(QObject *box, QEvent *event);
     QDate today() const;
 
     std::unique_ptr<Ui::frmMain> ui;
