@@ -6,6 +6,7 @@
 #include "calendar.h"
 #include "datetext.h"
 #include "guard.h"
+#include "icsfile.h"
 #include "linefile.h"
 #include "pictures.h"
 #include "settings.h"
@@ -134,6 +135,9 @@ void TfrmMail::FormCreate(const QString &cycleLengthText, const QString &cyclesA
         const int cyclesAhead = parseIntegerText(cyclesAheadText);
         const int cycleLength = parseIntegerText(cycleLengthText);
         appendToKekka(m_engine.PredictionText(cycleLength, cyclesAhead) + CrLf);
+        if (m_engine.HasCycle()) {
+            m_mailedCycle = m_engine.WindowDays();
+        }
 
         // Without date.dat the dialog keeps its built-in fields: nothing has been registered yet, so the
         // stored mail settings are not offered either.
@@ -170,6 +174,7 @@ void TfrmMail::loadMailSettings()
     ui->txtPass->setText(Base64Decode(Base64Decode(ini.readString(MailSection, QStringLiteral("Pass"), QString()))));
     ui->txtFrom->setText(ini.readString(MailSection, QStringLiteral("From"), QString()));
     ui->txtTo->setText(ini.readString(MailSection, QStringLiteral("To"), QString()));
+    ui->chkIcs->setChecked(ini.readBool(MailSection, QStringLiteral("Ics"), false));
 }
 
 void TfrmMail::ChkSMTPClick()
@@ -215,12 +220,17 @@ void TfrmMail::btnMailSendClick()
         request.to = ui->txtTo->text();
         request.body = memoText(ui->txtKekka);
         request.security = SmtpSecurity(ui->cmbSecurity->currentIndex());
+        if (ui->chkIcs->isChecked() && m_mailedCycle) {
+            request.attachments.append({"text/calendar; charset=UTF-8; method=PUBLISH", "eveluna.ics",
+                                        icsCalendar(cycleEvents(*m_mailedCycle), QDateTime::currentDateTimeUtc())});
+        }
         request.timeoutMs = m_sessionTimeoutMs;
         m_cancel = std::make_shared<CancelSwitch>();
         request.cancel = m_cancel;
         m_sending = {
-            ui->txtSMTP->text(), ui->txtPort->text(), ui->txtUser->text(),      ui->txtPass->text(),
-            ui->txtFrom->text(), ui->txtTo->text(),   ui->ChkSMTP->isChecked(), ui->cmbSecurity->currentIndex()};
+            ui->txtSMTP->text(),    ui->txtPort->text(), ui->txtUser->text(),      ui->txtPass->text(),
+            ui->txtFrom->text(),    ui->txtTo->text(),   ui->ChkSMTP->isChecked(), ui->cmbSecurity->currentIndex(),
+            ui->chkIcs->isChecked()};
 
         ui->btnMailSend->setEnabled(false);
         // The thread runs the session and ends; the worker's signals reach this window queued.
@@ -291,6 +301,7 @@ void TfrmMail::storeMailSettings(const Fields &fields)
     ini.writeString(MailSection, QStringLiteral("From"), fields.from);
     ini.writeString(MailSection, QStringLiteral("To"), fields.to);
     ini.writeInteger(MailSection, QStringLiteral("Security"), fields.security);
+    ini.writeBool(MailSection, QStringLiteral("Ics"), fields.ics);
 }
 
 void TfrmMail::btnCloseClick()
