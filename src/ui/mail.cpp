@@ -300,8 +300,8 @@ void TfrmMail::storeMailSettings(const Fields &fields)
     ini.writeString(MailSection, QStringLiteral("Pass"), Base64Encode(Base64Encode(fields.pass)));
     ini.writeString(MailSection, QStringLiteral("From"), fields.from);
     ini.writeString(MailSection, QStringLiteral("To"), fields.to);
-    ini.writeInteger(MailSection, QStringLiteral("Security"), fields.security);
     ini.writeBool(MailSection, QStringLiteral("Ics"), fields.ics);
+    ini.writeInteger(MailSection, QStringLiteral("Security"), fields.security);
 }
 
 void TfrmMail::btnCloseClick()
