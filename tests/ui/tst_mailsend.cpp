@@ -304,7 +304,8 @@ void TestMailSend::realServer_refusedLogin_isLoggedAndSessionGoesOn()
         (QStringLiteral("[Day Setting]\r\nDaymode=2\r\n[Mail Setting]\r\nTo=you@example.jp\r\n"
                         "SMTP=127.0.0.1\r\nPort=") +
          port +
-         QStringLiteral("\r\nChkSMTP=0\r\nUser=dXNlcg==\r\nPass=ZDNKdmJtYz0=\r\nFrom=me@example.jp\r\nIcs=0\r\nSecurity=0\r\n"))
+         QStringLiteral(
+             "\r\nChkSMTP=0\r\nUser=dXNlcg==\r\nPass=ZDNKdmJtYz0=\r\nFrom=me@example.jp\r\nIcs=0\r\nSecurity=0\r\n"))
             .toLatin1());
     QCOMPARE(b64(b64(QStringLiteral("wrong"))), QStringLiteral("ZDNKdmJtYz0="));
 }
