@@ -1,6 +1,5 @@
-"""eveluna --remind end to end: the real program (copied into a folder of its own with its data files)
-against python3-dbusmock's notification daemon on a private session bus; the late reminder's action
-under a private Xvfb server. Usage: tst_remind.py PROGRAM [unittest arguments]."""
+"""eveluna --remind against python3-dbusmock's notification daemon on a private session bus, the late
+reminder's action under a private Xvfb server. Usage: tst_remind.py PROGRAM [unittest arguments]."""
 
 import datetime
 import os
@@ -23,10 +22,7 @@ def full_date(day):
 
 def wait_for(check, seconds):
     deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        result = check()
-        if result:
-            return result
+    while not check() and time.monotonic() < deadline:
         time.sleep(0.1)
     return check()
 
@@ -40,9 +36,7 @@ class Reminder(dbusmock.DBusTestCase):
         self.server, self.mock = self.spawn_server_template("notification_daemon", {}, stdout=subprocess.DEVNULL)
         self.addCleanup(self.server.wait)
         self.addCleanup(self.server.terminate)
-        folder = tempfile.TemporaryDirectory()
-        self.addCleanup(folder.cleanup)
-        self.folder = folder.name
+        self.folder = self.enterContext(tempfile.TemporaryDirectory())
         shutil.copy(PROGRAM, self.folder)
         self.today = datetime.date.today()
 
@@ -54,10 +48,9 @@ class Reminder(dbusmock.DBusTestCase):
     def notify_calls(self):
         return [call[1] for call in self.mock.GetMethodCalls("Notify", dbus_interface=dbusmock.MOCK_IFACE)]
 
-    def remind(self, env=None):
+    def remind(self):
         started = time.monotonic()
-        run = subprocess.run([os.path.join(self.folder, "eveluna"), "--remind"], capture_output=True, timeout=30,
-                             env=env)
+        run = subprocess.run([os.path.join(self.folder, "eveluna"), "--remind"], capture_output=True, timeout=30)
         return run, time.monotonic() - started
 
     def test_twoDaysAhead_notifiesOnceADay(self):
@@ -70,8 +63,7 @@ class Reminder(dbusmock.DBusTestCase):
         self.assertEqual((app, summary, list(actions)), ("Easy VELUNA", "生理予定日まであと2日", []))
         self.assertIn(full_date(self.today + datetime.timedelta(days=2)), body)
 
-        run, _ = self.remind()
-        self.assertEqual(run.returncode, 0)
+        self.assertEqual(self.remind()[0].returncode, 0)
         self.assertEqual(len(self.notify_calls()), 1)
         with open(os.path.join(self.folder, "setting.ini"), "rb") as settings:
             self.assertEqual(settings.read(), b"[Notice Setting]\r\nLastNotice=" +
@@ -86,8 +78,7 @@ class Reminder(dbusmock.DBusTestCase):
 
     def test_lateAction_opensRegistrationOverMainWindow(self):
         self.write_newest_first_day(30)
-        runtime = tempfile.TemporaryDirectory()
-        self.addCleanup(runtime.cleanup)
+        runtime = self.enterContext(tempfile.TemporaryDirectory())
         xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
                                  "-noreset"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         # Ending the server ends the program the action started as well.
@@ -95,7 +86,7 @@ class Reminder(dbusmock.DBusTestCase):
         self.addCleanup(xvfb.wait)
         self.addCleanup(xvfb.terminate)
         env = dict(os.environ, DISPLAY=":" + xvfb.stdout.readline().decode().strip(),
-                   XDG_RUNTIME_DIR=runtime.name, QT_QPA_PLATFORM="xcb")
+                   XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="xcb")
         reminder = subprocess.Popen([os.path.join(self.folder, "eveluna"), "--remind"], env=env)
         self.addCleanup(reminder.kill)
         calls = wait_for(self.notify_calls, 10)

@@ -1,7 +1,5 @@
-"""Reads an iCalendar file with python3-icalendar and prints one JSON object: "events" [[SUMMARY, first
-day, exclusive end, UID, TRANSP]...], "prodid", "crlf" (every line ends in CR LF), "longest" (octets of
-the longest line). With --khal the file is also imported with khal import --batch into a calendar of its
-own; "khal" then maps each title to the days its listing shows. Usage: ics_check.py FILE [--khal]."""
+"""Prints what python3-icalendar reads in FILE as JSON ("events", "prodid", "crlf", "longest" line) and,
+with --khal, the days per title that khal lists after khal import --batch. Usage: ics_check.py FILE [--khal]."""
 
 import json
 import os
@@ -28,8 +26,7 @@ if "--khal" in sys.argv:
         os.mkdir(os.path.join(folder, "calendar"))
         with open(config, "w", encoding="utf-8") as file:
             file.write(f"[calendars]\n[[eveluna]]\npath = {folder}/calendar\n[sqlite]\npath = {folder}/khal.db\n"
-                       "[locale]\ntimeformat = %H:%M\ndateformat = %Y-%m-%d\nlongdateformat = %Y-%m-%d\n"
-                       "datetimeformat = %Y-%m-%d %H:%M\nlongdatetimeformat = %Y-%m-%d %H:%M\n")
+                       "[locale]\ndateformat = %Y-%m-%d\nlongdateformat = %Y-%m-%d\n")
         subprocess.run(["khal", "-c", config, "import", "--batch", path], check=True)
         listing = subprocess.run(["khal", "-c", config, "list", "--day-format", "{date}", "--format", "{title}",
                                   min(e[1] for e in events), "400d"], check=True, capture_output=True,

@@ -5,17 +5,13 @@
 #include <QProcess>
 #include <QStringList>
 
-// What python3-icalendar (and with `khal`, khal import --batch and its listing) make of a calendar file:
-// the JSON object of ics_check.py (its path given by ICS_CHECK_SCRIPT at build time); empty on failure.
+// What ics_check.py (ICS_CHECK_SCRIPT) reports of a calendar file; empty on failure.
 inline QJsonObject checkIcsFile(const QString &path, bool khal = false)
 {
     QProcess check;
     check.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QStringList arguments{QStringLiteral(ICS_CHECK_SCRIPT), path};
-    if (khal) {
-        arguments << QStringLiteral("--khal");
-    }
-    check.start(QStringLiteral("/usr/bin/python3"), arguments);
+    check.start(QStringLiteral("/usr/bin/python3"),
+                {QStringLiteral(ICS_CHECK_SCRIPT), path, khal ? QStringLiteral("--khal") : QString()});
     if (!check.waitForFinished(30000) || check.exitCode() != 0) {
         return {};
     }

@@ -8,9 +8,8 @@ Prints one JSON object per line on stdout (and appends it to --record FILE when 
   {"mail_from": ..., "rcpt_tos": [...], "data_hex": ..., "data": ..., "parsed": {...}}
                                                each message; data is the DATA bytes read as ISO-2022-JP,
                                                parsed what Python's email package (policy strict) makes
-                                               of it: "headers" [[name, value]...], "body" (none when
-                                               multipart), "parts" [{"type", "params", "filename",
-                                               "payload_hex"}...], "defects" or "error"
+                                               of it: "headers" [[name, value]...], "body", "parts"
+                                               (type, params, filename, payload_hex), "defects" or "error"
 --mode plain (default): AUTH LOGIN is offered without TLS and, unlike stock aiosmtpd, also after HELO.
 --mode tls: TLS from the first byte (--cert, --key). --mode starttls: STARTTLS required before anything
 else, AUTH only after it. Credentials other than --user/--password are refused with 535. Runs until

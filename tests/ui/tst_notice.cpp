@@ -43,7 +43,6 @@ void TestNotice::export_sixCycles_readByIcalendarAndKhal()
     QVERIFY(writeFile(Variable::DateFilePath, dateLine(10) + dateLine(38)));
     const QString path = m_dir->filePath(QStringLiteral("mine.ics"));
     TfrmNotice dialog(QStringLiteral("28"));
-    dialog.show();
     QString offered;
     answerNextModal([&](QWidget *modal) {
         auto *files = qobject_cast<QFileDialog *>(modal);
@@ -53,8 +52,7 @@ void TestNotice::export_sixCycles_readByIcalendarAndKhal()
     });
     QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("btnExport")), Qt::LeftButton);
     QCOMPARE(offered, QDir::home().filePath(QStringLiteral("eveluna.ics")));
-    // 0x0777: the user, group and other bits, as mode 0600.
-    QCOMPARE(int(QFileInfo(path).permissions() & 0x0777), 0x0600);
+    QCOMPARE(int(QFileInfo(path).permissions() & 0x0777), 0x0600); // user, group and other bits: mode 0600
 
     const QJsonObject ics = checkIcsFile(path, true);
     QVERIFY(ics.value(QStringLiteral("crlf")).toBool());
@@ -78,15 +76,13 @@ void TestNotice::export_sixCycles_readByIcalendarAndKhal()
     }
     add(QStringLiteral("次の生理"), 168, 7);
     QJsonArray events;
-    QSet<QString> uids;
     for (const QJsonValue &event : ics.value(QStringLiteral("events")).toArray()) {
         const QJsonArray fields = event.toArray();
         events.append(QJsonArray{fields.at(0), fields.at(1), fields.at(2)});
-        uids.insert(fields.at(3).toString());
         QCOMPARE(fields.at(4).toString(), QStringLiteral("TRANSPARENT"));
     }
     QCOMPARE(events, expected);
-    QCOMPARE(uids.size(), expected.size());
+    // Events that shared a UID would replace each other in khal and miss from its listing.
     const QJsonObject khal = ics.value(QStringLiteral("khal")).toObject();
     QCOMPARE(khal.keys(), QStringList(days.keys()));
     for (auto it = days.cbegin(); it != days.cend(); ++it) {
@@ -133,11 +129,6 @@ void TestNotice::atLogin_entryValidates_andItsExecRunsTheReminder()
     QVERIFY(run.waitForFinished(10000));
     QCOMPARE(run.exitCode(), 0);
     QVERIFY2(run.readAllStandardError().startsWith("eveluna --remind: no notification shown"), qPrintable(exec));
-
-    TfrmNotice again(QStringLiteral("28"), nullptr, program);
-    QTest::mouseClick(again.findChild<QCheckBox *>(QStringLiteral("chkAtLogin")), Qt::LeftButton, {}, QPoint(6, 8));
-    QTest::mouseClick(again.findChild<QPushButton *>(QStringLiteral("btnOK")), Qt::LeftButton);
-    QVERIFY(!QFileInfo::exists(entry));
 }
 
 QTEST_MAIN(TestNotice)
