@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 namespace {
 
@@ -74,17 +75,17 @@ QList<CalendarEvent> cycleEvents(const CycleWindowDays &windows)
         // Each window is at most seven days long, and where another window overrides part of it, that
         // part lies at one of its ends: the days shown in the category are one run.
         const DayWindow &window = windows[category];
-        qint64 first = 0;
-        qint64 last = -1;
+        std::optional<qint64> first;
+        qint64 last = 0;
         for (qint64 day = std::max(window.first, from); day <= std::min(window.last, to); ++day) {
             if (classifyDay(windows, day) == category) {
-                first = last < first ? day : first;
+                first = first.value_or(day);
                 last = day;
             }
         }
-        const QDate firstDate = QDate::fromJulianDay(first);
+        const QDate firstDate = first ? QDate::fromJulianDay(*first) : QDate();
         const QDate lastDate = QDate::fromJulianDay(last);
-        if (last >= first && firstDate.isValid() && lastDate.isValid()) {
+        if (firstDate.isValid() && lastDate.isValid()) {
             events.append({category, firstDate, lastDate, eventUid(category, windows)});
         }
     }
