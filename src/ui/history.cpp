@@ -72,14 +72,19 @@ TfrmHistory::TfrmHistory(std::optional<int> cycleLength, QWidget *parent)
 
 TfrmHistory::~TfrmHistory()
 {
-    // The scroll area outlives ui by a moment while the dialog's children are deleted.
+    // Its viewport outlives ui by a moment while the dialog's children are deleted.
     ui->chartArea->viewport()->removeEventFilter(this);
 }
 
 void TfrmHistory::FormCreate()
 {
     ui->chartArea->hide();
-    guarded(this, [this] {
+    // Until both files have been read there is nothing true to print or save.
+    const QList<QPushButton *> outputs = {ui->btnPrint, ui->btnPdf, ui->btnCsv};
+    for (QPushButton *button : outputs) {
+        button->setEnabled(false);
+    }
+    guarded(this, [&] {
         m_history = readCycleHistory(Variable::DateFilePath, Variable::MemoFilePath);
         m_stats = computeStatistics(m_history.firstDays, QDate::currentDate(), m_cycleLength);
         m_chart = std::make_unique<CycleChart>(m_history, m_stats, m_families);
@@ -95,6 +100,9 @@ void TfrmHistory::FormCreate()
             table.append(row.firstDay + u'\t' + row.length + u'\t' + QString::number(row.memoDays));
         }
         ui->txtTable->setPlainText(table.join(u'\n'));
+        for (QPushButton *button : outputs) {
+            button->setEnabled(true);
+        }
 
         if (m_chart->cycleCount() > 0) {
             m_chartView = new ChartView(*m_chart, ui->chartArea);
