@@ -219,7 +219,10 @@ void paintReport(QPagedPaintDevice &device, const HistoryReport &report)
 {
     device.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(15, 15, 15, 15),
                                      QPageLayout::Millimeter));
-    QPainter painter(&device);
+    QPainter painter;
+    if (!painter.begin(&device)) {
+        throw EReportError(QStringLiteral("印刷を開始できません。"));
+    }
     const double scale = useLogicalUnits(painter);
     const QRectF area(0, 0, device.width() / scale, device.height() * LogicalUnitsPerInch / device.logicalDpiY());
     const QList<HistoryReport::Page> pages = report.paginate(area.size());

@@ -2,6 +2,7 @@
 
 #include "cyclechart.h"
 #include "cyclehistory.h"
+#include "errors.h"
 
 #include <QDate>
 #include <QList>
@@ -66,7 +67,15 @@ private:
 // at its own line breaks and wherever a line is full.
 QStringList wrapMemoText(const QString &text, int columns);
 
+// A printer that would not start ("印刷を開始できません。").
+class EReportError final : public AppError
+{
+public:
+    using AppError::AppError;
+};
+
 // Paints every page of the report onto a printer or a PDF writer, A4 portrait with 15 mm margins.
+// Throws EReportError when the device cannot be painted on.
 void paintReport(QPagedPaintDevice &device, const HistoryReport &report);
 
 // The report as a PDF file, written as writePrivateFile writes (throws EFileError likewise).

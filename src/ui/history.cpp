@@ -161,7 +161,13 @@ void TfrmHistory::btnPrintClick()
         QPrinter printer(QPrinter::HighResolution);
         printer.setDocName(QStringLiteral("生理の履歴"));
         QPrintDialog dialog(&printer, this);
-        if (dialog.exec() == QDialog::Accepted) {
+        if (dialog.exec() != QDialog::Accepted) {
+            return;
+        }
+        // "Print to file" is saved like the PDF button's file: atomically and private to her.
+        if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
+            writeReportPdf(printer.outputFileName(), report());
+        } else {
             paintReport(printer, report());
         }
     });
