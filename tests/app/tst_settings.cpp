@@ -49,6 +49,8 @@ private slots:
     void write_existingFile_keepsPermissionBits();
     void write_thenRead_givesValueBack();
     void write_readOnlyFolder_throwsWithFullPathAndKeepsFile();
+    void write_valueWithLineBreak_isRefusedAndKeepsFile_data();
+    void write_valueWithLineBreak_isRefusedAndKeepsFile();
     void write_unreadableFile_isRefusedNotEmptied();
 
 private:
@@ -312,6 +314,30 @@ void TestSettings::write_readOnlyFolder_throwsWithFullPathAndKeepsFile()
         QVERIFY(::chmod(QFile::encodeName(m_dir->path()).constData(), 0755) == 0);
     }
     QDir::setCurrent(savedCurrent);
+    QCOMPARE(readBytes(m_path), before);
+}
+
+// A cycle length pasted with its line end would add a section with another server.
+void TestSettings::write_valueWithLineBreak_isRefusedAndKeepsFile_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::newRow("CR LF and a section") << u"30\r\n[Mail Setting]\r\nSMTP=evil.example"_qs;
+    QTest::newRow("LF") << u"30\n"_qs;
+    QTest::newRow("CR") << u"3\r0"_qs;
+}
+
+void TestSettings::write_valueWithLineBreak_isRefusedAndKeepsFile()
+{
+    QFETCH(QString, value);
+    const QByteArray before("[Day Setting]\r\nDaybetween=28\r\n");
+    writeBytes(m_path, before);
+    try {
+        IniFile(m_path).writeString(u"Day Setting"_qs, u"Daybetween"_qs, value);
+        QFAIL("no error");
+    } catch (const EIniFileError &e) {
+        QVERIFY2(e.message().endsWith(u"setting.ini に書き込めません。「Daybetween」の値に改行は使えません。"_qs),
+                 qPrintable(e.message()));
+    }
     QCOMPARE(readBytes(m_path), before);
 }
 

@@ -66,8 +66,9 @@ void sendAll(int fd, const QByteArray &bytes)
 
 } // namespace
 
-ScriptedSmtpServer::ScriptedSmtpServer(QList<QByteArray> replies)
+ScriptedSmtpServer::ScriptedSmtpServer(QList<QByteArray> replies, bool repeatLast)
     : m_replies(std::move(replies))
+    , m_repeatLast(repeatLast)
 {
     m_listener = boundLoopbackSocket(m_port);
     ::listen(m_listener, 1);
@@ -110,6 +111,14 @@ void ScriptedSmtpServer::serve()
             }
             return false;
         }
+        if (m_repeatLast && next == m_replies.size() - 1) {
+            pollfd writable{fd, POLLOUT, 0};
+            const QByteArray &last = m_replies.last();
+            while (::poll(&writable, 1, WaitMilliseconds) == 1 &&
+                   ::send(fd, last.constData(), size_t(last.size()), MSG_NOSIGNAL) > 0) {
+            }
+            return false;
+        }
         sendAll(fd, m_replies.at(next++));
         return true;
     };
@@ -143,4 +152,21 @@ RefusingPort::RefusingPort()
 RefusingPort::~RefusingPort()
 {
     ::close(m_fd);
+}
+
+ListeningPort::ListeningPort()
+{
+    m_fd = boundLoopbackSocket(m_port);
+    ::listen(m_fd, 1);
+}
+
+ListeningPort::~ListeningPort()
+{
+    ::close(m_fd);
+}
+
+bool ListeningPort::wasConnected() const
+{
+    pollfd pending{m_fd, POLLIN, 0};
+    return ::poll(&pending, 1, 0) == 1;
 }
