@@ -153,20 +153,3 @@ RefusingPort::~RefusingPort()
 {
     ::close(m_fd);
 }
-
-ListeningPort::ListeningPort()
-{
-    m_fd = boundLoopbackSocket(m_port);
-    ::listen(m_fd, 1);
-}
-
-ListeningPort::~ListeningPort()
-{
-    ::close(m_fd);
-}
-
-bool ListeningPort::wasConnected() const
-{
-    pollfd pending{m_fd, POLLIN, 0};
-    return ::poll(&pending, 1, 0) == 1;
-}

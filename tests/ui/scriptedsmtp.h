@@ -54,19 +54,3 @@ private:
     int m_fd = -1;
     int m_port = 0;
 };
-
-// A local port that listens but never accepts: whether anything tried to connect to it.
-class ListeningPort
-{
-public:
-    ListeningPort();
-    ~ListeningPort();
-    ListeningPort(const ListeningPort &) = delete;
-    ListeningPort &operator=(const ListeningPort &) = delete;
-    int port() const { return m_port; }
-    bool wasConnected() const;
-
-private:
-    int m_fd = -1;
-    int m_port = 0;
-};

@@ -1,24 +1,18 @@
-"""A TLS front for the scripted SMTP server of the mail tests: takes one TLS connection on 127.0.0.1
-(its port printed on stdout) and relays the plain bytes both ways to 127.0.0.1:PORT until a side ends.
-
-Usage: tls_front.py CERT KEY PORT
-"""
+"""tls_front.py CERT KEY PORT: takes one TLS connection on 127.0.0.1 (its port printed on stdout) and
+relays the plain bytes both ways to the scripted SMTP server at 127.0.0.1:PORT until a side ends."""
 
 import socket
 import ssl
 import sys
 import threading
 
-cert, key, port = sys.argv[1], sys.argv[2], int(sys.argv[3])
 context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-context.load_cert_chain(cert, key)
+context.load_cert_chain(sys.argv[1], sys.argv[2])
 listener = socket.create_server(("127.0.0.1", 0))
 print(listener.getsockname()[1], flush=True)
 listener.settimeout(10)
-client, _ = listener.accept()
-client.settimeout(10)
-front = context.wrap_socket(client, server_side=True)
-back = socket.create_connection(("127.0.0.1", port), timeout=10)
+front = context.wrap_socket(listener.accept()[0], server_side=True)
+back = socket.create_connection(("127.0.0.1", int(sys.argv[3])), timeout=10)
 
 
 def relay(source, target):
@@ -27,11 +21,9 @@ def relay(source, target):
             target.sendall(data)
     except (OSError, ValueError):
         pass
-    # Either side's end ends both (the plain socket call: the TLS one would touch the TLS state that the
-    # other thread is using).
     for end in (front, back):
         try:
-            socket.socket.shutdown(end, socket.SHUT_RDWR)
+            socket.socket.shutdown(end, socket.SHUT_RDWR)  # not the TLS call: the other thread uses it
         except OSError:
             pass
 
