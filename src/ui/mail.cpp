@@ -224,12 +224,12 @@ void TfrmMail::btnMailSendClick()
             ui->txtSMTP->text(), ui->txtPort->text(), ui->txtUser->text(),      ui->txtPass->text(),
             ui->txtFrom->text(), ui->txtTo->text(),   ui->ChkSMTP->isChecked(), ui->cmbSecurity->currentIndex()};
 
-        ui->btnMailSend->setEnabled(false);
         // The session thread posts one call at a time; each takes everything reported until then.
         m_session = std::make_unique<SmtpSessionWorker>(std::move(request), [this] {
             QMetaObject::invokeMethod(
                 this, [this] { takeSessionReport(); }, Qt::QueuedConnection);
         });
+        ui->btnMailSend->setEnabled(false);
     });
 }
 
