@@ -3,6 +3,7 @@
 #include "buttonkeys.h"
 #include "datetext.h"
 #include "guard.h"
+#include "look.h"
 #include "memofile.h"
 #include "pictures.h"
 #include "ui_memo.h"
@@ -27,12 +28,11 @@ TfrmMemo::TfrmMemo(QWidget *parent)
     setFixedSize(381, 267);
     setWindowIcon(picture(Picture::Memo));
 
+    useDesignFont(this);
     QFont dateFont = ui->lblyyyymmdd->font();
     dateFont.setBold(true);
     ui->lblyyyymmdd->setFont(dateFont);
-    QPalette datePalette = ui->lblyyyymmdd->palette();
-    datePalette.setColor(QPalette::WindowText, QColor(0, 0, 128));
-    ui->lblyyyymmdd->setPalette(datePalette);
+    setCaptionColor(ui->lblyyyymmdd, QColor(0, 0, 128));
 
     ui->btnSave->setIcon(picture(Picture::Save));
     ui->btnDelete->setIcon(picture(Picture::Delete));

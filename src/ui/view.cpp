@@ -6,6 +6,7 @@
 #include "datetext.h"
 #include "guard.h"
 #include "linefile.h"
+#include "look.h"
 #include "memo.h"
 #include "memofile.h"
 #include "periodfile.h"
@@ -102,6 +103,7 @@ TfrmView::TfrmView(QWidget *parent)
 {
     ui->setupUi(this);
     followButtonConventions(this);
+    useDesignFont(this);
     fitLabelsToText(this);
     ui->btnDayDelete->setIcon(picture(Picture::Delete));
     ui->btnMemoDelete->setIcon(picture(Picture::Delete));
