@@ -6,7 +6,6 @@
 #include <QFrame>
 #include <QPainter>
 #include <QPalette>
-#include <QPointer>
 #include <QWidget>
 
 #include <algorithm>
@@ -33,23 +32,24 @@ void setRoleColor(QWidget *widget, QPalette::ColorRole role, const QColor &color
 }
 
 // Keeps a caption readable when the theme's colours change while the program runs (a desktop switched
-// to its dark style): the caption's own palette is explicit, so the background it stands on is taken
-// from its parent again.
+// to its dark style): the caption's own palette is explicit, so it follows the palette of the widget it
+// stands on.
 class CaptionColorKeeper final : public QObject
 {
 public:
     CaptionColorKeeper(QWidget *label, const QColor &design)
         : QObject(label)
         , m_label(label)
+        , m_around(label->parentWidget() ? label->parentWidget() : label)
         , m_design(design)
     {
         apply();
-        label->installEventFilter(this);
+        m_around->installEventFilter(this);
     }
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (watched == m_label && event->type() == QEvent::ApplicationPaletteChange) {
+        if (watched == m_around && event->type() == QEvent::PaletteChange && m_around != m_label) {
             apply();
         }
         return false;
@@ -58,12 +58,12 @@ public:
 private:
     void apply()
     {
-        const QWidget *around = m_label->parentWidget() ? m_label->parentWidget() : m_label.data();
-        const QColor background = around->palette().color(around->backgroundRole());
+        const QColor background = m_around->palette().color(m_around->backgroundRole());
         setPanelColors(m_label, background, readableTextColor(m_design, background));
     }
 
-    QPointer<QWidget> m_label;
+    QWidget *m_label;
+    QWidget *m_around;
     QColor m_design;
 };
 
