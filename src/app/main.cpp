@@ -3,6 +3,7 @@
 #include "main.h"
 #include "fonts.h"
 #include "guard.h"
+#include "language.h"
 #include "layout.h"
 #include "singleinstance.h"
 #include "variable.h"
@@ -68,6 +69,7 @@ int main(int argc, char *argv[])
     // Wayland's application id and the desktop portals name the menu entry by this.
     QGuiApplication::setDesktopFileName(QStringLiteral(EVELUNA_APP_ID));
     installFontSubstitutes();
+    useJapaneseForQt();
 
     const DataLayout layout = programDataLayout();
     Variable::CreateAppDirOnSave = layout.createdOnSave;

@@ -5,8 +5,10 @@
 #include "buttonkeys.h"
 #include "calendar.h"
 #include "datetext.h"
+#include "fonts.h"
 #include "guard.h"
 #include "linefile.h"
+#include "look.h"
 #include "mailfields.h"
 #include "pictures.h"
 #include "sessionworker.h"
@@ -50,11 +52,10 @@ void setMemoText(QPlainTextEdit *memo, const QString &text)
     memo->setPlainText(bare);
 }
 
+// The design's colours are light: the text goes black with them, whatever the theme's text colour.
 void setFieldColor(QWidget *field, const QColor &color)
 {
-    QPalette palette = field->palette();
-    palette.setColor(QPalette::All, QPalette::Base, color);
-    field->setPalette(palette);
+    setFieldColors(field, color, Qt::black);
 }
 
 // The memos are read-only Japanese text laid out for a 12-pixel fixed-pitch gothic face; where that face
@@ -91,9 +92,7 @@ TfrmMail::TfrmMail(Calendar &engine, const QString &cycleLengthText, const QStri
     ui->setupUi(this);
     followButtonConventions(this);
 
-    QFont dialogFont(QStringLiteral("Tahoma"));
-    dialogFont.setPixelSize(11);
-    setFont(dialogFont);
+    useDesignFont(this, designFont(installedFamilies(QStringLiteral("Tahoma")), 11));
     setupMemo(ui->txtKekka);
     setupMemo(ui->txtLog);
     setFieldColor(ui->txtUser, FieldGrey);
