@@ -1,6 +1,7 @@
 // Every window on a desktop theme: qt6ct with Fusion, its "darker" colour scheme and a font of its own (set
 // up before the application starts), then the style's light palette. Qt's own texts under a C locale.
 #include "entry.h"
+#include "history.h"
 #include "language.h"
 #include "look.h"
 #include "mail.h"
@@ -71,7 +72,9 @@ private slots:
         const TfrmEntry entry(&main);
         const TfrmView view(&main);
         const TfrmMemo memo(&main);
-        for (const QWidget *window : std::initializer_list<const QWidget *>{&main, &mail, &entry, &view, &memo}) {
+        const TfrmHistory history(28, &main);
+        for (const QWidget *window :
+             std::initializer_list<const QWidget *>{&main, &mail, &entry, &view, &memo, &history}) {
             checkColouredTexts(window);
         }
         mail.findChild<QCheckBox *>(QStringLiteral("ChkSMTP"))->click(); // the account fields turn white
