@@ -122,6 +122,7 @@ std::optional<QString> LoadMemo(const QString &memoPath, const QDate &day)
 
 void SaveMemo(const QString &memoPath, const QDate &day, const QString &text)
 {
+    const auto lock = LineFile::lockForUpdate(memoPath);
     LineFile file = LineFile::readIfExists(memoPath);
     const int p = FindMemoLine(file.lines(), day);
     const QString line = BuildMemoLine(day, text);
@@ -149,6 +150,7 @@ void SaveMemo(const QString &memoPath, const QDate &day, const QString &text)
 
 void DeleteMemo(const QString &memoPath, const QDate &day)
 {
+    const auto lock = LineFile::lockForUpdate(memoPath);
     LineFile file = LineFile::readIfExists(memoPath);
     const int p = FindMemoLine(file.lines(), day);
     if (p >= 0) {
