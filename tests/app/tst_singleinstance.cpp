@@ -18,6 +18,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <pwd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -282,59 +283,65 @@ private slots:
         QVERIFY(second.requestActivation());
     }
 
-    // Without XDG_RUNTIME_DIR the lock goes into a folder of the user's own under the temporary folder;
-    // names that others hold or could enter are passed over and left as they are.
-    void privateFolder_passesOverWhatOthersCouldUse()
+    // Without XDG_RUNTIME_DIR the lock goes into the user's own cache folder, 0700, which nobody else can
+    // make first; nothing is made in the shared temporary folder.
+    void noRuntimeFolder_lockLiesInTheUsersCacheFolder_data()
     {
+        QTest::addColumn<QString>("xdgCacheHome"); // "<home>" stands for the home folder
+        QTest::addColumn<bool>("relativeHome");
+        QTest::addColumn<int>("existingMode"); // 0: the folder is made here
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("cache home unset") << QString() << false << 0 << "<home>/.cache/eveluna";
+        QTest::newRow("cache home absolute") << "<home>/cache" << false << 0 << "<home>/cache/eveluna";
+        QTest::newRow("cache home relative") << "cache" << false << 0 << "<home>/.cache/eveluna";
+        QTest::newRow("open to others, closed") << QString() << false << 0755 << "<home>/.cache/eveluna";
+        // A relative HOME would put it under the working folder: the account's own home is used.
+        QTest::newRow("relative home") << QString() << true << 0 << QString();
+    }
+
+    void noRuntimeFolder_lockLiesInTheUsersCacheFolder()
+    {
+        QFETCH(QString, xdgCacheHome);
+        QFETCH(bool, relativeHome);
+        QFETCH(int, existingMode);
+        QFETCH(QString, expected);
+        QTemporaryDir home;
         QTemporaryDir shared;
-        QVERIFY(shared.isValid());
-        QCOMPARE(::chmod(QFile::encodeName(shared.path()).constData(), 01777), 0);
-        const QByteArray oldTmp = qgetenv("TMPDIR");
+        QVERIFY(home.isValid() && shared.isValid());
+        const QByteArray oldHome = qgetenv("HOME");
+        const QByteArray oldCache = qgetenv("XDG_CACHE_HOME");
         const QByteArray oldRuntime = qgetenv("XDG_RUNTIME_DIR");
-        qputenv("TMPDIR", QFile::encodeName(shared.path()));
+        const QByteArray oldTmp = qgetenv("TMPDIR");
         qunsetenv("XDG_RUNTIME_DIR");
-        const QString base = shared.path() + QStringLiteral("/eveluna-") + QString::number(::geteuid());
-        const auto modeOf = [](const QString &path) {
-            struct stat info = {};
-            return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
-        };
-
-        const QString first = SingleInstance::defaultFolder();
-        QCOMPARE(first, base);
-        QCOMPARE(modeOf(first), 0700);
-        QCOMPARE(SingleInstance::defaultFolder(), first);
-        QVERIFY(QDir(first).removeRecursively());
-
-        // Ours but open to others, then a link to a private folder elsewhere, then (as root) one of
-        // another user: each is passed over.
-        QVERIFY(QDir().mkdir(base));
-        QCOMPARE(::chmod(QFile::encodeName(base).constData(), 0755), 0);
-        QTemporaryDir elsewhere;
-        QCOMPARE(::chmod(QFile::encodeName(elsewhere.path()).constData(), 0700), 0);
-        QVERIFY(QFile::link(elsewhere.path(), base + QStringLiteral("-1")));
-        QString expected = base + QStringLiteral("-2");
-        const OtherUser other;
-        if (other.ok()) {
-            QVERIFY(QDir().mkdir(expected));
-            QCOMPARE(::chmod(QFile::encodeName(expected).constData(), 0700), 0);
-            QCOMPARE(::chown(QFile::encodeName(expected).constData(), other.uid(), other.gid()), 0);
-            expected = base + QStringLiteral("-3");
-        } else {
-            qInfo("no folder of another user planted: %s", qPrintable(other.reason()));
+        qputenv("TMPDIR", QFile::encodeName(shared.path()));
+        qputenv("HOME", relativeHome ? QByteArray("home") : QFile::encodeName(home.path()));
+        xdgCacheHome.replace(QStringLiteral("<home>"), home.path());
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(xdgCacheHome));
+        if (existingMode != 0) {
+            QVERIFY(QDir().mkpath(home.filePath(QStringLiteral(".cache/eveluna"))));
+            QCOMPARE(::chmod(QFile::encodeName(home.filePath(QStringLiteral(".cache/eveluna"))).constData(),
+                             mode_t(existingMode)),
+                     0);
         }
-        const QString chosen = SingleInstance::defaultFolder();
-        QCOMPARE(chosen, expected);
-        QCOMPARE(modeOf(chosen), 0700);
-        QCOMPARE(modeOf(base), 0755);
-        SingleInstance instance(chosen);
-        QVERIFY(instance.tryAcquire());
-        QVERIFY(instance.listen());
-        instance.release();
-
+        const QString folder = SingleInstance::defaultFolder();
+        SingleInstance instance(folder);
+        const bool acquired = instance.tryAcquire() && instance.listen();
+        qputenv("HOME", oldHome);
+        qputenv("XDG_CACHE_HOME", oldCache);
+        qputenv("XDG_RUNTIME_DIR", oldRuntime);
         qputenv("TMPDIR", oldTmp);
-        if (!oldRuntime.isEmpty()) {
-            qputenv("XDG_RUNTIME_DIR", oldRuntime);
+
+        if (relativeHome) {
+            QCOMPARE(folder, QDir::cleanPath(QFile::decodeName(::getpwuid(::getuid())->pw_dir) +
+                                             QStringLiteral("/.cache/eveluna")));
+            return;
         }
+        QCOMPARE(folder, expected.replace(QStringLiteral("<home>"), home.path()));
+        struct stat info = {};
+        QCOMPARE(::lstat(QFile::encodeName(folder).constData(), &info), 0);
+        QCOMPARE(int(info.st_mode & 07777), 0700);
+        QVERIFY(acquired);
+        QCOMPARE(QDir(shared.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
     }
 
     // A lock file and a socket that another user put where ours belong: neither is locked, removed or
