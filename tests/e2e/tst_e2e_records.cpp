@@ -1,5 +1,5 @@
-// The real program on data it must not hang on or hand to others: a FIFO where a data file belongs, and
-// a one-copy lock planted by another user.
+// The real program on data it must not hang on or hand to others: a FIFO where a data file belongs, a
+// one-copy lock planted by another user, and a second copy saving beside the first.
 
 #include "e2eharness.h"
 
@@ -10,7 +10,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/file.h>
 #include <sys/stat.h>
+
+#include <fcntl.h>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -116,6 +119,61 @@ private slots:
         QCOMPARE(folder.exists(QStringLiteral("setting.ini")), false);
         struct stat info = {};
         QVERIFY(::stat(QFile::encodeName(lock).constData(), &info) == 0 && info.st_uid == other.uid());
+    }
+
+    // Two copies, the second started with the lock folder hidden so that it runs beside the first, save a
+    // memo each at the same moment: both wait while another program holds the data folder's lock, then
+    // both memos are in the file.
+    void twoCopies_savingMemosAtOnce_keepBoth()
+    {
+        ProgramFolder folder;
+        QTemporaryDir hiddenLock;
+        QVERIFY(folder.isValid() && hiddenLock.isValid());
+        const QDate today = QDate::currentDate();
+        QVERIFY(folder.writeFile(QStringLiteral("date.dat"), today.toString(u"yyyy/MM/dd").toLatin1() + "\r\n"));
+        QProcessEnvironment elsewhere;
+        elsewhere.insert(QStringLiteral("XDG_RUNTIME_DIR"), hiddenLock.path());
+        RunningProgram first(m_x, folder.executable(), folder.path());
+        RunningProgram second(m_x, folder.executable(), folder.path(), elsewhere);
+        QStringList memos;
+        // The first copy's memo is today's, the second's tomorrow's (a day to the right of the focus).
+        for (RunningProgram *program : {&first, &second}) {
+            const QStringList before = m_x.visibleWindows(Title);
+            QVERIFY(program->start());
+            QTRY_VERIFY2_WITH_TIMEOUT(m_x.visibleWindows(Title).size() == before.size() + 1,
+                                      qPrintable(program->report()), 15000);
+            QString window = m_x.visibleWindows(Title).last();
+            for (const QString &id : m_x.visibleWindows(Title)) {
+                window = before.contains(id) ? window : id;
+            }
+            const QStringList shownMemos = m_x.visibleWindows(QStringLiteral("メモ"));
+            QVERIFY(m_x.pressKey(window, QStringLiteral("shift+Tab")));
+            if (program == &second) {
+                QVERIFY(m_x.pressKey(window, QStringLiteral("Right")));
+            }
+            QVERIFY(m_x.pressKey(window, QStringLiteral("Return")));
+            QTRY_VERIFY_WITH_TIMEOUT(m_x.visibleWindows(QStringLiteral("メモ")).size() == shownMemos.size() + 1, 10000);
+            for (const QString &id : m_x.visibleWindows(QStringLiteral("メモ"))) {
+                if (!shownMemos.contains(id)) {
+                    memos << id;
+                }
+            }
+            QVERIFY(m_x.pressKey(memos.last(), program == &first ? QStringLiteral("a") : QStringLiteral("b")));
+        }
+
+        const int lock = ::open(QFile::encodeName(folder.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        QVERIFY(lock >= 0 && ::flock(lock, LOCK_EX) == 0);
+        for (const QString &memo : memos) {
+            QVERIFY(m_x.pressKey(memo, QStringLiteral("alt+s")));
+        }
+        QTest::qWait(1000);
+        const bool savedWhileLocked = folder.exists(QStringLiteral("dateMemo.dat"));
+        ::close(lock);
+        QVERIFY(!savedWhileLocked);
+        QTRY_VERIFY_WITH_TIMEOUT(m_x.visibleWindows(QStringLiteral("メモ")).isEmpty(), 10000);
+        QCOMPARE(folder.readFile(QStringLiteral("dateMemo.dat")),
+                 today.addDays(1).toString(u"yyyy/MM/dd").toLatin1() + ",\"b\"\r\n" +
+                     today.toString(u"yyyy/MM/dd").toLatin1() + ",\"a\"\r\n");
     }
 };
 
