@@ -133,39 +133,31 @@ private slots:
         QVERIFY(folder.writeFile(QStringLiteral("date.dat"), today.toString(u"yyyy/MM/dd").toLatin1() + "\r\n"));
         QProcessEnvironment elsewhere;
         elsewhere.insert(QStringLiteral("XDG_RUNTIME_DIR"), hiddenLock.path());
+        // Today's memo in the first copy, tomorrow's (one day right of the focus) in the second.
         RunningProgram first(m_x, folder.executable(), folder.path());
+        QVERIFY(first.start());
+        const QString windowA = m_x.waitForWindow(Title, 15000, &first);
+        QVERIFY(m_x.pressKey(windowA, QStringLiteral("shift+Tab")) && m_x.pressKey(windowA, QStringLiteral("Return")));
+        const QString memoA = m_x.waitForWindow(QStringLiteral("メモ"), 10000, &first);
+        QVERIFY2(!memoA.isEmpty() && m_x.pressKey(memoA, QStringLiteral("a")), qPrintable(first.report()));
+        const auto other = [this](const QString &title, const QString &known) {
+            const QStringList ids = m_x.visibleWindows(title);
+            return ids.size() == 2 ? ids.at(ids.at(0) == known ? 1 : 0) : QString();
+        };
         RunningProgram second(m_x, folder.executable(), folder.path(), elsewhere);
-        QStringList memos;
-        // The first copy's memo is today's, the second's tomorrow's (a day to the right of the focus).
-        for (RunningProgram *program : {&first, &second}) {
-            const QStringList before = m_x.visibleWindows(Title);
-            QVERIFY(program->start());
-            QTRY_VERIFY2_WITH_TIMEOUT(m_x.visibleWindows(Title).size() == before.size() + 1,
-                                      qPrintable(program->report()), 15000);
-            QString window = m_x.visibleWindows(Title).last();
-            for (const QString &id : m_x.visibleWindows(Title)) {
-                window = before.contains(id) ? window : id;
-            }
-            const QStringList shownMemos = m_x.visibleWindows(QStringLiteral("メモ"));
-            QVERIFY(m_x.pressKey(window, QStringLiteral("shift+Tab")));
-            if (program == &second) {
-                QVERIFY(m_x.pressKey(window, QStringLiteral("Right")));
-            }
-            QVERIFY(m_x.pressKey(window, QStringLiteral("Return")));
-            QTRY_VERIFY_WITH_TIMEOUT(m_x.visibleWindows(QStringLiteral("メモ")).size() == shownMemos.size() + 1, 10000);
-            for (const QString &id : m_x.visibleWindows(QStringLiteral("メモ"))) {
-                if (!shownMemos.contains(id)) {
-                    memos << id;
-                }
-            }
-            QVERIFY(m_x.pressKey(memos.last(), program == &first ? QStringLiteral("a") : QStringLiteral("b")));
+        QVERIFY(second.start());
+        QString windowB;
+        QTRY_VERIFY2_WITH_TIMEOUT(!(windowB = other(Title, windowA)).isEmpty(), qPrintable(second.report()), 15000);
+        for (const QString &key : {QStringLiteral("shift+Tab"), QStringLiteral("Right"), QStringLiteral("Return")}) {
+            QVERIFY(m_x.pressKey(windowB, key));
         }
+        QString memoB;
+        QTRY_VERIFY_WITH_TIMEOUT(!(memoB = other(QStringLiteral("メモ"), memoA)).isEmpty(), 10000);
+        QVERIFY(m_x.pressKey(memoB, QStringLiteral("b")));
 
         const int lock = ::open(QFile::encodeName(folder.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         QVERIFY(lock >= 0 && ::flock(lock, LOCK_EX) == 0);
-        for (const QString &memo : memos) {
-            QVERIFY(m_x.pressKey(memo, QStringLiteral("alt+s")));
-        }
+        QVERIFY(m_x.pressKey(memoA, QStringLiteral("alt+s")) && m_x.pressKey(memoB, QStringLiteral("alt+s")));
         QTest::qWait(1000);
         const bool savedWhileLocked = folder.exists(QStringLiteral("dateMemo.dat"));
         ::close(lock);
