@@ -1,7 +1,6 @@
 #!/bin/sh
-# Runs a command on a session bus of its own, with a GNOME Keyring unlocked by a test password, in a
-# throwaway home: nothing reaches the user's own keyring, and bus and keyring end with the command.
-# Usage: with-keyring.sh command [argument ...]
+# with-keyring.sh command [argument ...]: the command on a bus of its own with a GNOME Keyring unlocked by a
+# test password, in a throwaway home, so nothing reaches the user's own keyring.
 home=$(mktemp -d) || exit 1
 trap 'rm -rf "$home"' EXIT
 export HOME="$home" XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" XDG_CACHE_HOME="$home/cache" \
