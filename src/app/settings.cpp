@@ -255,6 +255,14 @@ void IniFile::writeString(const QString &section, const QString &key, const QStr
         throw refused(DataFolderLock::busyText());
     }
 
+    // A line break would end the line early and make the rest a line of its own: a key, or a section
+    // with settings nobody chose. Such a value is refused before the file is touched.
+    for (const QString *text : {&section, &key, &value}) {
+        if (text->contains(u'\r') || text->contains(u'\n')) {
+            throw refused(QStringLiteral("「%1」の値に改行は使えません。").arg(key));
+        }
+    }
+
     IniText ini;
     if (QFileInfo::exists(m_path)) {
         // Writing over a file that could not be read would drop its other settings.

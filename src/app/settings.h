@@ -27,7 +27,9 @@ public:
     // the end of the file; every other line stays as it was, byte for byte. A new file is readable by
     // its owner only (it holds the mail password); storing the password ("Mail Setting" / "Pass") takes
     // group and other access away from an existing one. Throws EIniFileError
-    // "<full path> に書き込めません。<system reason>" when refused.
+    // "<full path> に書き込めません。<system reason>" when refused, and
+    // "<full path> に書き込めません。「<key>」の値に改行は使えません。" for a CR or LF in the section, key or
+    // value, without touching the file.
     void writeString(const QString &section, const QString &key, const QString &value);
     void writeInteger(const QString &section, const QString &key, int value);
     void writeBool(const QString &section, const QString &key, bool value);

@@ -2,6 +2,8 @@
 
 #include "base64.h"
 #include "jis.h"
+#include "mailfields.h"
+#include "smtpreply.h"
 #include "wsockutils.h"
 
 #include <QLocale>
@@ -14,13 +16,6 @@ namespace {
 bool isPositiveCompletion(const QString &reply)
 {
     return reply.size() >= 3 && reply.at(0) == u'2' && reply.at(1).isDigit() && reply.at(2).isDigit();
-}
-
-// "NNN-text" continues a reply; "NNN text", "NNN" and anything else ends it.
-bool isContinuation(const QString &line)
-{
-    return line.size() >= 4 && line.at(0).isDigit() && line.at(1).isDigit() && line.at(2).isDigit() &&
-           line.at(3) == u'-';
 }
 
 bool advertises(const QStringList &ehloReply, const QString &keyword)
@@ -99,7 +94,9 @@ QByteArray ComposeMessage(const SmtpRequest &request, const QDateTime &date, con
 
 SmtpVerdict RunSmtpSession(const SmtpRequest &request, const std::function<void(const QString &)> &addLog)
 {
+    CheckSmtpRequest(request);
     TKTcpClient client;
+    client.limitSession(request.sessionLimitMs);
     client.setHost(request.host);
     client.setPort(request.port);
     client.setTimeout(request.timeoutMs);
@@ -110,14 +107,7 @@ SmtpVerdict RunSmtpSession(const SmtpRequest &request, const std::function<void(
     }
 
     // The whole reply; its last line decides.
-    const auto reply = [&]() {
-        QStringList lines;
-        do {
-            lines << client.RecvLn();
-            addLog(lines.last());
-        } while (isContinuation(lines.last()));
-        return lines;
-    };
+    const auto reply = [&]() { return ReadSmtpReply(client, addLog); };
     const auto command = [&](const QString &text) {
         client.SendLn(text);
         return reply();
@@ -152,8 +142,16 @@ SmtpVerdict RunSmtpSession(const SmtpRequest &request, const std::function<void(
         break;
     }
     }
-    command(QStringLiteral("AUTH LOGIN"));
-    command(Base64Encode(request.user));
+    // Nothing of the account goes out unless the server asks for it.
+    const auto loginStep = [&](const QString &text) {
+        const QStringList answer = command(text);
+        if (!answer.last().startsWith(QStringLiteral("334"))) {
+            throw EKTcpClient(ServerNameText(request.host) + QStringLiteral("がログインを断りました。(") +
+                              quotedValue(answer.join(u' ')) + QLatin1Char(')'));
+        }
+    };
+    loginStep(QStringLiteral("AUTH LOGIN"));
+    loginStep(Base64Encode(request.user));
     command(Base64Encode(request.password));
     command(QStringLiteral("MAIL FROM:<") + request.from + QLatin1Char('>'));
     command(QStringLiteral("RCPT TO:<") + request.to + QLatin1Char('>'));
@@ -167,26 +165,4 @@ SmtpVerdict RunSmtpSession(const SmtpRequest &request, const std::function<void(
     // A rejected message with a polite QUIT is still a failure.
     return isPositiveCompletion(dataReply) && quitReply.contains(QStringLiteral("221")) ? SmtpVerdict::Sent
                                                                                         : SmtpVerdict::Failed;
-}
-
-SmtpSessionWorker::SmtpSessionWorker(SmtpRequest request)
-    : m_request(std::move(request))
-{
-}
-
-void SmtpSessionWorker::run()
-{
-    End end = End::Failed;
-    QString message;
-    try {
-        const SmtpVerdict verdict = RunSmtpSession(m_request, [this](const QString &line) { emit replyLine(line); });
-        end = verdict == SmtpVerdict::Sent ? End::Sent : End::NotSent;
-    } catch (const ECancelled &) {
-        end = End::Cancelled;
-    } catch (const AppError &e) {
-        message = e.message();
-    } catch (const std::exception &e) {
-        message = QString::fromUtf8(e.what());
-    }
-    emit finished(end, message);
 }

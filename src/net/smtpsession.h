@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QObject>
 #include <QString>
 
 #include <functional>
@@ -31,6 +30,8 @@ struct SmtpRequest
     SmtpSecurity security = SmtpSecurity::None;
     // Connecting and each wait for a reply, in milliseconds.
     int timeoutMs = 60000;
+    // The whole session, from the name lookup to the reply to QUIT, in milliseconds.
+    int sessionLimitMs = 5 * 60 * 1000;
     // Thrown from another thread to end the session at once; may be null.
     std::shared_ptr<CancelSwitch> cancel;
 };
@@ -50,32 +51,10 @@ QByteArray ComposeMessage(const SmtpRequest &request, const QDateTime &date, con
 // byte, greeting, EHLO (HELO when EHLO is refused). STARTTLS: greeting, EHLO, STARTTLS (a server that
 // does not offer or refuses it ends the session with an error), TLS, EHLO again. Then AUTH LOGIN with
 // the account and password in Base64, MAIL FROM, RCPT TO, DATA, the message, ".", QUIT.
-// Every reply is read whole (its "NNN-" continuation lines up to the "NNN " line) and each of its lines
-// goes to addLog; replies are never treated as failures and the dialogue always runs to its end.
-// Sent only when the last line of the reply to "." is 2xx and that of the QUIT reply contains "221".
-// Network and TLS failures propagate as EKTcpClient (ECancelled when cancelled); the client is closed
-// on every path.
+// Every reply is read whole by ReadSmtpReply (malformed or oversized replies are errors) and each of its
+// lines goes to addLog. The account and the password each go out only after a 334 reply; any other reply
+// there ends the session with an error. Other replies are never treated as failures: the dialogue runs
+// to its end. Sent only when the reply to "." is 2xx and the QUIT reply contains "221".
+// Fields that cannot be sent as they stand are refused first (CheckSmtpRequest). Network and TLS
+// failures propagate as EKTcpClient (ECancelled when cancelled); the client is closed on every path.
 SmtpVerdict RunSmtpSession(const SmtpRequest &request, const std::function<void(const QString &)> &addLog);
-
-// One session for a worker thread: run() reports each reply line and the end through signals, which
-// reach the window queued, on its own thread.
-class SmtpSessionWorker final : public QObject
-{
-    Q_OBJECT
-
-public:
-    enum class End { Sent, NotSent, Cancelled, Failed };
-    Q_ENUM(End)
-
-    explicit SmtpSessionWorker(SmtpRequest request);
-
-    void run();
-
-signals:
-    void replyLine(const QString &line);
-    // message: the error text when Failed.
-    void finished(SmtpSessionWorker::End end, const QString &message);
-
-private:
-    SmtpRequest m_request;
-};

@@ -1,6 +1,7 @@
 #include "tls.h"
 
-#include "wsockutils.h"
+#include "neterrors.h"
+#include "socketwait.h"
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>
@@ -11,6 +12,7 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <mutex>
 #include <utility>
@@ -54,26 +56,33 @@ struct OpenSsl
 const OpenSsl &openSsl()
 {
     static OpenSsl ssl;
+    // The loader's own words: a missing file, a missing symbol, a library of the wrong architecture.
+    static QString failure;
     static std::once_flag loaded;
     std::call_once(loaded, [] {
         void *handle = ::dlopen("libssl.so.3", RTLD_NOW | RTLD_LOCAL);
         if (handle == nullptr) {
+            failure = QString::fromLocal8Bit(::dlerror());
             return;
         }
-        bool complete = true;
+        const char *missing = nullptr;
 #define EVELUNA_SSL_RESOLVE(name)                                                                                      \
     ssl.name = reinterpret_cast<decltype(&::name)>(::dlsym(handle, #name));                                            \
-    complete = complete && ssl.name != nullptr;
+    if (ssl.name == nullptr && missing == nullptr) {                                                                   \
+        missing = ::dlerror();                                                                                         \
+    }
         EVELUNA_SSL_FUNCTIONS(EVELUNA_SSL_RESOLVE)
 #undef EVELUNA_SSL_RESOLVE
-        if (complete) {
+        if (missing == nullptr) {
             ssl.handle = handle;
         } else {
+            failure = QString::fromLocal8Bit(missing);
             ::dlclose(handle);
         }
     });
     if (ssl.handle == nullptr) {
-        throw EKTcpClient(QStringLiteral("TLSのライブラリ (libssl.so.3) を読み込めません。"));
+        throw EKTcpClient(QStringLiteral("TLSのライブラリ (libssl.so.3) を読み込めません。(") + failure +
+                          QLatin1Char(')'));
     }
     return ssl;
 }
@@ -137,8 +146,9 @@ QString verificationFailure(long code, const QString &host)
 
 } // namespace
 
-TlsChannel::TlsChannel(TKTcpClient &client, int fd, const QString &host)
-    : m_client(client)
+TlsChannel::TlsChannel(int fd, const QString &host, SocketWait &wait)
+    : m_fd(fd)
+    , m_wait(wait)
 {
     try {
         handshake(fd, host);
@@ -151,33 +161,50 @@ TlsChannel::TlsChannel(TKTcpClient &client, int fd, const QString &host)
 
 void TlsChannel::handshake(int fd, const QString &host)
 {
+    // A name with a control character (an embedded NUL above all) would be cut short or refused by the
+    // host-name check below; either way the certificate would not be checked against the name typed.
+    if (std::any_of(host.begin(), host.end(), [](QChar c) { return c.category() == QChar::Other_Control; })) {
+        throw EKTcpClient(QStringLiteral("サーバー名に制御文字が含まれています。"));
+    }
     const OpenSsl &ssl = openSsl();
     ssl.ERR_clear_error();
+    // Each step of the set-up must succeed: a check that was not set up would let any certificate pass.
+    const auto require = [&ssl](bool done) {
+        if (done) {
+            return;
+        }
+        const unsigned long code = ssl.ERR_get_error();
+        QString message = QStringLiteral("TLSを準備できません。");
+        if (code != 0) {
+            char reason[256] = {};
+            ssl.ERR_error_string_n(code, reason, sizeof reason);
+            message += QLatin1Char('(') + QString::fromUtf8(reason) + QLatin1Char(')');
+        }
+        throw EKTcpClient(message);
+    };
     m_ctx = ssl.SSL_CTX_new(ssl.TLS_client_method());
-    if (m_ctx == nullptr) {
-        throw EKTcpClient(QStringLiteral("TLSを準備できません。"));
-    }
+    require(m_ctx != nullptr);
     // Debian's ca-certificates (or SSL_CERT_FILE / SSL_CERT_DIR when set).
-    ssl.SSL_CTX_set_default_verify_paths(m_ctx);
+    require(ssl.SSL_CTX_set_default_verify_paths(m_ctx) == 1);
     ssl.SSL_CTX_set_verify(m_ctx, SSL_VERIFY_PEER, nullptr);
-    ssl.SSL_CTX_ctrl(m_ctx, SSL_CTRL_SET_MIN_PROTO_VERSION, TLS1_2_VERSION, nullptr);
+    require(ssl.SSL_CTX_ctrl(m_ctx, SSL_CTRL_SET_MIN_PROTO_VERSION, TLS1_2_VERSION, nullptr) == 1);
     // Servers that drop the connection after QUIT without close_notify are common; that end is no error.
     ssl.SSL_CTX_set_options(m_ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
 
     m_ssl = ssl.SSL_new(m_ctx);
-    if (m_ssl == nullptr || ssl.SSL_set_fd(m_ssl, fd) != 1) {
-        throw EKTcpClient(QStringLiteral("TLSを準備できません。"));
-    }
+    require(m_ssl != nullptr);
+    require(ssl.SSL_set_fd(m_ssl, fd) == 1);
     const QByteArray name = host.toUtf8();
     in_addr ipv4{};
     X509_VERIFY_PARAM *param = ssl.SSL_get0_param(m_ssl);
+    require(param != nullptr);
     if (::inet_pton(AF_INET, name.constData(), &ipv4) == 1) {
         // An address is checked against the certificate's IP entries; SNI carries names only.
-        ssl.X509_VERIFY_PARAM_set1_ip_asc(param, name.constData());
+        require(ssl.X509_VERIFY_PARAM_set1_ip_asc(param, name.constData()) == 1);
     } else {
-        ssl.SSL_ctrl(m_ssl, SSL_CTRL_SET_TLSEXT_HOSTNAME, TLSEXT_NAMETYPE_host_name,
-                     const_cast<char *>(name.constData()));
-        ssl.X509_VERIFY_PARAM_set1_host(param, name.constData(), size_t(name.size()));
+        require(ssl.SSL_ctrl(m_ssl, SSL_CTRL_SET_TLSEXT_HOSTNAME, TLSEXT_NAMETYPE_host_name,
+                             const_cast<char *>(name.constData())) == 1);
+        require(ssl.X509_VERIFY_PARAM_set1_host(param, name.constData(), size_t(name.size())) == 1);
     }
 
     const NoSigPipe noSigPipe;
@@ -219,10 +246,10 @@ bool TlsChannel::waitFor(int result)
 {
     switch (openSsl().SSL_get_error(m_ssl, result)) {
     case SSL_ERROR_WANT_READ:
-        m_client.waitReady(false);
+        m_wait.waitReady(m_fd, false);
         return true;
     case SSL_ERROR_WANT_WRITE:
-        m_client.waitReady(true);
+        m_wait.waitReady(m_fd, true);
         return true;
     default:
         return false;
@@ -238,20 +265,15 @@ qsizetype TlsChannel::read(char *data, qsizetype size)
         if (result > 0) {
             return result;
         }
-        if (m_client.FCancel && m_client.FCancel->isCancelled()) {
-            throw ECancelled();
-        }
+        m_wait.checkCancelled();
         const int error = ssl.SSL_get_error(m_ssl, result);
         if (error == SSL_ERROR_ZERO_RETURN || (error == SSL_ERROR_SYSCALL && errno == 0)) {
             return 0;
         }
         if (!waitFor(result)) {
             // The connection broke (or a cancel shut it down) under the record layer.
-            if (m_client.FCancel && m_client.FCancel->isCancelled()) {
-                throw ECancelled();
-            }
-            throw EKTcpClient(QStringLiteral("受信エラー:") +
-                              QString::number(WsaErrorCode(errno ? errno : ECONNRESET)));
+            m_wait.checkCancelled();
+            throw EKTcpClient(ReceiveErrorText(WsaErrorCode(errno ? errno : ECONNRESET)));
         }
     }
 }
@@ -269,10 +291,8 @@ void TlsChannel::write(const char *data, qsizetype size)
             continue;
         }
         if (!waitFor(result)) {
-            if (m_client.FCancel && m_client.FCancel->isCancelled()) {
-                throw ECancelled();
-            }
-            throw EKTcpClient(QStringLiteral("送信エラー:") + QString::number(WsaErrorCode(errno ? errno : EPIPE)));
+            m_wait.checkCancelled();
+            throw EKTcpClient(SendErrorText(WsaErrorCode(errno ? errno : EPIPE)));
         }
     }
 }

@@ -4,17 +4,18 @@
 
 #include <openssl/types.h>
 
-class TKTcpClient;
+class SocketWait;
 
-// One TLS connection on a connected non-blocking socket of a TKTcpClient, through the system's
+// One TLS connection on a connected non-blocking socket, through the system's
 // OpenSSL 3 (libssl.so.3). The library is loaded when the first TLS session starts, not with the
 // program: most starts never send mail, and linking it would cost every start-up its load time.
 class TlsChannel final
 {
 public:
     // The handshake: TLS 1.2 or newer, SNI for a host name, the certificate checked against the
-    // system's trust store and against host. Throws EKTcpClient with the reason on failure.
-    TlsChannel(TKTcpClient &client, int fd, const QString &host);
+    // system's trust store and against host; every wait goes through `wait`. Throws EKTcpClient with the
+    // reason on failure, also when any of these checks cannot be set up: then nothing has been sent.
+    TlsChannel(int fd, const QString &host, SocketWait &wait);
     ~TlsChannel();
     TlsChannel(const TlsChannel &) = delete;
     TlsChannel &operator=(const TlsChannel &) = delete;
@@ -31,7 +32,8 @@ private:
     // Waits for what OpenSSL asked for after a call returned result; false for any other error.
     bool waitFor(int result);
 
-    TKTcpClient &m_client;
+    int m_fd;
+    SocketWait &m_wait;
     SSL_CTX *m_ctx = nullptr;
     SSL *m_ssl = nullptr;
 };

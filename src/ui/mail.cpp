@@ -7,22 +7,21 @@
 #include "datetext.h"
 #include "guard.h"
 #include "linefile.h"
+#include "mailfields.h"
 #include "mailkeyring.h"
 #include "pictures.h"
+#include "sessionworker.h"
 #include "settings.h"
-#include "smtpsession.h"
 #include "variable.h"
-#include "wsockutils.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFont>
 #include <QLabel>
 #include <QPalette>
 #include <QPointer>
 #include <QScrollBar>
-#include <QThread>
+#include <QTextCursor>
 
 #include <algorithm>
 
@@ -119,7 +118,8 @@ TfrmMail::TfrmMail(Calendar &engine, const QString &cycleLengthText, const QStri
 
 TfrmMail::~TfrmMail()
 {
-    cancelSession();
+    // Cancels and joins; nothing of the session is shown any more.
+    m_session.reset();
 }
 
 void TfrmMail::appendToKekka(const QString &text)
@@ -196,9 +196,10 @@ void TfrmMail::ChkSMTPClick()
 
 void TfrmMail::AddLog(const QString &text)
 {
-    setMemoText(ui->txtLog, memoText(ui->txtLog) + CrLf + text);
-    QTextCursor cursor = ui->txtLog->textCursor();
+    // One edit at the end (the line break and the line), whatever the length of the log so far.
+    QTextCursor cursor(ui->txtLog->document());
     cursor.movePosition(QTextCursor::End);
+    cursor.insertText(QLatin1Char('\n') + text);
     ui->txtLog->setTextCursor(cursor);
     ui->txtLog->ensureCursorVisible();
 }
@@ -215,10 +216,11 @@ void TfrmMail::txtPortEdited(const QString &text)
 
 void TfrmMail::btnMailSendClick()
 {
-    if (m_thread != nullptr) {
+    if (m_session != nullptr) {
         return;
     }
     guarded(this, [this] {
+        CheckMailField(QStringLiteral("ポート番号"), ui->txtPort->text());
         SmtpRequest request;
         request.host = ui->txtSMTP->text();
         request.port = parseIntegerText(ui->txtPort->text());
@@ -229,37 +231,38 @@ void TfrmMail::btnMailSendClick()
         request.body = memoText(ui->txtKekka);
         request.security = SmtpSecurity(ui->cmbSecurity->currentIndex());
         request.timeoutMs = m_sessionTimeoutMs;
-        m_cancel = std::make_shared<CancelSwitch>();
-        request.cancel = m_cancel;
+        // Refused here, before anything is sent or stored.
+        CheckSmtpRequest(request);
         m_sending = {
             ui->txtSMTP->text(), ui->txtPort->text(), ui->txtUser->text(),      ui->txtPass->text(),
             ui->txtFrom->text(), ui->txtTo->text(),   ui->ChkSMTP->isChecked(), ui->cmbSecurity->currentIndex()};
 
+        // The session thread posts one call at a time; each takes everything reported until then.
+        m_session = std::make_unique<SmtpSessionWorker>(std::move(request), [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { takeSessionReport(); }, Qt::QueuedConnection);
+        });
         ui->btnMailSend->setEnabled(false);
-        // The thread runs the session and ends; the worker's signals reach this window queued.
-        m_worker = std::make_unique<SmtpSessionWorker>(std::move(request));
-        connect(
-            m_worker.get(), &SmtpSessionWorker::replyLine, this, [this](const QString &line) { AddLog(line); },
-            Qt::QueuedConnection);
-        connect(
-            m_worker.get(), &SmtpSessionWorker::finished, this,
-            [this](SmtpSessionWorker::End end, const QString &message) { sessionFinished(int(end), message); },
-            Qt::QueuedConnection);
-        m_thread = QThread::create([worker = m_worker.get()] { worker->run(); });
-        m_thread->setParent(this);
-        m_thread->start();
     });
+}
+
+void TfrmMail::takeSessionReport()
+{
+    if (m_session == nullptr) {
+        return;
+    }
+    const SmtpSessionWorker::Report report = m_session->take();
+    for (const QString &line : report.lines) {
+        AddLog(line);
+    }
+    if (report.end) {
+        sessionFinished(int(*report.end), report.message);
+    }
 }
 
 void TfrmMail::sessionFinished(int end, const QString &message)
 {
-    if (m_thread != nullptr) {
-        m_thread->wait();
-        delete m_thread;
-        m_thread = nullptr;
-    }
-    m_worker.reset();
-    m_cancel.reset();
+    m_session.reset();
     const auto outcome = SmtpSessionWorker::End(end);
     if (outcome == SmtpSessionWorker::End::Sent) {
         AddLog(QStringLiteral("メールを送信しました"));
@@ -280,13 +283,13 @@ void TfrmMail::sessionFinished(int end, const QString &message)
 
 void TfrmMail::cancelSession()
 {
-    if (m_thread == nullptr) {
+    if (m_session == nullptr) {
         return;
     }
-    m_cancel->cancel();
-    m_thread->wait();
-    // The worker's last signals are queued for this window: show its lines and its end now, in order.
-    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    const std::optional<SmtpSessionWorker::End> end = m_session->stop().end;
+    const bool ranToItsEnd = end == SmtpSessionWorker::End::Sent || end == SmtpSessionWorker::End::NotSent;
+    // An error the user closed the dialog on is not shown from a closing dialog.
+    sessionFinished(int(ranToItsEnd ? *end : SmtpSessionWorker::End::Cancelled), QString());
 }
 
 void TfrmMail::reject()

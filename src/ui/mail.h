@@ -5,9 +5,7 @@
 #include <memory>
 
 class Calendar;
-class CancelSwitch;
 class QPlainTextEdit;
-class QThread;
 class SmtpSessionWorker;
 
 namespace Ui {
@@ -17,7 +15,8 @@ class frmMail;
 // The mail dialog. Its creation composes the message body from the main window's cycle texts, the
 // prediction text and the newest lines of date.dat, and loads the mail settings; btnMailSend runs one
 // whole SMTP session on a worker thread, logs each reply line as it arrives and stores the fields when
-// the dialogue ran to its end. Closing the dialog during a session cancels it and waits for the thread.
+// the dialogue ran to its end. Closing the dialog during a session cancels it at once: what the session
+// had not yet shown is dropped, and a name lookup that has not answered is left behind.
 class TfrmMail final : public QDialog
 {
     Q_OBJECT
@@ -31,7 +30,7 @@ public:
 
     // Connecting and each wait for a reply, in milliseconds (60 s unless a test shortens it).
     void setSessionTimeout(int milliseconds) { m_sessionTimeoutMs = milliseconds; }
-    bool isSending() const { return m_thread != nullptr; }
+    bool isSending() const { return m_session != nullptr; }
 
     // btnClose, Esc and the window's close button: a running session is cancelled first.
     void reject() override;
@@ -49,8 +48,11 @@ private:
     void appendToKekka(const QString &text);
     void loadMailSettings();
     void txtPortEdited(const QString &text);
+    // Shows what the session reported since last time: its reply lines and, at its end, the verdict.
+    void takeSessionReport();
     void sessionFinished(int end, const QString &message);
-    // Stops a running session and waits for its thread; its last lines are logged first.
+    // Stops a running session; what it had not shown yet is dropped, except that a session that had
+    // already run to its end still counts as such.
     void cancelSession();
 
     // The fields as they were when the session started, stored when it runs to its end.
@@ -67,10 +69,8 @@ private:
     int m_sessionTimeoutMs = 60000;
     // The security chosen in the list or loaded with the settings, as opposed to one a typed port implied.
     int m_chosenSecurity = 0;
-    std::unique_ptr<SmtpSessionWorker> m_worker;
-    QThread *m_thread = nullptr;
-    std::shared_ptr<CancelSwitch> m_cancel;
     Fields m_sending;
+    std::unique_ptr<SmtpSessionWorker> m_session;
 };
 
 // The text of a memo with CR LF line ends (the widget itself keeps bare line feeds).

@@ -339,7 +339,7 @@ void TfrmMain::btnEntryClick()
 void TfrmMain::btnViewClick()
 {
     guarded(this, [&] {
-        TfrmView dialog(this);
+        TfrmView dialog(this, cycleLengthText());
         dialog.exec();
     });
     cmbSyukiChange();

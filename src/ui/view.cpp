@@ -5,6 +5,7 @@
 #include "calendar.h"
 #include "datetext.h"
 #include "guard.h"
+#include "history.h"
 #include "linefile.h"
 #include "memo.h"
 #include "memofile.h"
@@ -96,9 +97,10 @@ template<typename Deletion> void deleteCheckedEntries(QListWidget *list, const Q
 
 } // namespace
 
-TfrmView::TfrmView(QWidget *parent)
+TfrmView::TfrmView(QWidget *parent, QString cycleLengthText)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
     , ui(std::make_unique<Ui::frmView>())
+    , m_cycleLengthText(std::move(cycleLengthText))
 {
     ui->setupUi(this);
     followButtonConventions(this);
@@ -106,6 +108,7 @@ TfrmView::TfrmView(QWidget *parent)
     ui->btnDayDelete->setIcon(picture(Picture::Delete));
     ui->btnMemoDelete->setIcon(picture(Picture::Delete));
     ui->btmClose->setIcon(picture(Picture::Close));
+    ui->btnHistory->setIcon(picture(Picture::List));
     ui->lstMemoDays->viewport()->installEventFilter(this);
     // Every entry has the same height, so the lists need not measure 100,000 entries one by one.
     ui->lstDays->setUniformItemSizes(true);
@@ -113,6 +116,7 @@ TfrmView::TfrmView(QWidget *parent)
 
     connect(ui->btnDayDelete, &QPushButton::clicked, this, [this] { btnDayDeleteClick(); });
     connect(ui->btnMemoDelete, &QPushButton::clicked, this, [this] { btnMemoDeleteClick(); });
+    connect(ui->btnHistory, &QPushButton::clicked, this, [this] { btnHistoryClick(); });
     connect(ui->btmClose, &QPushButton::clicked, this, [this] { btmCloseClick(); });
 
     FormCreate();
@@ -183,6 +187,20 @@ void TfrmView::lstMemoDaysDblClick()
             memo.exec();
         }
         fillMemoDays();
+    });
+}
+
+void TfrmView::btnHistoryClick()
+{
+    guarded(this, [this] {
+        // Without a usable length in the calendar there is no predicted day to show either.
+        std::optional<int> cycleLength;
+        try {
+            cycleLength = parseIntegerText(m_cycleLengthText);
+        } catch (const EConvertError &) {
+        }
+        TfrmHistory history(cycleLength, this);
+        history.exec();
     });
 }
 

@@ -18,7 +18,8 @@ class TfrmView final : public QDialog
     Q_OBJECT
 
 public:
-    explicit TfrmView(QWidget *parent = nullptr);
+    // cycleLengthText: the calendar's cycle length box, for the history window's predicted next first day.
+    explicit TfrmView(QWidget *parent = nullptr, QString cycleLengthText = QString());
     ~TfrmView() override;
 
 protected:
@@ -29,6 +30,7 @@ private:
     void btnDayDeleteClick();
     void btnMemoDeleteClick();
     void lstMemoDaysDblClick();
+    void btnHistoryClick();
     void btmCloseClick();
 
     // Reads dateMemo.dat and shows its days, all unchecked. The list is emptied first and filled only
@@ -36,4 +38,5 @@ private:
     void fillMemoDays();
 
     std::unique_ptr<Ui::frmView> ui;
+    QString m_cycleLengthText;
 };

@@ -49,6 +49,7 @@ private slots:
     void write_existingFile_keepsPermissionBits();
     void write_thenRead_givesValueBack();
     void write_readOnlyFolder_throwsWithFullPathAndKeepsFile();
+    void write_valueWithLineBreak_isRefusedAndKeepsFile();
     void write_unreadableFile_isRefusedNotEmptied();
 
 private:
@@ -313,6 +314,15 @@ void TestSettings::write_readOnlyFolder_throwsWithFullPathAndKeepsFile()
     }
     QDir::setCurrent(savedCurrent);
     QCOMPARE(readBytes(m_path), before);
+}
+
+// A cycle length pasted with its line end would add a section with another server.
+void TestSettings::write_valueWithLineBreak_isRefusedAndKeepsFile()
+{
+    writeBytes(m_path, "[Day Setting]\r\nDaybetween=28\r\n");
+    QVERIFY_THROWS_EXCEPTION(EIniFileError, IniFile(m_path).writeString(u"Day Setting"_qs, u"Daybetween"_qs,
+                                                                        u"30\r\n[Mail Setting]\r\nSMTP=evil"_qs));
+    QCOMPARE(readBytes(m_path), QByteArray("[Day Setting]\r\nDaybetween=28\r\n"));
 }
 
 void TestSettings::write_unreadableFile_isRefusedNotEmptied()

@@ -66,8 +66,9 @@ void sendAll(int fd, const QByteArray &bytes)
 
 } // namespace
 
-ScriptedSmtpServer::ScriptedSmtpServer(QList<QByteArray> replies)
+ScriptedSmtpServer::ScriptedSmtpServer(QList<QByteArray> replies, bool repeatLast)
     : m_replies(std::move(replies))
+    , m_repeatLast(repeatLast)
 {
     m_listener = boundLoopbackSocket(m_port);
     ::listen(m_listener, 1);
@@ -107,6 +108,14 @@ void ScriptedSmtpServer::serve()
             char byte;
             while (waitReadable(fd) && ::recv(fd, &byte, 1, 0) == 1) {
                 m_received += byte;
+            }
+            return false;
+        }
+        if (m_repeatLast && next == m_replies.size() - 1) {
+            pollfd writable{fd, POLLOUT, 0};
+            const QByteArray &last = m_replies.last();
+            while (::poll(&writable, 1, WaitMilliseconds) == 1 &&
+                   ::send(fd, last.constData(), size_t(last.size()), MSG_NOSIGNAL) > 0) {
             }
             return false;
         }

@@ -12,12 +12,13 @@
 // replies[0] is the greeting; each further entry answers one command line, "DATA" included; after
 // DATA the lines up to "." are the message and the next entry answers the ".". An entry may hold
 // several lines. When the replies run out the server closes the connection. An empty entry is silence:
-// the server says nothing more and waits for the client to close. Every wait is bounded (ten seconds),
-// so a client that misbehaves fails its test instead of hanging it.
+// the server says nothing more and waits for the client to close. With repeatLast the last entry is
+// sent again and again, as fast as the client takes it, until the client hangs up. Every wait is bounded
+// (ten seconds), so a client that misbehaves fails its test instead of hanging it.
 class ScriptedSmtpServer
 {
 public:
-    explicit ScriptedSmtpServer(QList<QByteArray> replies);
+    explicit ScriptedSmtpServer(QList<QByteArray> replies, bool repeatLast = false);
     ~ScriptedSmtpServer();
     ScriptedSmtpServer(const ScriptedSmtpServer &) = delete;
     ScriptedSmtpServer &operator=(const ScriptedSmtpServer &) = delete;
@@ -31,6 +32,7 @@ private:
     void serve();
 
     QList<QByteArray> m_replies;
+    bool m_repeatLast = false;
     int m_listener = -1;
     int m_port = 0;
     std::atomic<int> m_connections = 0;

@@ -1,0 +1,180 @@
+#include "cyclehistory.h"
+
+#include "cyclestats.h"
+#include "datetext.h"
+#include "errors.h"
+#include "linefile.h"
+#include "memofile.h"
+#include "textfile.h"
+
+#include <algorithm>
+#include <cmath>
+
+QList<int> CycleHistory::cycleLengths() const
+{
+    QList<int> lengths;
+    lengths.reserve(std::max<qsizetype>(firstDays.size() - 1, 0));
+    for (qsizetype i = 1; i < firstDays.size(); ++i) {
+        lengths.append(int(firstDays[i - 1].daysTo(firstDays[i])));
+    }
+    return lengths;
+}
+
+int CycleHistory::memoDaysInCycle(qsizetype i) const
+{
+    auto from = memos.lowerBound(firstDays[i]);
+    auto to = i + 1 < firstDays.size() ? memos.lowerBound(firstDays[i + 1]) : memos.end();
+    return int(std::distance(from, to));
+}
+
+CycleHistory readCycleHistory(const QString &datePath, const QString &memoPath)
+{
+    CycleHistory history;
+    const LineFile dates = LineFile::readIfExists(datePath);
+    for (const QString &line : dates.lines()) {
+        history.firstDays.append(parseDateText(line));
+    }
+    std::sort(history.firstDays.begin(), history.firstDays.end());
+    history.firstDays.erase(std::unique(history.firstDays.begin(), history.firstDays.end()), history.firstDays.end());
+
+    const LineFile memoLines = LineFile::readIfExists(memoPath);
+    for (const QString &line : memoLines.lines()) {
+        if (isBlankMemoLine(line)) {
+            continue;
+        }
+        const QStringList fields = splitMemoLine(line);
+        const QDate day = parseDateText(fields.value(0));
+        // The memo dialog finds the first line of a day; a second one is never shown.
+        if (!history.memos.contains(day)) {
+            history.memos.insert(day, fields.value(1).replace(QStringLiteral("$$"), QStringLiteral("\r\n")));
+        }
+    }
+    return history;
+}
+
+CycleStatistics computeStatistics(const QList<QDate> &firstDays, const QDate &today, std::optional<int> cycleLength)
+{
+    CycleStatistics stats;
+    if (firstDays.isEmpty()) {
+        return stats;
+    }
+    const QDate newest = firstDays.last();
+    stats.daysSinceLast = newest.daysTo(today);
+    if (cycleLength) {
+        stats.nextFirstDay = newest.addDays(*cycleLength);
+    }
+    stats.cycleCount = int(firstDays.size() - 1);
+    if (stats.cycleCount == 0) {
+        return stats;
+    }
+
+    // The modes' own functions over the days as date.dat lists them (newest first), so the lines of the
+    // chart are exactly the lengths the cycle control offers.
+    QStringList lines;
+    lines.reserve(firstDays.size());
+    for (auto day = firstDays.crbegin(); day != firstDays.crend(); ++day) {
+        lines.append(formatDateText(*day));
+    }
+    stats.modeAverage = AverageCycleLength(lines).toInt();
+    stats.shortest = ShortestCycleLength(lines).toInt();
+    stats.longest = LongestCycleLength(lines).toInt();
+
+    QList<double> lengths;
+    for (qsizetype i = 1; i < firstDays.size(); ++i) {
+        lengths.append(double(firstDays[i - 1].daysTo(firstDays[i])));
+    }
+    double sum = 0;
+    for (const double length : lengths) {
+        sum += length;
+    }
+    stats.average = sum / double(lengths.size());
+    if (lengths.size() >= 2) {
+        double squares = 0;
+        for (const double length : lengths) {
+            squares += (length - stats.average) * (length - stats.average);
+        }
+        stats.standardDeviation = std::sqrt(squares / double(lengths.size() - 1));
+    }
+    const auto recent = lengths.end() - std::min<qsizetype>(lengths.size(), RecentCycleCount);
+    const auto [low, high] = std::minmax_element(recent, lengths.end());
+    stats.recentSpread = int(*high - *low);
+    return stats;
+}
+
+namespace {
+
+QString days(qint64 count)
+{
+    return QString::number(count) + QStringLiteral("日");
+}
+
+QString oneDecimalDays(double value)
+{
+    return QString::number(value, 'f', 1) + QStringLiteral("日");
+}
+
+} // namespace
+
+QList<std::pair<QString, QString>> statisticsTexts(const CycleStatistics &stats)
+{
+    const QString none = QStringLiteral("-");
+    const bool cycles = stats.cycleCount > 0;
+    const int recent = std::min(stats.cycleCount, RecentCycleCount);
+    return {
+        {QStringLiteral("周期の数"), QString::number(stats.cycleCount)},
+        {QStringLiteral("平均"), cycles ? oneDecimalDays(stats.average) : none},
+        {QStringLiteral("いちばん短い周期"), cycles ? days(stats.shortest) : none},
+        {QStringLiteral("いちばん長い周期"), cycles ? days(stats.longest) : none},
+        {QStringLiteral("ばらつき (標準偏差)"),
+         stats.standardDeviation ? oneDecimalDays(*stats.standardDeviation) : none},
+        {QStringLiteral("直近%1周期の最長と最短の差").arg(cycles ? recent : RecentCycleCount),
+         cycles ? days(stats.recentSpread) : none},
+        {QStringLiteral("前回の生理初日から"), stats.daysSinceLast ? days(*stats.daysSinceLast) : none},
+        {QStringLiteral("次の生理の予定日"), stats.nextFirstDay ? formatDateText(*stats.nextFirstDay) : none},
+    };
+}
+
+QList<HistoryRow> historyRows(const CycleHistory &history)
+{
+    const QList<int> lengths = history.cycleLengths();
+    QList<HistoryRow> rows;
+    rows.reserve(history.firstDays.size());
+    for (qsizetype i = 0; i < history.firstDays.size(); ++i) {
+        rows.append({formatDateText(history.firstDays[i]), i < lengths.size() ? QString::number(lengths[i]) : QString(),
+                     history.memoDaysInCycle(i)});
+    }
+    return rows;
+}
+
+namespace {
+
+QString csvField(const QString &text)
+{
+    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\r') && !text.contains(u'\n')) {
+        return text;
+    }
+    QString quoted = text;
+    quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+} // namespace
+
+QByteArray historyCsv(const CycleHistory &history)
+{
+    QString text = QStringLiteral("開始日,周期(日),メモ\r\n");
+    const QList<HistoryRow> rows = historyRows(history);
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const QString memo = history.memos.value(history.firstDays[i]);
+        text += rows[i].firstDay + u',' + rows[i].length + u',' + csvField(memo) + QStringLiteral("\r\n");
+    }
+    return QByteArrayLiteral("\xEF\xBB\xBF") + text.toUtf8();
+}
+
+void writePrivateFile(const QString &path, const QByteArray &bytes)
+{
+    QString errorText;
+    if (!writeFileAtomically(path, bytes, QFileDevice::ReadOwner | QFileDevice::WriteOwner, errorText, true)) {
+        throw EFileError(QStringLiteral("ファイル \"%1\" を作成できません。%2").arg(path, errorText));
+    }
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDate>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The registered history as the history window, its report and its CSV export show it: the first days
+// oldest first, the cycles between them and the memos. Qt Core only; files are read by path.
+
+// The usual range of a cycle, in days (both ends included); cycles outside it are marked.
+constexpr int UsualCycleMin = 25;
+constexpr int UsualCycleMax = 38;
+
+// Only the newest this many cycles count for the spread of recent cycles.
+constexpr int RecentCycleCount = 12;
+
+struct CycleHistory
+{
+    // Registered first days, oldest first, each once. Cycle i runs from firstDays[i] up to the day before
+    // firstDays[i + 1]; the newest first day begins the cycle still running.
+    QList<QDate> firstDays;
+    // Memo of each day that has one, line breaks as CR LF.
+    QMap<QDate, QString> memos;
+
+    // Length in days of each completed cycle, oldest first (one fewer than the first days).
+    QList<int> cycleLengths() const;
+    // Memo days within the cycle beginning at firstDays[i]: from that day up to the day before the next
+    // first day; for the newest first day every memo day from it on.
+    int memoDaysInCycle(qsizetype i) const;
+};
+
+// Reads date.dat and dateMemo.dat (a missing file holds nothing). A hand-edited date.dat out of order or
+// with a day written twice still gives one history in date order. Throws EConvertError for a first day
+// or memo day that is not a date, EFileError for a file that cannot be read.
+CycleHistory readCycleHistory(const QString &datePath, const QString &memoPath);
+
+struct CycleStatistics
+{
+    int cycleCount = 0;
+    // Mean length in days; 0 without cycles.
+    double average = 0;
+    // The numbers the cycle-length modes give: the mean truncated, the shortest and the longest.
+    int modeAverage = 0;
+    int shortest = 0;
+    int longest = 0;
+    // Sample standard deviation (divided by count - 1) in days; needs two cycles.
+    std::optional<double> standardDeviation;
+    // Longest minus shortest of the newest RecentCycleCount cycles (all of them when fewer).
+    int recentSpread = 0;
+    // Days from the newest first day to today (negative for a first day registered ahead); none
+    // without first days.
+    std::optional<qint64> daysSinceLast;
+    // The newest first day plus the cycle length the calendar uses: its next period at cycle 0.
+    std::optional<QDate> nextFirstDay;
+};
+
+// cycleLength is the calendar's current cycle length in days, none when it has none.
+CycleStatistics computeStatistics(const QList<QDate> &firstDays, const QDate &today, std::optional<int> cycleLength);
+
+// The statistics as label and value texts, in the order shown: "周期の数" "12", "平均" "28.5日", ...
+// Values that cannot be given (no cycle yet) read "-".
+QList<std::pair<QString, QString>> statisticsTexts(const CycleStatistics &stats);
+
+// One row per first day, oldest first: the day, the length of the cycle it begins ("" for the newest)
+// and the number of memo days in that cycle.
+struct HistoryRow
+{
+    QString firstDay;
+    QString length;
+    int memoDays = 0;
+};
+QList<HistoryRow> historyRows(const CycleHistory &history);
+
+// The CSV export: UTF-8 with a byte-order mark, CR LF, the header 開始日,周期(日),メモ and one row per
+// first day, newest last. Fields with a comma, a quote, a CR or an LF are quoted, quotes doubled
+// (RFC 4180); a memo's line breaks stay CR LF inside its field.
+QByteArray historyCsv(const CycleHistory &history);
+
+// Writes bytes to path through a temporary file and a rename; a new file is readable by its owner only
+// and an existing one loses any group and other access. Throws EFileError
+// "ファイル "<path>" を作成できません。<system text>".
+void writePrivateFile(const QString &path, const QByteArray &bytes);

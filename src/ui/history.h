@@ -1,0 +1,53 @@
+#pragma once
+
+#include "cyclechart.h"
+#include "cyclehistory.h"
+
+#include <QDialog>
+
+#include <memory>
+#include <optional>
+
+class HistoryReport;
+
+namespace Ui {
+class frmHistory;
+}
+
+// The history window: the chart of the completed cycles, their statistics and the table of first days,
+// with printing, a PDF report and a CSV export. It reads both data files when it opens and never writes
+// them; what it saves goes where the user chooses, readable by the user only.
+class TfrmHistory final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // cycleLength is the calendar's current cycle length (the predicted next first day is the newest first
+    // day plus it), none when the calendar has none.
+    explicit TfrmHistory(std::optional<int> cycleLength, QWidget *parent = nullptr);
+    ~TfrmHistory() override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void FormCreate();
+    void btnPrintClick();
+    void btnPdfClick();
+    void btnCsvClick();
+
+    // The chart as tall as the scroll area and at least as wide.
+    void fitChart();
+    HistoryReport report() const;
+    // A save dialog starting at ~/name; empty when she cancels.
+    QString chooseSavePath(const QString &title, const QString &name, const QString &filter);
+
+    std::unique_ptr<Ui::frmHistory> ui;
+    std::optional<int> m_cycleLength;
+    QStringList m_families;
+    CycleHistory m_history;
+    CycleStatistics m_stats;
+    std::unique_ptr<CycleChart> m_chart;
+    QWidget *m_chartView = nullptr;
+};

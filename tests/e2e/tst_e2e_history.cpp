@@ -1,0 +1,140 @@
+// The history window of the real program: opened from the registered-data dialog, its PDF report read
+// back with poppler-utils and its CSV export read back with Python's csv module.
+
+#include "e2eharness.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace E2e;
+
+class TestEndToEndHistory : public QObject
+{
+    Q_OBJECT
+
+private:
+    XServer m_x;
+
+    // Saves through the window's button and its save dialog, which proposes ~/name; the file's bytes.
+    QByteArray saveWithDefaultName(const QString &history, const char *key, const QString &dialogTitle,
+                                   const QString &path, RunningProgram &program)
+    {
+        if (!m_x.pressKey(history, QString::fromLatin1(key))) {
+            return QByteArray();
+        }
+        const QString dialog = m_x.waitForWindow(dialogTitle, 10000, &program);
+        if (dialog.isEmpty() || !m_x.pressKey(dialog, QStringLiteral("Return"))) {
+            return QByteArray();
+        }
+        QFile file(path);
+        for (int waited = 0; !file.exists() && waited < 10000; waited += 50) {
+            QTest::qWait(50);
+        }
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    static QString run(const QString &program, const QStringList &arguments)
+    {
+        QProcess process;
+        process.start(program, arguments);
+        return process.waitForFinished(20000) && process.exitCode() == 0
+                   ? QString::fromUtf8(process.readAllStandardOutput())
+                   : QStringLiteral("<%1 failed: %2>").arg(program, QString::fromUtf8(process.readAllStandardError()));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QString error;
+        QVERIFY2(m_x.start(&error), qPrintable(error));
+    }
+
+    void history_opensFromRegisteredData_savesPdfAndCsv()
+    {
+        ProgramFolder folder;
+        QVERIFY(folder.isValid());
+        // Cycles of 29, 31, 27 and 43 days: average 32.5; the average mode gives 32, so the calendar's
+        // next period begins on 2025/06/16.
+        const QStringList firstDays =
+            QStringLiteral("2025/01/05 2025/02/03 2025/03/06 2025/04/02 2025/05/15").split(u' ');
+        QByteArray dates;
+        for (auto day = firstDays.crbegin(); day != firstDays.crend(); ++day) {
+            dates += day->toLatin1() + "\r\n";
+        }
+        QVERIFY(folder.writeFile(QStringLiteral("date.dat"), dates));
+        // In UTF-8 with a mark; line breaks stored as "$$", quotes doubled.
+        QVERIFY(folder.writeFile(QStringLiteral("dateMemo.dat"), "\xEF\xBB\xBF"
+                                                                 "2025/05/15,\"頭痛\"\r\n"
+                                                                 "2025/03/10,\"体温 36.5\"\r\n"
+                                                                 "2025/02/03,\"腹痛, \"\"強め\"\"$$2行目\"\r\n"));
+        QVERIFY(folder.writeFile(QStringLiteral("setting.ini"), "[Day Setting]\r\nDaymode=0\r\n"));
+        QTemporaryDir home;
+        QVERIFY(home.isValid());
+        QProcessEnvironment extra;
+        extra.insert(QStringLiteral("HOME"), home.path());
+
+        RunningProgram program(m_x, folder.executable(), folder.path(), extra);
+        QVERIFY2(program.start(), qPrintable(program.report()));
+        const QString window = m_x.waitForWindow(MainTitle, 15000, &program);
+        QVERIFY2(!window.isEmpty(), qPrintable(program.report()));
+        QVERIFY(m_x.pressKey(window, QStringLiteral("alt+v")));
+        const QString view = m_x.waitForWindow(QStringLiteral("登録データ"), 10000, &program);
+        QVERIFY2(!view.isEmpty(), qPrintable(program.report()));
+        QVERIFY(m_x.pressKey(view, QStringLiteral("alt+g")));
+        const QString history = m_x.waitForWindow(QStringLiteral("生理の履歴"), 10000, &program);
+        QVERIFY2(!history.isEmpty(), qPrintable(program.report()));
+
+        const QString pdf = home.filePath(QStringLiteral("eveluna-履歴.pdf"));
+        QVERIFY(saveWithDefaultName(history, "alt+s", QStringLiteral("PDFに保存"), pdf, program).startsWith("%PDF"));
+        const QString text = run(QStringLiteral("pdftotext"),
+                                 {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+        for (const QString &day : firstDays + QStringList{QStringLiteral("32.5日"), QStringLiteral("2025/06/16")}) {
+            QVERIFY2(text.contains(day), qPrintable(day + QStringLiteral(" not in:\n") + text));
+        }
+        const QString fonts = run(QStringLiteral("pdffonts"), {pdf});
+        bool embedded = false;
+        for (const QString &line : fonts.split(u'\n')) {
+            const QStringList columns = line.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+            // name type encoding emb sub uni object-number generation
+            embedded |= line.contains(QStringLiteral("IPAGothic")) && columns.size() >= 5 &&
+                        columns.at(columns.size() - 5) == QStringLiteral("yes");
+        }
+        QVERIFY2(embedded, qPrintable(fonts));
+
+        const QString csv = home.filePath(QStringLiteral("eveluna-履歴.csv"));
+        QVERIFY(saveWithDefaultName(history, "alt+c", QStringLiteral("CSVに書き出す"), csv, program)
+                    .startsWith("\xEF\xBB\xBF"));
+        const QString rows = run(QStringLiteral("python3"),
+                                 {QStringLiteral("-c"),
+                                  QStringLiteral("import csv, json, sys\n"
+                                                 "with open(sys.argv[1], encoding='utf-8-sig', newline='') as f:\n"
+                                                 "    print(json.dumps(list(csv.reader(f))))"),
+                                  csv});
+        const auto row = [](const char *day, const char *length, const char *memo) {
+            return QJsonArray{QString::fromUtf8(day), QString::fromUtf8(length), QString::fromUtf8(memo)};
+        };
+        const QJsonArray expected = {
+            row("開始日", "周期(日)", "メモ"),
+            row("2025/01/05", "29", ""),
+            row("2025/02/03", "31", "腹痛, \"強め\"\r\n2行目"),
+            row("2025/03/06", "27", ""),
+            row("2025/04/02", "43", ""),
+            row("2025/05/15", "", "頭痛"),
+        };
+        QCOMPARE(QJsonDocument::fromJson(rows.toUtf8()).array(), expected);
+
+        QVERIFY(m_x.pressKey(history, QStringLiteral("Escape")));
+        QTRY_VERIFY_WITH_TIMEOUT(m_x.visibleWindows(QStringLiteral("生理の履歴")).isEmpty(), 10000);
+        QVERIFY(m_x.pressKey(view, QStringLiteral("Escape")));
+        QTRY_VERIFY_WITH_TIMEOUT(m_x.visibleWindows(QStringLiteral("登録データ")).isEmpty(), 10000);
+        QVERIFY(m_x.pressKey(window, QStringLiteral("Escape")));
+        QVERIFY2(program.waitForExit(10000), qPrintable(program.report()));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEndToEndHistory)
+
+#include "tst_e2e_history.moc"
