@@ -72,6 +72,10 @@ int main(int argc, char *argv[])
     useJapaneseForQt();
 
     const DataLayout layout = programDataLayout();
+    if (!layout.refusal.isEmpty()) {
+        showErrorBox(nullptr, layout.refusal);
+        return 1;
+    }
     Variable::CreateAppDirOnSave = layout.createdOnSave;
     auto window = std::make_unique<TfrmMain>(layout.folder, Calendar::TodayFunction{});
     QObject::connect(&instance, &SingleInstance::activationRequested, window.get(),

@@ -173,6 +173,7 @@ std::optional<QString> memoNotKeptNotice(const QDate &day, const QString &text)
 
 void SaveMemo(const QString &memoPath, const QDate &day, const QString &text)
 {
+    const auto lock = LineFile::lockForUpdate(memoPath);
     LineFile file = LineFile::readIfExists(memoPath);
     const int p = FindMemoLine(file.lines(), day);
     const QString line = BuildMemoLine(day, text);
@@ -200,6 +201,7 @@ void SaveMemo(const QString &memoPath, const QDate &day, const QString &text)
 
 void DeleteMemo(const QString &memoPath, const QDate &day)
 {
+    const auto lock = LineFile::lockForUpdate(memoPath);
     LineFile file = LineFile::readIfExists(memoPath);
     const int p = FindMemoLine(file.lines(), day);
     if (p >= 0) {
