@@ -6,5 +6,5 @@
 
 DataLayout programDataLayout()
 {
-    return {QCoreApplication::applicationDirPath(), false};
+    return {QCoreApplication::applicationDirPath(), false, QString()};
 }

@@ -9,6 +9,7 @@ struct DataLayout
 {
     QString folder;             // the folder of date.dat, dateMemo.dat and setting.ini
     bool createdOnSave = false; // whether the first save has to create that folder
+    QString refusal;            // not empty: the folder must not be used, and this says why
 };
 
 // Read once at start-up, before the main window is created.

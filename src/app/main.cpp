@@ -3,6 +3,7 @@
 #include "main.h"
 #include "fonts.h"
 #include "guard.h"
+#include "language.h"
 #include "layout.h"
 #include "reminderrun.h"
 #include "singleinstance.h"
@@ -74,8 +75,13 @@ int main(int argc, char *argv[])
     // Wayland's application id and the desktop portals name the menu entry by this.
     QGuiApplication::setDesktopFileName(QStringLiteral(EVELUNA_APP_ID));
     installFontSubstitutes();
+    useJapaneseForQt();
 
     const DataLayout layout = programDataLayout();
+    if (!layout.refusal.isEmpty()) {
+        showErrorBox(nullptr, layout.refusal);
+        return 1;
+    }
     Variable::CreateAppDirOnSave = layout.createdOnSave;
     auto window = std::make_unique<TfrmMain>(layout.folder, Calendar::TodayFunction{});
     QObject::connect(&instance, &SingleInstance::activationRequested, window.get(),

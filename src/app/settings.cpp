@@ -1,5 +1,6 @@
 #include "settings.h"
 
+#include "datalock.h"
 #include "errors.h"
 #include "textfile.h"
 
@@ -249,6 +250,10 @@ void IniFile::writeString(const QString &section, const QString &key, const QStr
     const auto refused = [&fullPath](const QString &reason) {
         return EIniFileError(QStringLiteral("%1 に書き込めません。%2").arg(fullPath, reason));
     };
+    const DataFolderLock lock(m_path);
+    if (lock.busy()) {
+        throw refused(DataFolderLock::busyText());
+    }
 
     // A line break would end the line early and make the rest a line of its own: a key, or a section
     // with settings nobody chose. Such a value is refused before the file is touched.
@@ -298,4 +303,34 @@ void IniFile::writeInteger(const QString &section, const QString &key, int value
 void IniFile::writeBool(const QString &section, const QString &key, bool value)
 {
     writeString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void IniFile::removeKey(const QString &section, const QString &key)
+{
+    const DataFolderLock lock(m_path);
+    const auto refused = [this](const QString &reason) {
+        return EIniFileError(
+            QStringLiteral("%1 に書き込めません。%2").arg(QFileInfo(m_path).absoluteFilePath(), reason));
+    };
+    if (lock.busy()) {
+        throw refused(DataFolderLock::busyText());
+    }
+    QByteArray bytes;
+    QString errorText;
+    if (!QFileInfo::exists(m_path)) {
+        return;
+    }
+    if (!readFileBytes(m_path, bytes, errorText)) {
+        throw refused(errorText);
+    }
+    IniText ini = iniFrom(bytes);
+    const KeyPosition pos = findKey(ini.lines, section, key);
+    if (pos.key < 0) {
+        return;
+    }
+    ini.lines.removeAt(pos.key);
+    TextEncoding encoding = ini.encoding;
+    if (!writeFileAtomically(m_path, encodeTextLines(ini.lines, encoding, ini.stored), std::nullopt, errorText)) {
+        throw refused(errorText);
+    }
 }

@@ -33,6 +33,9 @@ public:
     void writeString(const QString &section, const QString &key, const QString &value);
     void writeInteger(const QString &section, const QString &key, int value);
     void writeBool(const QString &section, const QString &key, bool value);
+    // Removes the key's line, leaving every other line as it was; nothing happens when there is none.
+    // Throws as writeString does.
+    void removeKey(const QString &section, const QString &key);
 
     const QString &path() const { return m_path; }
 

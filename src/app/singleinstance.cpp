@@ -1,5 +1,7 @@
 #include "singleinstance.h"
 
+#include "variable.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -56,15 +58,6 @@ bool ownedByAnotherUser(const char *path)
     return ::lstat(path, &info) == 0 && info.st_uid != ::geteuid();
 }
 
-// A folder only this user can enter: a real folder (not a link), owned by the user, no group or other
-// bits.
-bool isPrivateFolder(const QByteArray &path)
-{
-    struct stat info = {};
-    return ::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
-           (info.st_mode & (S_IRWXG | S_IRWXO)) == 0;
-}
-
 } // namespace
 
 SingleInstance::SingleInstance(const QString &folder, const QString &key, QObject *parent)
@@ -82,46 +75,32 @@ SingleInstance::~SingleInstance()
 
 QString SingleInstance::defaultFolder()
 {
-    // Without XDG_RUNTIME_DIR Qt would warn on every start and invent a folder; a folder of the user's
-    // own under the temporary folder takes its place.
+    // Without XDG_RUNTIME_DIR Qt would warn on every start and invent a folder in the shared temporary
+    // folder, where another user could create the names first.
     if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
         const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
         if (!runtime.isEmpty()) {
             return runtime;
         }
     }
-    return privateFolderUnder(QDir::tempPath());
+    return cacheFolder();
 }
 
-QString SingleInstance::privateFolderUnder(const QString &parent)
+QString SingleInstance::cacheFolder()
 {
-    // In a shared folder another user could create the lock or the socket first and so keep the
-    // program from starting, or answer in its place. Every copy of this user tries the same names in
-    // the same order, so they all meet in the first one that is the user's own; a name someone else
-    // took, or that others can enter, is passed over.
-    const QString base = QDir(parent).filePath(QStringLiteral("eveluna-%1").arg(::geteuid()));
-    constexpr int Names = 100;
-    for (int n = 0; n < Names; ++n) {
-        const QString name = n == 0 ? base : base + QStringLiteral("-%1").arg(n);
-        const QByteArray path = QFile::encodeName(name);
-        if (::mkdir(path.constData(), S_IRWXU) == 0) {
-            // The umask may only take bits away; the folder is 0700 either way.
-            return name;
-        }
-        if (errno != EEXIST) {
-            break;
-        }
-        if (isPrivateFolder(path)) {
-            return name;
-        }
+    const QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    const QString base = QDir::isAbsolutePath(cache) ? cache : Variable::userHome() + QStringLiteral("/.cache");
+    const QString folder = QDir::cleanPath(base + QStringLiteral("/eveluna"));
+    // A folder that cannot be made leaves the lock unmade: tryAcquire() then lets the program run.
+    QString ignored;
+    Variable::makePrivatePath(folder, ignored);
+    const QByteArray path = QFile::encodeName(folder);
+    struct stat info = {};
+    if (::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
+        (info.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
+        ::chmod(path.constData(), S_IRWXU);
     }
-    // Every name is taken or the folder cannot be written: a fresh folder keeps the lock private, even
-    // though no other copy will find it.
-    QByteArray unique = QFile::encodeName(base + QStringLiteral("-XXXXXX"));
-    if (::mkdtemp(unique.data()) != nullptr) {
-        return QFile::decodeName(unique);
-    }
-    return parent;
+    return folder;
 }
 
 bool SingleInstance::tryAcquire()

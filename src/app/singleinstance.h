@@ -27,15 +27,13 @@ public:
                             const QString &key = QString::fromLatin1(DefaultKey), QObject *parent = nullptr);
     ~SingleInstance() override;
 
-    // The user's runtime folder, or when the session has none (XDG_RUNTIME_DIR unset) a folder of the
-    // user's own under the temporary folder (privateFolderUnder).
+    // The user's runtime folder, or when the session has none (XDG_RUNTIME_DIR unset) cacheFolder().
     static QString defaultFolder();
 
-    // A folder under parent that only this user can enter, the same for every copy of the user: the
-    // first of "eveluna-<uid>", "eveluna-<uid>-1", ... that is a real folder owned by the user without
-    // group or other bits, or that can be created (0700). A name another user holds, or that others can
-    // enter, is passed over and left alone. When all are taken, a fresh uniquely named folder.
-    static QString privateFolderUnder(const QString &parent);
+    // "eveluna" in the user's cache folder ($XDG_CACHE_HOME when it is an absolute path, else
+    // "<home>/.cache"), made with mode 0700 and kept at 0700: a folder inside her own home, which no
+    // other user can create first or enter, and nothing left behind in a shared temporary folder.
+    static QString cacheFolder();
 
     QString lockFilePath() const { return m_lockPath; }
     QString serverPath() const { return m_serverPath; }

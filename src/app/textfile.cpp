@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -15,6 +14,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -394,12 +394,65 @@ bool readFileBytes(const QString &path, QByteArray &bytes, QString &errorText)
     return true;
 }
 
+namespace {
+
+// The file a save replaces: a data file kept elsewhere through a symbolic link (a synced folder) stays
+// a link, and its target gets the new content.
+QString finalTarget(const QString &path)
+{
+    QFileInfo info(path);
+    for (int depth = 0; depth < 128 && info.isSymLink(); ++depth) {
+        info.setFile(info.symLinkTarget());
+    }
+    return info.isSymLink() ? path : info.filePath();
+}
+
+mode_t modeOf(QFileDevice::Permissions permissions)
+{
+    mode_t mode = 0;
+    const std::pair<QFileDevice::Permission, mode_t> bits[] = {
+        {QFileDevice::ReadOwner, S_IRUSR}, {QFileDevice::WriteOwner, S_IWUSR}, {QFileDevice::ExeOwner, S_IXUSR},
+        {QFileDevice::ReadGroup, S_IRGRP}, {QFileDevice::WriteGroup, S_IWGRP}, {QFileDevice::ExeGroup, S_IXGRP},
+        {QFileDevice::ReadOther, S_IROTH}, {QFileDevice::WriteOther, S_IWOTH}, {QFileDevice::ExeOther, S_IXOTH}};
+    for (const auto &[permission, bit] : bits) {
+        if (permissions.testFlag(permission)) {
+            mode |= bit;
+        }
+    }
+    return mode;
+}
+
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    const char *next = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, next, size_t(left));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            if (written == 0) {
+                errno = ENOSPC;
+            }
+            return false;
+        }
+        next += written;
+        left -= written;
+    }
+    return true;
+}
+
+} // namespace
+
 bool writeFileAtomically(const QString &path, const QByteArray &bytes,
                          std::optional<QFileDevice::Permissions> newFilePermissions, QString &errorText,
                          bool dropGroupAndOther)
 {
+    const QString target = finalTarget(path);
+    const QByteArray targetName = QFile::encodeName(target);
     struct stat existing = {};
-    const bool exists = ::stat(QFile::encodeName(path).constData(), &existing) == 0;
+    const bool exists = ::stat(targetName.constData(), &existing) == 0;
     if (exists && S_ISDIR(existing.st_mode)) {
         errorText = systemErrorText(EISDIR);
         return false;
@@ -412,59 +465,52 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes,
     if (!Variable::prepareFolderOf(path, errorText)) {
         return false;
     }
-    const QFileInfo target(path);
-    QSaveFile file(path);
-    // A private file is created without group or other bits from the start, so nobody can open it in
-    // the moment before its bits are set.
-    const bool restrictNew = !exists && newFilePermissions.has_value();
-    const mode_t oldMask = restrictNew ? ::umask(S_IRWXG | S_IRWXO) : 0;
-    // Unbuffered, and the bytes go to the descriptor below: QSaveFile misses a write that fails while it
-    // flushes its buffer (a full disk then renamed an empty file over the old one), and it names a write
-    // cut short by the disk only as "Unknown error".
-    const bool opened = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-    if (restrictNew) {
-        ::umask(oldMask);
-    }
-    if (!opened) {
-        errorText = file.errorString();
-        return false;
-    }
-    // The temporary file starts with default bits; the replaced file must not become more readable than
-    // it was (nor less, unless it is to be made private).
-    if (exists) {
-        QFileDevice::Permissions permissions = target.permissions();
-        if (dropGroupAndOther) {
-            permissions &= ~(QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
-                             QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther);
-        }
-        file.setPermissions(permissions);
-    } else if (newFilePermissions) {
-        file.setPermissions(*newFilePermissions);
-    }
-    const char *next = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(file.handle(), next, size_t(left));
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            errorText = systemErrorText(written < 0 ? errno : ENOSPC);
-            file.cancelWriting();
-            return false;
-        }
-        next += written;
-        left -= written;
-    }
-    // QSaveFile ignores a failed sync, which is where some file systems first report a full disk or a
-    // failing device; the old file must stay then.
-    if (::fsync(file.handle()) != 0 && errno != EINVAL && errno != EROFS) {
+    // mkostemp creates the file with O_CREAT | O_EXCL and mode 0600 whatever the umask, so nobody can
+    // open it before its bits are final, and no process-wide umask is switched while another thread
+    // may be creating files.
+    QByteArray temporary = targetName + ".XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
         errorText = systemErrorText(errno);
-        file.cancelWriting();
         return false;
     }
-    if (!file.commit()) {
-        errorText = file.errorString();
+    const auto fail = [&](int error) {
+        errorText = systemErrorText(error);
+        ::close(fd);
+        ::unlink(temporary.constData());
+        return false;
+    };
+    // The replaced file keeps its bits (less group and other when it is to be made private); a new one
+    // gets newFilePermissions, or stays 0600.
+    mode_t mode = S_IRUSR | S_IWUSR;
+    if (exists) {
+        mode = existing.st_mode & 07777;
+        if (dropGroupAndOther) {
+            mode &= ~mode_t(S_IRWXG | S_IRWXO);
+        }
+    } else if (newFilePermissions) {
+        mode = modeOf(*newFilePermissions);
+    }
+    if (::fchmod(fd, mode) != 0) {
+        return fail(errno);
+    }
+    if (!writeAll(fd, bytes)) {
+        return fail(errno);
+    }
+    // Some file systems first report a full disk or a failing device here; the old file must stay then.
+    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) {
+        return fail(errno);
+    }
+    if (::close(fd) != 0 && errno != EINTR) {
+        const int error = errno;
+        ::unlink(temporary.constData());
+        errorText = systemErrorText(error);
+        return false;
+    }
+    if (::rename(temporary.constData(), targetName.constData()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.constData());
+        errorText = systemErrorText(error);
         return false;
     }
     return true;

@@ -118,9 +118,10 @@ QString notRegularFileText();
 bool readFileBytes(const QString &path, QByteArray &bytes, QString &errorText);
 
 // Replaces the file whole through a temporary file and a rename, so an interrupted write leaves either
-// the old or the new content, never a mix. An existing file keeps its permission bits, less the group
-// and other bits when dropGroupAndOther; a file created here gets newFilePermissions when given
-// (otherwise the usual 0666 less the umask). Refuses a path that holds anything but a regular file.
+// the old or the new content, never a mix. The temporary file is created 0600 (never through the umask)
+// beside the file, or beside the target of a symbolic link. An existing file keeps its permission bits,
+// less the group and other bits when dropGroupAndOther; a file created here gets newFilePermissions when
+// given, otherwise stays 0600. Refuses a path that holds anything but a regular file.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes,
                          std::optional<QFileDevice::Permissions> newFilePermissions, QString &errorText,
                          bool dropGroupAndOther = false);

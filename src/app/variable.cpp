@@ -6,7 +6,9 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace Variable {
 
@@ -18,9 +20,6 @@ bool ShowToday = false;
 bool ShowMemos = false;
 bool CreateAppDirOnSave = false;
 
-namespace {
-
-// mkdir -p with mode 0700 for each folder it creates; existing folders keep their mode.
 bool makePrivatePath(const QString &folder, QString &errorText)
 {
     const QFileInfo info(folder);
@@ -48,7 +47,17 @@ bool makePrivatePath(const QString &folder, QString &errorText)
     return true;
 }
 
-} // namespace
+QString userHome()
+{
+    const QString home = qEnvironmentVariable("HOME");
+    if (QDir::isAbsolutePath(home)) {
+        return home;
+    }
+    if (const passwd *account = ::getpwuid(::getuid()); account != nullptr && account->pw_dir != nullptr) {
+        return QFile::decodeName(account->pw_dir);
+    }
+    return home;
+}
 
 void initFileLocations(const QString &dataDir)
 {

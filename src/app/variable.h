@@ -31,6 +31,14 @@ QString userDataDir(const QString &xdgDataHome, const QString &home);
 // Any other path, and a folder that exists (whatever its mode), is left alone.
 bool prepareFolderOf(const QString &filePath, QString &errorText);
 
+// mkdir -p with mode 0700 for each folder it creates; existing folders keep their mode. False with the
+// system's reason in errorText when a folder cannot be made.
+bool makePrivatePath(const QString &folder, QString &errorText);
+
+// The user's home: $HOME when it is an absolute path, else (unset, empty or relative, which would put
+// files under the working folder) the home of the account in the password database.
+QString userHome();
+
 // "<folder of the executable>/<base name><suffix>", the base name being the file name without its last
 // extension, so a renamed executable finds the files of its own new name.
 QString besideExecutable(const QString &executablePath, const QString &suffix);

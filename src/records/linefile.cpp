@@ -43,6 +43,15 @@ void LineFile::loadFromFile(const QString &path)
     m_stored = std::move(decoded.stored);
 }
 
+std::unique_ptr<DataFolderLock> LineFile::lockForUpdate(const QString &path)
+{
+    auto lock = std::make_unique<DataFolderLock>(path);
+    if (lock->busy()) {
+        throw EFileError(QStringLiteral("ファイル \"%1\" を作成できません。%2").arg(path, DataFolderLock::busyText()));
+    }
+    return lock;
+}
+
 void LineFile::saveToFile(const QString &path)
 {
     QString errorText;

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "datalock.h"
 #include "textfile.h"
 
 #include <QString>
 #include <QStringList>
+
+#include <memory>
 
 // The whole-file list of text lines through which date.dat and dateMemo.dat are read and written.
 // It remembers the encoding of the file it was read from and writes the file back in it.
@@ -29,6 +32,10 @@ public:
     // "ファイル "<path>" を作成できません。<system text>" and leaves the old file as it was.
     // encoding() then names the encoding written.
     void saveToFile(const QString &path);
+
+    // The data folder's lock (datalock.h) for one read-modify-write of path, held until the result goes.
+    // Throws EFileError "ファイル "<path>" を作成できません。<reason>" when another program keeps it.
+    static std::unique_ptr<DataFolderLock> lockForUpdate(const QString &path);
 
     QStringList &lines() { return m_lines; }
     const QStringList &lines() const { return m_lines; }

@@ -3,6 +3,7 @@
 #include "datetext.h"
 #include "errors.h"
 #include "linefile.h"
+#include "textfile.h"
 
 namespace {
 
@@ -120,8 +121,59 @@ std::optional<QString> LoadMemo(const QString &memoPath, const QDate &day)
     return text.replace(lineBreakMark, QStringLiteral("\r\n"));
 }
 
+QString memoTextReadBack(const QDate &day, const QString &text)
+{
+    QString back = splitMemoLine(BuildMemoLine(day, text)).value(1);
+    return back.replace(lineBreakMark, QStringLiteral("\r\n"));
+}
+
+std::optional<QString> memoNotKeptNotice(const QDate &day, const QString &text)
+{
+    // The typed text with its line breaks as the file gives them back, so that only real losses differ.
+    const QString typed = joinTextLines(splitTextLines(text + u'x')).chopped(3);
+    const QString back = memoTextReadBack(day, text);
+    if (back == typed) {
+        return std::nullopt;
+    }
+    // "$$" and CR LF are both two characters long and the stored line cannot tell them apart, so the read-back
+    // text has the typed one's length and the lost characters sit where the two differ.
+    bool doubled = false;
+    bool beforeBreak = false;
+    QStringList lineNumbers;
+    int line = 1;
+    for (qsizetype i = 0; i < typed.size(); ++i) {
+        if (typed[i] == u'\n') {
+            ++line;
+        }
+        if (typed[i] != u'$' || (i < back.size() && back[i] == u'$')) {
+            continue;
+        }
+        const QChar next = i + 1 < typed.size() ? typed[i + 1] : QChar();
+        doubled = doubled || next == u'$';
+        beforeBreak = beforeBreak || next == u'\r';
+        if (!lineNumbers.contains(QString::number(line))) {
+            lineNumbers.append(QString::number(line));
+        }
+    }
+    QStringList kinds;
+    if (doubled) {
+        kinds.append(QStringLiteral("続けて書いた「$$」"));
+    }
+    if (beforeBreak) {
+        kinds.append(QStringLiteral("改行の直前の「$」"));
+    }
+    if (kinds.isEmpty()) {
+        kinds.append(QStringLiteral("一部の文字"));
+    }
+    return QStringLiteral(
+               "このメモは書いたとおりには保存できません。メモファイルは改行を「$$」と書くため、%1は"
+               "読み戻すと改行に変わります（%2行目）。「$」を全角の「＄」にするなどしてから保存してください。")
+        .arg(kinds.join(QStringLiteral("と")), lineNumbers.join(QStringLiteral("、")));
+}
+
 void SaveMemo(const QString &memoPath, const QDate &day, const QString &text)
 {
+    const auto lock = LineFile::lockForUpdate(memoPath);
     LineFile file = LineFile::readIfExists(memoPath);
     const int p = FindMemoLine(file.lines(), day);
     const QString line = BuildMemoLine(day, text);
@@ -149,6 +201,7 @@ void SaveMemo(const QString &memoPath, const QDate &day, const QString &text)
 
 void DeleteMemo(const QString &memoPath, const QDate &day)
 {
+    const auto lock = LineFile::lockForUpdate(memoPath);
     LineFile file = LineFile::readIfExists(memoPath);
     const int p = FindMemoLine(file.lines(), day);
     if (p >= 0) {

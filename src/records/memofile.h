@@ -30,6 +30,16 @@ int FindMemoLine(const QStringList &lines, const QDate &day);
 // is doubled, so the line never breaks apart and reads back as the text given (line breaks as CR LF).
 QString BuildMemoLine(const QDate &day, const QString &text);
 
+// The text of a memo as the file gives it back: BuildMemoLine's line for the text, read as LoadMemo reads
+// it. A typed "$$", or a "$" right before a line break, comes back as a line break.
+QString memoTextReadBack(const QDate &day, const QString &text);
+
+// Nothing when the memo text reads back from its stored line exactly as typed (line breaks of any form
+// count as kept: they all come back as CR LF); otherwise the notice to show, naming the "$" signs that
+// would turn into line breaks and the lines they stand on. The file format stays as other copies of the
+// program read it, so such a text is refused instead of stored.
+std::optional<QString> memoNotKeptNotice(const QDate &day, const QString &text);
+
 // The memo of the day with "$$" turned back into CR LF, or nothing when the day has no line.
 std::optional<QString> LoadMemo(const QString &memoPath, const QDate &day);
 

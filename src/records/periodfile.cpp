@@ -6,6 +6,7 @@
 
 AddResult AddPeriodStart(const QString &datePath, const QDate &day)
 {
+    const auto lock = LineFile::lockForUpdate(datePath);
     LineFile file = LineFile::readIfExists(datePath);
     const QString text = formatDateText(day);
     // Texts, not dates, are compared: a hand-written 2011/3/5 does not stop 2011/03/05.
@@ -27,6 +28,7 @@ void deleteCheckedLines(const QString &path, QList<CheckedEntry> &shown,
                         const std::function<bool(const QString &line, const QString &shownText)> &sameEntry,
                         const std::function<bool(const QString &line)> &isListed)
 {
+    const auto lock = LineFile::lockForUpdate(path);
     LineFile file = LineFile::readIfExists(path);
     QStringList &lines = file.lines();
     const QList<CheckedEntry> before = shown;

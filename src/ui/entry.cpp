@@ -2,6 +2,7 @@
 
 #include "buttonkeys.h"
 #include "guard.h"
+#include "look.h"
 #include "periodfile.h"
 #include "pictures.h"
 #include "ui_entry.h"
@@ -16,6 +17,7 @@ TfrmEntry::TfrmEntry(QWidget *parent, const QDate &today)
 {
     ui->setupUi(this);
     followButtonConventions(this);
+    useDesignFont(this);
     // No title-bar buttons: the dialog is left through its own two buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFixedSize(235, 107);

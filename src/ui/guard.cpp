@@ -1,4 +1,5 @@
 #include "guard.h"
+#include "look.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -7,6 +8,7 @@ void showErrorBox(QWidget *parent, const QString &message)
 {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Easy VELUNA"), errorBoxText(message), QMessageBox::Ok,
                     parent);
+    useDesignFont(&box);
     box.exec();
 }
 
@@ -14,5 +16,6 @@ void showInfoBox(QWidget *parent, const QString &message)
 {
     QMessageBox box(QMessageBox::Information, QStringLiteral("情報"), message, QMessageBox::Yes, parent);
     box.button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
+    useDesignFont(&box);
     box.exec();
 }

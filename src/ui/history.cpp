@@ -6,6 +6,7 @@
 #include "fonts.h"
 #include "guard.h"
 #include "historyreport.h"
+#include "look.h"
 #include "pictures.h"
 #include "variable.h"
 
@@ -52,6 +53,7 @@ TfrmHistory::TfrmHistory(std::optional<int> cycleLength, QWidget *parent)
     , m_families(installedFamilies(QStringLiteral("ＭＳ ゴシック")))
 {
     ui->setupUi(this);
+    useDesignFont(this);
     followButtonConventions(this);
     ui->btmClose->setIcon(picture(Picture::Close));
     ui->btnPdf->setIcon(picture(Picture::Save));

@@ -5,10 +5,13 @@
 #include "buttonkeys.h"
 #include "calendar.h"
 #include "datetext.h"
+#include "fonts.h"
 #include "guard.h"
 #include "icsfile.h"
 #include "linefile.h"
+#include "look.h"
 #include "mailfields.h"
+#include "mailkeyring.h"
 #include "pictures.h"
 #include "sessionworker.h"
 #include "settings.h"
@@ -19,6 +22,7 @@
 #include <QFont>
 #include <QLabel>
 #include <QPalette>
+#include <QPointer>
 #include <QScrollBar>
 #include <QTextCursor>
 
@@ -51,11 +55,10 @@ void setMemoText(QPlainTextEdit *memo, const QString &text)
     memo->setPlainText(bare);
 }
 
+// The design's colours are light: the text goes black with them, whatever the theme's text colour.
 void setFieldColor(QWidget *field, const QColor &color)
 {
-    QPalette palette = field->palette();
-    palette.setColor(QPalette::All, QPalette::Base, color);
-    field->setPalette(palette);
+    setFieldColors(field, color, Qt::black);
 }
 
 // The memos are read-only Japanese text laid out for a 12-pixel fixed-pitch gothic face; where that face
@@ -92,9 +95,7 @@ TfrmMail::TfrmMail(Calendar &engine, const QString &cycleLengthText, const QStri
     ui->setupUi(this);
     followButtonConventions(this);
 
-    QFont dialogFont(QStringLiteral("Tahoma"));
-    dialogFont.setPixelSize(11);
-    setFont(dialogFont);
+    useDesignFont(this, designFont(installedFamilies(QStringLiteral("Tahoma")), 11));
     setupMemo(ui->txtKekka);
     setupMemo(ui->txtLog);
     setFieldColor(ui->txtUser, FieldGrey);
@@ -175,6 +176,17 @@ void TfrmMail::loadMailSettings()
     ui->txtFrom->setText(ini.readString(MailSection, QStringLiteral("From"), QString()));
     ui->txtTo->setText(ini.readString(MailSection, QStringLiteral("To"), QString()));
     ui->chkIcs->setChecked(ini.readBool(MailSection, QStringLiteral("Ics"), false));
+    // A password kept in the keyring fills the box when it comes, unless the user has meanwhile typed one
+    // or changed the account or the server it belongs to.
+    const QString user = ui->txtUser->text();
+    const QString server = ui->txtSMTP->text();
+    if (ui->txtPass->text().isEmpty() && !user.isEmpty() && !server.isEmpty()) {
+        MailKeyring::readPassword(user, server, this, [this, user, server](const QString &password) {
+            if (ui->txtPass->text().isEmpty() && ui->txtUser->text() == user && ui->txtSMTP->text() == server) {
+                ui->txtPass->setText(password);
+            }
+        });
+    }
 }
 
 void TfrmMail::ChkSMTPClick()
@@ -270,8 +282,10 @@ void TfrmMail::sessionFinished(int end, const QString &message)
     if (outcome == SmtpSessionWorker::End::Failed) {
         showErrorBox(this, message);
     } else if (outcome != SmtpSessionWorker::End::Cancelled) {
-        // The dialogue ran to its end, whatever the server answered: keep what was used.
-        guarded(this, [this] { storeMailSettings(m_sending); });
+        // The dialogue ran to its end, whatever the server answered: keep what was used. The password goes
+        // to the keyring first; sessionEnded follows once everything is stored.
+        storeMailSettings(m_sending);
+        return;
     }
     emit sessionEnded();
 }
@@ -295,16 +309,35 @@ void TfrmMail::reject()
 
 void TfrmMail::storeMailSettings(const Fields &fields)
 {
-    IniFile ini(Variable::SettingFilePath);
-    ini.writeString(MailSection, QStringLiteral("SMTP"), fields.smtp);
-    ini.writeString(MailSection, QStringLiteral("Port"), fields.port);
-    ini.writeBool(MailSection, QStringLiteral("ChkSMTP"), fields.authentication);
-    ini.writeString(MailSection, QStringLiteral("User"), Base64Encode(fields.user));
-    ini.writeString(MailSection, QStringLiteral("Pass"), Base64Encode(Base64Encode(fields.pass)));
-    ini.writeString(MailSection, QStringLiteral("From"), fields.from);
-    ini.writeString(MailSection, QStringLiteral("To"), fields.to);
-    ini.writeBool(MailSection, QStringLiteral("Ics"), fields.ics);
-    ini.writeInteger(MailSection, QStringLiteral("Security"), fields.security);
+    // The keyring may answer after the dialog has closed: the settings are stored all the same, into the
+    // file the session was started with.
+    const QString path = Variable::SettingFilePath;
+    const QPointer<TfrmMail> dialog(this);
+    MailKeyring::storePassword(fields.user, fields.smtp, fields.pass, [=](bool inKeyring, const QString &logLine) {
+        guarded(dialog, [&] {
+            IniFile ini(path);
+            ini.writeString(MailSection, QStringLiteral("SMTP"), fields.smtp);
+            ini.writeString(MailSection, QStringLiteral("Port"), fields.port);
+            ini.writeBool(MailSection, QStringLiteral("ChkSMTP"), fields.authentication);
+            ini.writeString(MailSection, QStringLiteral("User"), Base64Encode(fields.user));
+            // Once the keyring holds the password, the file keeps none: an old Pass goes.
+            if (inKeyring) {
+                ini.removeKey(MailSection, QStringLiteral("Pass"));
+            } else {
+                ini.writeString(MailSection, QStringLiteral("Pass"), Base64Encode(Base64Encode(fields.pass)));
+            }
+            ini.writeString(MailSection, QStringLiteral("From"), fields.from);
+            ini.writeString(MailSection, QStringLiteral("To"), fields.to);
+            ini.writeBool(MailSection, QStringLiteral("Ics"), fields.ics);
+            ini.writeInteger(MailSection, QStringLiteral("Security"), fields.security);
+        });
+        if (dialog != nullptr) {
+            if (!logLine.isEmpty()) {
+                dialog->AddLog(logLine);
+            }
+            emit dialog->sessionEnded();
+        }
+    });
 }
 
 void TfrmMail::btnCloseClick()

@@ -9,6 +9,7 @@
 #include "guard.h"
 #include "help.h"
 #include "linefile.h"
+#include "look.h"
 #include "mail.h"
 #include "memo.h"
 #include "memofile.h"
@@ -24,7 +25,6 @@
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QKeyEvent>
-#include <QPainter>
 #include <QShortcut>
 #include <QToolTip>
 
@@ -70,7 +70,7 @@ TfrmMain::TfrmMain(const QString &dataDir, Calendar::TodayFunction today, QWidge
     QFont windowFont;
     windowFont.setFamilies(installedFamilies(QStringLiteral("Tahoma")));
     windowFont.setPointSize(8);
-    setFont(windowFont);
+    useDesignFont(this, windowFont);
     // A new line edit lays out its empty text in the application's font before it takes the window's.
     // That font is shown nowhere in this window, yet loading it costs a font engine and a fontconfig
     // fallback query (about 2 ms of start-up); with the window's font as the application's meanwhile,
@@ -122,7 +122,7 @@ void TfrmMain::setUpLook()
 
     const QStringList captionFamilies = font().families();
     ui->lblyyyymm->setFont(designFont(installedFamilies(QStringLiteral("ＭＳ ゴシック")), 15, true));
-    setColors(ui->lblyyyymm, palette().color(QPalette::Window), QColor(0, 0, 128), QPalette::WindowText);
+    setCaptionColor(ui->lblyyyymm, QColor(0, 0, 128));
 
     const QList<QLabel *> headers = {ui->pnlWeek01, ui->pnlWeek02, ui->pnlWeek03, ui->pnlWeek04,
                                      ui->pnlWeek05, ui->pnlWeek06, ui->pnlWeek07};
@@ -133,11 +133,6 @@ void TfrmMain::setUpLook()
                                                        : QColor(Qt::black);
         setColors(header, Qt::white, color, QPalette::WindowText);
     }
-    // A frame is drawn in the text colour: the coloured Sunday and Saturday captions get their black
-    // border drawn over it (see eventFilter). A style sheet would do the same at the cost of Qt's style
-    // sheet machinery at start-up (about 0.6 MiB of memory and a millisecond).
-    ui->pnlWeek01->installEventFilter(this);
-    ui->pnlWeek07->installEventFilter(this);
 
     for (int k = 1; k <= Calendar::CellCount; ++k) {
         QLabel *cell = findChild<QLabel *>(QStringLiteral("pnlDay%1").arg(k, 2, 10, QLatin1Char('0')));
@@ -148,6 +143,12 @@ void TfrmMain::setUpLook()
         cell->installEventFilter(this);
         m_cells[k - 1] = cell;
     }
+    // Black frames for the coloured Sunday and Saturday captions too (a style draws a frame in the text
+    // colour), even at every screen density. A style sheet would cost Qt's style sheet machinery at
+    // start-up (about 0.6 MiB of memory and a millisecond).
+    QList<QFrame *> gridCells(headers.begin(), headers.end());
+    gridCells.append(QList<QFrame *>(m_cells.begin(), m_cells.end()));
+    frameGridCells(gridCells, Qt::black);
     m_grid = new DayGridFocus(m_cells, ui->Panel1);
     // In the tab cycle between the last command button and the cycle controls; the window still opens
     // with the focus on the first of the cycle controls.
@@ -542,14 +543,6 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (m_destroying) {
         return QWidget::eventFilter(watched, event);
-    }
-    if (event->type() == QEvent::Paint && (watched == ui->pnlWeek01 || watched == ui->pnlWeek07)) {
-        auto *header = static_cast<QLabel *>(watched);
-        static_cast<QObject *>(header)->event(event);
-        QPainter painter(header);
-        painter.setPen(Qt::black);
-        painter.drawRect(header->rect().adjusted(0, 0, -1, -1));
-        return true;
     }
     if (watched == ui->txtSyuki || watched == ui->txtNext) {
         if (event->type() == QEvent::KeyPress) {

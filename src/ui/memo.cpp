@@ -3,6 +3,7 @@
 #include "buttonkeys.h"
 #include "datetext.h"
 #include "guard.h"
+#include "look.h"
 #include "memofile.h"
 #include "pictures.h"
 #include "ui_memo.h"
@@ -27,12 +28,11 @@ TfrmMemo::TfrmMemo(QWidget *parent)
     setFixedSize(381, 267);
     setWindowIcon(picture(Picture::Memo));
 
+    useDesignFont(this);
     QFont dateFont = ui->lblyyyymmdd->font();
     dateFont.setBold(true);
     ui->lblyyyymmdd->setFont(dateFont);
-    QPalette datePalette = ui->lblyyyymmdd->palette();
-    datePalette.setColor(QPalette::WindowText, QColor(0, 0, 128));
-    ui->lblyyyymmdd->setPalette(datePalette);
+    setCaptionColor(ui->lblyyyymmdd, QColor(0, 0, 128));
 
     ui->btnSave->setIcon(picture(Picture::Save));
     ui->btnDelete->setIcon(picture(Picture::Delete));
@@ -78,11 +78,17 @@ void TfrmMemo::FormShow()
 }
 
 // After a failed save or delete the dialog stays open with the text as typed, so the user can free
-// space or fix the folder and press the button again; only success or btmClose ends it.
+// space or fix the folder and press the button again; only success or btmClose ends it. A text that the
+// file would not give back as typed is refused the same way, with a notice of what would change.
 void TfrmMemo::btnSaveClick()
 {
     guarded(this, [&] {
-        SaveMemo(Variable::MemoFilePath, MemoDate, ui->txtMemo->toPlainText().replace(lf, crlf));
+        const QString text = ui->txtMemo->toPlainText().replace(lf, crlf);
+        if (const std::optional<QString> notice = memoNotKeptNotice(MemoDate, text)) {
+            showInfoBox(this, *notice);
+            return;
+        }
+        SaveMemo(Variable::MemoFilePath, MemoDate, text);
         accept();
     });
 }

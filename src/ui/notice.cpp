@@ -6,6 +6,7 @@
 #include "guard.h"
 #include "icsfile.h"
 #include "linefile.h"
+#include "look.h"
 #include "noticesettings.h"
 #include "pictures.h"
 #include "ui_notice.h"
@@ -30,6 +31,7 @@ TfrmNotice::TfrmNotice(const QString &cycleLengthText, QWidget *parent, const QS
     , m_executablePath(executablePath)
 {
     ui->setupUi(this);
+    useDesignFont(this);
     setFixedSize(size());
     setWindowIcon(picture(Picture::Notice));
     ui->btnExport->setIcon(picture(Picture::Calendar));

@@ -20,6 +20,17 @@ QPen pen(const QColor &color, qreal width)
     return QPen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
 }
 
+// Strokes drawn twice: a light rim first, then the stroke itself. Dark strokes alone vanish on the dark
+// buttons of dark colour schemes; on light buttons the rim does not show.
+template<typename Strokes> void withLightRim(QPainter &p, const QColor &color, qreal width, Strokes &&strokes)
+{
+    p.setBrush(Qt::NoBrush);
+    p.setPen(pen(QColor(255, 255, 255, 220), width + 1.6));
+    strokes();
+    p.setPen(pen(color, width));
+    strokes();
+}
+
 void drawArrow(QPainter &p, bool toRight)
 {
     p.setPen(pen(QColor(0x2a, 0x6e, 0x2a), 1.0));
@@ -38,8 +49,9 @@ void drawArrow(QPainter &p, bool toRight)
 
 void drawCheck(QPainter &p)
 {
-    p.setPen(pen(QColor(0x2e, 0x8b, 0x2e), 2.6));
-    p.drawPolyline(QPolygonF{{2.5, 8.5}, {6.5, 12.5}, {13.5, 3.5}});
+    withLightRim(p, QColor(0x2e, 0x8b, 0x2e), 2.6, [&] {
+        p.drawPolyline(QPolygonF{{2.5, 8.5}, {6.5, 12.5}, {13.5, 3.5}});
+    });
 }
 
 void drawSheet(QPainter &p)
@@ -103,8 +115,7 @@ void drawList(QPainter &p)
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(0x30, 0x70, 0xc0));
         p.drawRect(QRectF(1.5, y - 1.5, 3, 3));
-        p.setPen(pen(QColor(0x40, 0x40, 0x40), 1.6));
-        p.drawLine(QPointF(6.5, y), QPointF(14, y));
+        withLightRim(p, QColor(0x40, 0x40, 0x40), 1.6, [&] { p.drawLine(QPointF(6.5, y), QPointF(14, y)); });
     }
 }
 
@@ -136,9 +147,10 @@ void drawQuestion(QPainter &p)
 
 void drawCross(QPainter &p, const QColor &color, qreal width)
 {
-    p.setPen(pen(color, width));
-    p.drawLine(QPointF(3.5, 3.5), QPointF(12.5, 12.5));
-    p.drawLine(QPointF(12.5, 3.5), QPointF(3.5, 12.5));
+    withLightRim(p, color, width, [&] {
+        p.drawLine(QPointF(3.5, 3.5), QPointF(12.5, 12.5));
+        p.drawLine(QPointF(12.5, 3.5), QPointF(3.5, 12.5));
+    });
 }
 
 void drawFloppy(QPainter &p)

@@ -7,6 +7,7 @@
 #include "guard.h"
 #include "history.h"
 #include "linefile.h"
+#include "look.h"
 #include "memo.h"
 #include "memofile.h"
 #include "periodfile.h"
@@ -104,6 +105,7 @@ TfrmView::TfrmView(QWidget *parent, QString cycleLengthText)
 {
     ui->setupUi(this);
     followButtonConventions(this);
+    useDesignFont(this);
     fitLabelsToText(this);
     ui->btnDayDelete->setIcon(picture(Picture::Delete));
     ui->btnMemoDelete->setIcon(picture(Picture::Delete));

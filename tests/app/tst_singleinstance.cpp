@@ -282,59 +282,41 @@ private slots:
         QVERIFY(second.requestActivation());
     }
 
-    // Without XDG_RUNTIME_DIR the lock goes into a folder of the user's own under the temporary folder;
-    // names that others hold or could enter are passed over and left as they are.
-    void privateFolder_passesOverWhatOthersCouldUse()
+    // Without XDG_RUNTIME_DIR the lock lies in the user's own cache folder, kept at 0700, not in the shared
+    // temporary folder where another user could make the names first.
+    void noRuntimeFolder_lockLiesInTheUsersCacheFolder_data()
     {
-        QTemporaryDir shared;
-        QVERIFY(shared.isValid());
-        QCOMPARE(::chmod(QFile::encodeName(shared.path()).constData(), 01777), 0);
-        const QByteArray oldTmp = qgetenv("TMPDIR");
+        QTest::addColumn<QString>("xdgCacheHome"); // "/..." lies in the home
+        QTest::addColumn<QString>("expected");     // in the home
+        QTest::newRow("unset") << QString() << ".cache/eveluna";
+        QTest::newRow("absolute, folder open to others") << "/cache"
+                                                         << "cache/eveluna";
+        QTest::newRow("relative") << "cache"
+                                  << ".cache/eveluna";
+    }
+
+    void noRuntimeFolder_lockLiesInTheUsersCacheFolder()
+    {
+        QFETCH(QString, xdgCacheHome);
+        QFETCH(QString, expected);
+        QTemporaryDir home;
+        const QByteArray open = QFile::encodeName(home.filePath(QStringLiteral("cache/eveluna")));
+        QVERIFY(QDir().mkpath(QFile::decodeName(open)) && ::chmod(open.constData(), 0755) == 0);
+        const QByteArray oldHome = qgetenv("HOME"), oldCache = qgetenv("XDG_CACHE_HOME");
         const QByteArray oldRuntime = qgetenv("XDG_RUNTIME_DIR");
-        qputenv("TMPDIR", QFile::encodeName(shared.path()));
-        qunsetenv("XDG_RUNTIME_DIR");
-        const QString base = shared.path() + QStringLiteral("/eveluna-") + QString::number(::geteuid());
-        const auto modeOf = [](const QString &path) {
-            struct stat info = {};
-            return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
-        };
-
-        const QString first = SingleInstance::defaultFolder();
-        QCOMPARE(first, base);
-        QCOMPARE(modeOf(first), 0700);
-        QCOMPARE(SingleInstance::defaultFolder(), first);
-        QVERIFY(QDir(first).removeRecursively());
-
-        // Ours but open to others, then a link to a private folder elsewhere, then (as root) one of
-        // another user: each is passed over.
-        QVERIFY(QDir().mkdir(base));
-        QCOMPARE(::chmod(QFile::encodeName(base).constData(), 0755), 0);
-        QTemporaryDir elsewhere;
-        QCOMPARE(::chmod(QFile::encodeName(elsewhere.path()).constData(), 0700), 0);
-        QVERIFY(QFile::link(elsewhere.path(), base + QStringLiteral("-1")));
-        QString expected = base + QStringLiteral("-2");
-        const OtherUser other;
-        if (other.ok()) {
-            QVERIFY(QDir().mkdir(expected));
-            QCOMPARE(::chmod(QFile::encodeName(expected).constData(), 0700), 0);
-            QCOMPARE(::chown(QFile::encodeName(expected).constData(), other.uid(), other.gid()), 0);
-            expected = base + QStringLiteral("-3");
-        } else {
-            qInfo("no folder of another user planted: %s", qPrintable(other.reason()));
-        }
+        qputenv("HOME", QFile::encodeName(home.path()));
+        qputenv("XDG_CACHE_HOME",
+                QFile::encodeName(xdgCacheHome.startsWith(u'/') ? home.path() + xdgCacheHome : xdgCacheHome));
+        qputenv("XDG_RUNTIME_DIR", QByteArray());
         const QString chosen = SingleInstance::defaultFolder();
-        QCOMPARE(chosen, expected);
-        QCOMPARE(modeOf(chosen), 0700);
-        QCOMPARE(modeOf(base), 0755);
+        qputenv("HOME", oldHome);
+        qputenv("XDG_CACHE_HOME", oldCache);
+        qputenv("XDG_RUNTIME_DIR", oldRuntime);
+        QCOMPARE(chosen, home.filePath(expected));
+        struct stat info = {};
+        QVERIFY(::lstat(QFile::encodeName(chosen).constData(), &info) == 0 && (info.st_mode & 07777) == 0700);
         SingleInstance instance(chosen);
-        QVERIFY(instance.tryAcquire());
-        QVERIFY(instance.listen());
-        instance.release();
-
-        qputenv("TMPDIR", oldTmp);
-        if (!oldRuntime.isEmpty()) {
-            qputenv("XDG_RUNTIME_DIR", oldRuntime);
-        }
+        QVERIFY(instance.tryAcquire() && instance.listen());
     }
 
     // A lock file and a socket that another user put where ours belong: neither is locked, removed or

@@ -159,6 +159,10 @@ QProcessEnvironment XServer::environment() const
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     env.remove(QStringLiteral("XAUTHORITY"));
+    // No session bus unless a test starts one: the program must not reach the desktop's keyring, nor
+    // autolaunch a bus that outlives the test.
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+               QStringLiteral("unix:path=") + m_runtime.path() + QStringLiteral("/no-bus"));
     return env;
 }
 

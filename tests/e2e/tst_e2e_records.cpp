@@ -1,5 +1,5 @@
-// The real program on data it must not hang on or hand to others: a FIFO where a data file belongs, and
-// a one-copy lock planted by another user.
+// The real program on data it must not hang on or hand to others: a FIFO where a data file belongs, a
+// one-copy lock planted by another user, and a second copy saving beside the first.
 
 #include "e2eharness.h"
 
@@ -10,7 +10,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/file.h>
 #include <sys/stat.h>
+
+#include <fcntl.h>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -116,6 +119,53 @@ private slots:
         QCOMPARE(folder.exists(QStringLiteral("setting.ini")), false);
         struct stat info = {};
         QVERIFY(::stat(QFile::encodeName(lock).constData(), &info) == 0 && info.st_uid == other.uid());
+    }
+
+    // Two copies, the second started with the lock folder hidden so that it runs beside the first, save a
+    // memo each at the same moment: both wait while another program holds the data folder's lock, then
+    // both memos are in the file.
+    void twoCopies_savingMemosAtOnce_keepBoth()
+    {
+        ProgramFolder folder;
+        QTemporaryDir hiddenLock;
+        QVERIFY(folder.isValid() && hiddenLock.isValid());
+        const QDate today = QDate::currentDate();
+        QVERIFY(folder.writeFile(QStringLiteral("date.dat"), today.toString(u"yyyy/MM/dd").toLatin1() + "\r\n"));
+        QProcessEnvironment elsewhere;
+        elsewhere.insert(QStringLiteral("XDG_RUNTIME_DIR"), hiddenLock.path());
+        // Today's memo in the first copy, tomorrow's (one day right of the focus) in the second.
+        RunningProgram first(m_x, folder.executable(), folder.path());
+        QVERIFY(first.start());
+        const QString windowA = m_x.waitForWindow(Title, 15000, &first);
+        QVERIFY(m_x.pressKey(windowA, QStringLiteral("shift+Tab")) && m_x.pressKey(windowA, QStringLiteral("Return")));
+        const QString memoA = m_x.waitForWindow(QStringLiteral("メモ"), 10000, &first);
+        QVERIFY2(!memoA.isEmpty() && m_x.pressKey(memoA, QStringLiteral("a")), qPrintable(first.report()));
+        const auto other = [this](const QString &title, const QString &known) {
+            const QStringList ids = m_x.visibleWindows(title);
+            return ids.size() == 2 ? ids.at(ids.at(0) == known ? 1 : 0) : QString();
+        };
+        RunningProgram second(m_x, folder.executable(), folder.path(), elsewhere);
+        QVERIFY(second.start());
+        QString windowB;
+        QTRY_VERIFY2_WITH_TIMEOUT(!(windowB = other(Title, windowA)).isEmpty(), qPrintable(second.report()), 15000);
+        for (const QString &key : {QStringLiteral("shift+Tab"), QStringLiteral("Right"), QStringLiteral("Return")}) {
+            QVERIFY(m_x.pressKey(windowB, key));
+        }
+        QString memoB;
+        QTRY_VERIFY_WITH_TIMEOUT(!(memoB = other(QStringLiteral("メモ"), memoA)).isEmpty(), 10000);
+        QVERIFY(m_x.pressKey(memoB, QStringLiteral("b")));
+
+        const int lock = ::open(QFile::encodeName(folder.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        QVERIFY(lock >= 0 && ::flock(lock, LOCK_EX) == 0);
+        QVERIFY(m_x.pressKey(memoA, QStringLiteral("alt+s")) && m_x.pressKey(memoB, QStringLiteral("alt+s")));
+        QTest::qWait(1000);
+        const bool savedWhileLocked = folder.exists(QStringLiteral("dateMemo.dat"));
+        ::close(lock);
+        QVERIFY(!savedWhileLocked);
+        QTRY_VERIFY_WITH_TIMEOUT(m_x.visibleWindows(QStringLiteral("メモ")).isEmpty(), 10000);
+        QCOMPARE(folder.readFile(QStringLiteral("dateMemo.dat")),
+                 today.addDays(1).toString(u"yyyy/MM/dd").toLatin1() + ",\"b\"\r\n" +
+                     today.toString(u"yyyy/MM/dd").toLatin1() + ",\"a\"\r\n");
     }
 };
 

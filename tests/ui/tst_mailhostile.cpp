@@ -59,7 +59,13 @@ private:
     {
         return m_dlg->findChild<T *>(QString::fromLatin1(name));
     }
-    QStringList logLines() const { return memoText(control<QPlainTextEdit>("txtLog")).split(QStringLiteral("\r\n")); }
+    // Without a session bus a send that ran to its end logs where the password went (tst_mailkeyring).
+    QStringList logLines() const
+    {
+        QStringList lines = memoText(control<QPlainTextEdit>("txtLog")).split(QStringLiteral("\r\n"));
+        lines.removeIf([](const QString &line) { return line.startsWith(u"キーリングを使えないため"_qs); });
+        return lines;
+    }
 
     QTemporaryDir m_certs;
     QTemporaryDir m_dir;

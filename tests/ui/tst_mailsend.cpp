@@ -28,6 +28,8 @@ namespace {
 
 const QString Sent = QStringLiteral("メールを送信しました");
 const QString NotSent = QStringLiteral("メール送信に失敗しました");
+// The line logged after a send without a session bus: the password went to setting.ini.
+const QString KeyringNote = QStringLiteral("キーリングを使えないため");
 
 template<typename T> T *control(QWidget *dialog, const char *name)
 {
@@ -125,8 +127,12 @@ std::unique_ptr<TfrmMail> TestMailSend::openDialog()
 {
     auto dlg = std::make_unique<TfrmMail>(*m_engine, QStringLiteral("28"), QStringLiteral("0"));
     auto *sendButton = control<QPushButton>(dlg.get(), "btnMailSend");
-    connect(control<QPlainTextEdit>(dlg.get(), "txtLog"), &QPlainTextEdit::textChanged, this,
-            [this, sendButton] { m_sendEnabledWhileLogging << sendButton->isEnabled(); });
+    auto *log = control<QPlainTextEdit>(dlg.get(), "txtLog");
+    connect(log, &QPlainTextEdit::textChanged, this, [this, sendButton, log] {
+        if (!log->toPlainText().section(u'\n', -1).startsWith(KeyringNote)) {
+            m_sendEnabledWhileLogging << sendButton->isEnabled();
+        }
+    });
     dlg->setSessionTimeout(5000);
     dlg->show();
     return dlg;
@@ -188,7 +194,11 @@ void TestMailSend::verifyWellFormed(const QJsonObject &message, const QString &f
 
 QStringList TestMailSend::logLines() const
 {
-    return memoText(control<QPlainTextEdit>(m_dlg.get(), "txtLog")).split(QStringLiteral("\r\n"));
+    // These tests run without a session bus; the line saying that the password went to setting.ini
+    // instead of the keyring is checked by tst_mailkeyring.
+    QStringList lines = memoText(control<QPlainTextEdit>(m_dlg.get(), "txtLog")).split(QStringLiteral("\r\n"));
+    lines.removeIf([](const QString &line) { return line.startsWith(KeyringNote); });
+    return lines;
 }
 
 void TestMailSend::realServer_deliversBodyLogsRepliesAndStoresSettings()

@@ -27,6 +27,8 @@ private slots:
     void init();
     void failedSave_keepsDialogOpenWithText_andSavesOnceThereIsRoom();
     void blankMemoLine_disablesNeitherCalendarNorLists();
+    void save_textThatWouldNotReadBack_isRefusedElseStoredAsBefore_data();
+    void save_textThatWouldNotReadBack_isRefusedElseStoredAsBefore();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -80,6 +82,46 @@ void TestMemoSave::failedSave_keepsDialogOpenWithText_andSavesOnceThereIsRoom()
     QCOMPARE(dlg.result(), int(QDialog::Accepted));
     QCOMPARE(readFile(Variable::MemoFilePath),
              before + "2011/03/05,\"\x95\x61\x89\x40 10\x8E\x9E$$\x96\xF2\x82\xF0\x82\xE0\x82\xE7\x82\xA4\"\r\n");
+}
+
+void TestMemoSave::save_textThatWouldNotReadBack_isRefusedElseStoredAsBefore_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("stored"); // the new line, or empty when the save is refused
+    QTest::newRow("typed $$") << u"price $$ 500"_qs << QByteArray();
+    QTest::newRow("$ before a break") << u"price $\n500"_qs << QByteArray();
+    QTest::newRow("single $") << u"$"_qs << QByteArray("2011/03/05,\"$\"\r\n");
+    QTest::newRow("100$") << u"100$"_qs << QByteArray("2011/03/05,\"100$\"\r\n");
+    QTest::newRow("$5 and $6") << u"$5 and $6"_qs << QByteArray("2011/03/05,\"$5 and $6\"\r\n");
+}
+
+// The round trip decides: a text the file would give back changed stays in the dialog with a notice and
+// the file untouched; any other is stored byte for byte as it always was.
+void TestMemoSave::save_textThatWouldNotReadBack_isRefusedElseStoredAsBefore()
+{
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, stored);
+    Variable::initFileLocations(m_dir->path());
+    const QByteArray before = "2011/04/02,\"x\"\r\n";
+    QVERIFY(writeFile(Variable::MemoFilePath, before));
+    TfrmMemo dlg;
+    dlg.setDateText(QStringLiteral("2011/3/5"));
+    dlg.show();
+    auto *text = dlg.findChild<QPlainTextEdit *>(QStringLiteral("txtMemo"));
+    text->setPlainText(typed);
+    const ShownBox box = captureMessageBox(
+        [&] { QTest::mouseClick(dlg.findChild<QPushButton *>(QStringLiteral("btnSave")), Qt::LeftButton); }, &dlg);
+    if (stored.isEmpty()) {
+        QCOMPARE(box.count, 1);
+        QVERIFY2(box.title == u"情報" && box.text.contains(u'$'), qPrintable(box.text));
+        QVERIFY(dlg.isVisible());
+        QCOMPARE(text->toPlainText(), typed);
+        QCOMPARE(readFile(Variable::MemoFilePath), before);
+    } else {
+        QCOMPARE(box.count, 0);
+        QVERIFY(!dlg.isVisible());
+        QCOMPARE(readFile(Variable::MemoFilePath), before + stored);
+    }
 }
 
 void TestMemoSave::blankMemoLine_disablesNeitherCalendarNorLists()
