@@ -5,6 +5,7 @@
 #include "guard.h"
 #include "language.h"
 #include "layout.h"
+#include "reminderrun.h"
 #include "singleinstance.h"
 #include "variable.h"
 
@@ -35,6 +36,11 @@ void bringForward(QWidget *window)
 
 int main(int argc, char *argv[])
 {
+    // The login entry's reminder is no copy of the program: it may run beside one and ends by itself.
+    if (isReminderRun(argc, argv)) {
+        return runReminder(argc, argv);
+    }
+
     // Decided before any window system connection: a second copy shows nothing and touches no data
     // file, it only passes the request on and ends.
     SingleInstance instance;
@@ -80,6 +86,16 @@ int main(int argc, char *argv[])
     auto window = std::make_unique<TfrmMain>(layout.folder, Calendar::TodayFunction{});
     QObject::connect(&instance, &SingleInstance::activationRequested, window.get(),
                      [w = window.get()] { bringForward(w); });
+    // Queued: the dialog's own event loop must not run inside the socket's notification.
+    QObject::connect(
+        &instance, &SingleInstance::entryRequested, window.get(),
+        [w = window.get()] {
+            bringForward(w);
+            if (QApplication::activeModalWidget() == nullptr) {
+                w->btnEntryClick();
+            }
+        },
+        Qt::QueuedConnection);
     instance.listen();
     window->show();
     QApplication::exec();

@@ -24,9 +24,9 @@
 
 namespace {
 
-// The one request a later copy sends; anything else on the socket is ignored.
+// The requests a later copy sends (the reminder sends the second); anything else on the socket is ignored.
 constexpr char ActivationRequest[] = "activate\n";
-constexpr qsizetype ActivationRequestSize = sizeof(ActivationRequest) - 1;
+constexpr char EntryRequest[] = "entry\n";
 // A caller's first line is judged after at most this many bytes, so a caller cannot make us buffer more.
 constexpr qsizetype MaxRequestBytes = 64;
 
@@ -220,10 +220,12 @@ void SingleInstance::acceptRequests()
                     if (end < 0 && received->size() < MaxRequestBytes) {
                         continue;
                     }
-                    const bool activate = received->left(end + 1) == ActivationRequest;
+                    const QByteArray request = received->left(end + 1);
                     dropConnection(connection);
-                    if (activate) {
+                    if (request == ActivationRequest) {
                         emit activationRequested();
+                    } else if (request == EntryRequest) {
+                        emit entryRequested();
                     }
                     return;
                 }
@@ -247,6 +249,16 @@ void SingleInstance::dropConnection(QSocketNotifier *connection)
 }
 
 bool SingleInstance::requestActivation(int timeoutMs) const
+{
+    return sendRequest(ActivationRequest, timeoutMs);
+}
+
+bool SingleInstance::requestEntry(int timeoutMs) const
+{
+    return sendRequest(EntryRequest, timeoutMs);
+}
+
+bool SingleInstance::sendRequest(const char *request, int timeoutMs) const
 {
     sockaddr_un address;
     if (!socketAddress(m_serverPath, address)) {
@@ -275,9 +287,10 @@ bool SingleInstance::requestActivation(int timeoutMs) const
         sent = ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == ::geteuid();
     }
     if (sent) {
-        // Nine bytes into an empty socket buffer; MSG_NOSIGNAL: a copy that ends meanwhile must not
+        // A few bytes into an empty socket buffer; MSG_NOSIGNAL: a copy that ends meanwhile must not
         // end this one with SIGPIPE.
-        sent = ::send(fd, ActivationRequest, size_t(ActivationRequestSize), MSG_NOSIGNAL) == ActivationRequestSize;
+        const auto size = ssize_t(std::strlen(request));
+        sent = ::send(fd, request, size_t(size), MSG_NOSIGNAL) == size;
     }
     ::close(fd);
     return sent;

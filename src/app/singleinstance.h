@@ -52,6 +52,8 @@ public:
     // timeoutMs milliseconds, so a running copy that hangs cannot keep this copy from ending. Only a
     // socket of this user, served by a process of this user, is asked.
     bool requestActivation(int timeoutMs = 2000) const;
+    // The same, asking the running copy to open the registration dialog over its window as well.
+    bool requestEntry(int timeoutMs = 2000) const;
 
     enum class StartResult { First, Activated, Unreachable };
     // The start of the program: the lock (First), or else the running copy asked to come forward
@@ -64,10 +66,12 @@ public:
 
 signals:
     void activationRequested();
+    void entryRequested();
 
 private:
     void acceptRequests();
     void dropConnection(QSocketNotifier *connection);
+    bool sendRequest(const char *request, int timeoutMs) const;
 
     QString m_lockPath;
     QString m_serverPath;

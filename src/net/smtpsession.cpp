@@ -68,17 +68,15 @@ QByteArray ComposeMessage(const SmtpRequest &request, const QDateTime &date, con
     const QString headers = QStringLiteral("Date: ") + MailDate(date) + QStringLiteral("\r\nFrom: <") + request.from +
                             QStringLiteral(">\r\nTo: <") + request.to +
                             QStringLiteral(">\r\nSubject: EasyVELUNA Plus\r\nMessage-ID: <") + unique + u'@' +
-                            messageIdDomain(request.from) +
-                            QStringLiteral(">\r\nMIME-Version: 1.0\r\n"
-                                           "Content-Type: text/plain; charset=ISO-2022-JP\r\n"
-                                           "Content-Transfer-Encoding: 7bit\r\n\r\n");
+                            messageIdDomain(request.from) + QStringLiteral(">\r\nMIME-Version: 1.0\r\n");
     QByteArray message = headers.toUtf8();
     // Being 7-bit the body needs no code page. A line that begins with "." gets a second one, so that a
     // memo line "." can never end the message early; the receiver takes it off again.
-    QByteArray body = ConvertToJIS(request.body);
-    if (!body.endsWith("\r\n")) {
-        body += "\r\n";
+    QByteArray text = ConvertToJIS(request.body);
+    if (!text.endsWith("\r\n")) {
+        text += "\r\n";
     }
+    const QByteArray body = MimeBody(text, request.attachments, unique.toLatin1());
     qsizetype lineStart = 0;
     while (lineStart < body.size()) {
         if (body.at(lineStart) == '.') {

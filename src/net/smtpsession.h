@@ -1,7 +1,10 @@
 #pragma once
 
+#include "mimeparts.h"
+
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -27,6 +30,8 @@ struct SmtpRequest
     QString from;
     QString to;
     QString body;
+    // Sent after the text as parts of a multipart/mixed message; none: the text alone.
+    QList<MailAttachment> attachments;
     SmtpSecurity security = SmtpSecurity::None;
     // Connecting and each wait for a reply, in milliseconds.
     int timeoutMs = 60000;
@@ -43,8 +48,8 @@ QString MailDate(const QDateTime &when);
 
 // The whole message as sent after DATA, without the final "." line: Date, From, To, Subject,
 // Message-ID (unique part `unique`, domain of the sender's address), MIME-Version, Content-Type and
-// Content-Transfer-Encoding headers, an empty line and the ISO-2022-JP body with every line that
-// begins with "." doubled, ending with CR LF.
+// Content-Transfer-Encoding headers, an empty line and the ISO-2022-JP body (with attachments: the
+// multipart/mixed entity of MimeBody) with every line that begins with "." doubled, ending with CR LF.
 QByteArray ComposeMessage(const SmtpRequest &request, const QDateTime &date, const QString &unique);
 
 // Runs one SMTP dialogue on a new TKTcpClient. Plain: greeting, HELO. SSL/TLS: TLS from the first

@@ -7,6 +7,7 @@
 #include "datetext.h"
 #include "fonts.h"
 #include "guard.h"
+#include "icsfile.h"
 #include "linefile.h"
 #include "look.h"
 #include "mailfields.h"
@@ -135,6 +136,9 @@ void TfrmMail::FormCreate(const QString &cycleLengthText, const QString &cyclesA
         const int cyclesAhead = parseIntegerText(cyclesAheadText);
         const int cycleLength = parseIntegerText(cycleLengthText);
         appendToKekka(m_engine.PredictionText(cycleLength, cyclesAhead) + CrLf);
+        if (m_engine.HasCycle()) {
+            m_mailedCycle = m_engine.WindowDays();
+        }
 
         // Without date.dat the dialog keeps its built-in fields: nothing has been registered yet, so the
         // stored mail settings are not offered either.
@@ -171,6 +175,7 @@ void TfrmMail::loadMailSettings()
     ui->txtPass->setText(Base64Decode(Base64Decode(ini.readString(MailSection, QStringLiteral("Pass"), QString()))));
     ui->txtFrom->setText(ini.readString(MailSection, QStringLiteral("From"), QString()));
     ui->txtTo->setText(ini.readString(MailSection, QStringLiteral("To"), QString()));
+    ui->chkIcs->setChecked(ini.readBool(MailSection, QStringLiteral("Ics"), false));
     // A password kept in the keyring fills the box when it comes, unless the user has meanwhile typed one
     // or changed the account or the server it belongs to.
     const QString user = ui->txtUser->text();
@@ -229,12 +234,17 @@ void TfrmMail::btnMailSendClick()
         request.to = ui->txtTo->text();
         request.body = memoText(ui->txtKekka);
         request.security = SmtpSecurity(ui->cmbSecurity->currentIndex());
+        if (ui->chkIcs->isChecked() && m_mailedCycle) {
+            request.attachments.append({"text/calendar; charset=UTF-8; method=PUBLISH", "eveluna.ics",
+                                        icsCalendar(cycleEvents(*m_mailedCycle), QDateTime::currentDateTimeUtc())});
+        }
         request.timeoutMs = m_sessionTimeoutMs;
         // Refused here, before anything is sent or stored.
         CheckSmtpRequest(request);
         m_sending = {
-            ui->txtSMTP->text(), ui->txtPort->text(), ui->txtUser->text(),      ui->txtPass->text(),
-            ui->txtFrom->text(), ui->txtTo->text(),   ui->ChkSMTP->isChecked(), ui->cmbSecurity->currentIndex()};
+            ui->txtSMTP->text(),    ui->txtPort->text(), ui->txtUser->text(),      ui->txtPass->text(),
+            ui->txtFrom->text(),    ui->txtTo->text(),   ui->ChkSMTP->isChecked(), ui->cmbSecurity->currentIndex(),
+            ui->chkIcs->isChecked()};
 
         // The session thread posts one call at a time; each takes everything reported until then.
         m_session = std::make_unique<SmtpSessionWorker>(std::move(request), [this] {
@@ -318,6 +328,7 @@ void TfrmMail::storeMailSettings(const Fields &fields)
             }
             ini.writeString(MailSection, QStringLiteral("From"), fields.from);
             ini.writeString(MailSection, QStringLiteral("To"), fields.to);
+            ini.writeBool(MailSection, QStringLiteral("Ics"), fields.ics);
             ini.writeInteger(MailSection, QStringLiteral("Security"), fields.security);
         });
         if (dialog != nullptr) {

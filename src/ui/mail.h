@@ -1,8 +1,11 @@
 #pragma once
 
+#include "cyclewindows.h"
+
 #include <QDialog>
 
 #include <memory>
+#include <optional>
 
 class Calendar;
 class QPlainTextEdit;
@@ -61,6 +64,7 @@ private:
         QString smtp, port, user, pass, from, to;
         bool authentication = false;
         int security = 0;
+        bool ics = false;
     };
     void storeMailSettings(const Fields &fields);
 
@@ -71,6 +75,8 @@ private:
     int m_chosenSecurity = 0;
     Fields m_sending;
     std::unique_ptr<SmtpSessionWorker> m_session;
+    // The cycle that the body describes, for the calendar attachment; none when the body has no cycle.
+    std::optional<CycleWindowDays> m_mailedCycle;
 };
 
 // The text of a memo with CR LF line ends (the widget itself keeps bare line feeds).

@@ -13,6 +13,7 @@
 #include "mail.h"
 #include "memo.h"
 #include "memofile.h"
+#include "notice.h"
 #include "pictures.h"
 #include "settings.h"
 #include "ui_main.h"
@@ -178,6 +179,7 @@ void TfrmMain::setUpLook()
     ui->btnEntry->setIcon(picture(Picture::Entry));
     ui->btnView->setIcon(picture(Picture::List));
     ui->btnMail->setIcon(picture(Picture::Mail));
+    ui->btnNotice->setIcon(picture(Picture::Notice));
     ui->btnHelp->setIcon(picture(Picture::Help));
     ui->btmClose->setIcon(picture(Picture::Exit));
 
@@ -201,6 +203,7 @@ void TfrmMain::connectHandlers()
     connect(ui->btnEntry, &QPushButton::clicked, this, &TfrmMain::btnEntryClick);
     connect(ui->btnView, &QPushButton::clicked, this, &TfrmMain::btnViewClick);
     connect(ui->btnMail, &QPushButton::clicked, this, &TfrmMain::btnMailClick);
+    connect(ui->btnNotice, &QPushButton::clicked, this, &TfrmMain::btnNoticeClick);
     connect(ui->btnHelp, &QPushButton::clicked, this, &TfrmMain::btnHelpClick);
     connect(ui->btmClose, &QPushButton::clicked, this, &TfrmMain::btmCloseClick);
     // activated: only a choice by the user, never a selection made by the program.
@@ -350,6 +353,14 @@ void TfrmMain::btnMailClick()
 {
     guarded(this, [&] {
         TfrmMail dialog(*m_engine, cycleLengthText(), cyclesAheadText(), this);
+        dialog.exec();
+    });
+}
+
+void TfrmMain::btnNoticeClick()
+{
+    guarded(this, [&] {
+        TfrmNotice dialog(cycleLengthText(), this);
         dialog.exec();
     });
 }

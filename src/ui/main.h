@@ -54,6 +54,7 @@ public slots:
     void btnEntryClick();
     void btnViewClick();
     void btnMailClick();
+    void btnNoticeClick();
     void btnHelpClick();
     void btmCloseClick();
     void cmbSyukiChange();

@@ -184,6 +184,20 @@ void drawBin(QPainter &p)
     }
 }
 
+void drawBell(QPainter &p)
+{
+    p.setPen(pen(QColor(0x8a, 0x6a, 0x10), 1.0));
+    p.setBrush(QColor(0xf2, 0xc8, 0x30));
+    QPainterPath bell;
+    bell.moveTo(2.5, 12.5);
+    bell.cubicTo(4.5, 10.5, 3.5, 3, 8, 3);
+    bell.cubicTo(12.5, 3, 11.5, 10.5, 13.5, 12.5);
+    bell.closeSubpath();
+    p.drawPath(bell);
+    p.drawEllipse(QPointF(8, 13.5), 1.5, 1.5);
+    p.drawEllipse(QPointF(8, 2.2), 1, 1);
+}
+
 void draw(QPainter &p, Picture which)
 {
     switch (which) {
@@ -228,6 +242,9 @@ void draw(QPainter &p, Picture which)
     case Picture::Calendar:
         drawCalendar(p);
         break;
+    case Picture::Notice:
+        drawBell(p);
+        break;
     }
 }
 
@@ -246,6 +263,19 @@ void greyOut(QImage &image)
             line[x] = qPremultiply(qRgba(grey, grey, grey, (alpha + 1) / 2));
         }
     }
+}
+
+QImage drawnImage(Picture which, const QSize &size)
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(size.width() / Grid, size.height() / Grid);
+        draw(painter, which);
+    }
+    return image;
 }
 
 class PictureEngine final : public QIconEngine
@@ -281,14 +311,7 @@ public:
         if (QPixmapCache::find(cacheKey, &cached)) {
             return cached;
         }
-        QImage image(size, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        {
-            QPainter painter(&image);
-            painter.setRenderHint(QPainter::Antialiasing);
-            painter.scale(size.width() / Grid, size.height() / Grid);
-            draw(painter, m_which);
-        }
+        QImage image = drawnImage(m_which, size);
         if (disabled) {
             greyOut(image);
         }
@@ -317,4 +340,9 @@ private:
 QIcon picture(Picture which)
 {
     return QIcon(new PictureEngine(which));
+}
+
+QImage pictureImage(Picture which, int side)
+{
+    return drawnImage(which, QSize(side, side));
 }

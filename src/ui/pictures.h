@@ -5,6 +5,7 @@
 // reading the style's PNG pictures would load.
 
 #include <QIcon>
+#include <QImage>
 
 enum class Picture {
     PreviousMonth, // green disc with a white arrow to the left
@@ -20,7 +21,11 @@ enum class Picture {
     Delete,        // waste bin
     Close,         // dark cross
     Calendar,      // calendar page (the main window's icon)
+    Notice,        // yellow bell
 };
 
 // A scalable icon; the disabled state is the same drawing in light grey.
 QIcon picture(Picture which);
+
+// The picture drawn on side x side pixels, premultiplied ARGB; needs no window system.
+QImage pictureImage(Picture which, int side);

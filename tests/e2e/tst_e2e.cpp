@@ -384,7 +384,7 @@ private slots:
         const QByteArray stored = "[Day Setting]\r\nDaymode=4\r\nDaybetween=28\r\n[Mail Setting]\r\nSMTP=127.0.0.1\r\n"
                                   "Port=" +
                                   port + "\r\nChkSMTP=1\r\n" + account +
-                                  "From=me@example.jp\r\nTo=you@example.jp\r\nSecurity=0\r\n";
+                                  "From=me@example.jp\r\nTo=you@example.jp\r\nIcs=0\r\nSecurity=0\r\n";
         QTRY_COMPARE_WITH_TIMEOUT(folder.readFile(QStringLiteral("setting.ini")), stored, 10000);
         QVERIFY(m_x.pressKey(mail, QStringLiteral("Escape")));
         QTRY_VERIFY_WITH_TIMEOUT(m_x.visibleWindows(QStringLiteral("メール送信")).isEmpty(), 10000);

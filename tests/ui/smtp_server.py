@@ -8,8 +8,8 @@ Prints one JSON object per line on stdout (and appends it to --record FILE when 
   {"mail_from": ..., "rcpt_tos": [...], "data_hex": ..., "data": ..., "parsed": {...}}
                                                each message; data is the DATA bytes read as ISO-2022-JP,
                                                parsed what Python's email package (policy strict) makes
-                                               of it: "headers" [[name, value]...], "body", "defects"
-                                               or "error"
+                                               of it: "headers" [[name, value]...], "body", "parts"
+                                               (type, params, filename, payload_hex), "defects" or "error"
 --mode plain (default): AUTH LOGIN is offered without TLS and, unlike stock aiosmtpd, also after HELO.
 --mode tls: TLS from the first byte (--cert, --key). --mode starttls: STARTTLS required before anything
 else, AUTH only after it. Credentials other than --user/--password are refused with 535. Runs until
@@ -76,12 +76,16 @@ class HeloAuthSMTP(SMTP):
 def parse(data):
     try:
         message = email.message_from_bytes(data, policy=email.policy.strict)
-        defects = [repr(d) for d in message.defects]
+        defects = [repr(d) for part in message.walk() for d in part.defects]
         headers = []
         for name, value in message.items():
             defects += [name + ": " + repr(d) for d in getattr(value, "defects", ())]
             headers.append([name, str(value)])
-        return {"headers": headers, "body": message.get_content(), "defects": defects}
+        parts = [{"type": part.get_content_type(), "params": dict(part.get_params()), "filename": part.get_filename(),
+                  "payload_hex": part.get_payload(decode=True).hex()}
+                 for part in message.walk() if not part.is_multipart()]
+        body = None if message.is_multipart() else message.get_content()
+        return {"headers": headers, "body": body, "defects": defects, "parts": parts}
     except Exception as error:  # a defect raised by the strict policy
         return {"error": repr(error)}
 

@@ -7,6 +7,7 @@
 #include "mail.h"
 #include "main.h"
 #include "memo.h"
+#include "notice.h"
 #include "testfiles.h"
 #include "view.h"
 
@@ -73,8 +74,9 @@ private slots:
         const TfrmView view(&main);
         const TfrmMemo memo(&main);
         const TfrmHistory history(28, &main);
+        const TfrmNotice notice(main.cycleLengthText(), &main);
         for (const QWidget *window :
-             std::initializer_list<const QWidget *>{&main, &mail, &entry, &view, &memo, &history}) {
+             std::initializer_list<const QWidget *>{&main, &mail, &entry, &view, &memo, &history, &notice}) {
             checkColouredTexts(window);
         }
         mail.findChild<QCheckBox *>(QStringLiteral("ChkSMTP"))->click(); // the account fields turn white

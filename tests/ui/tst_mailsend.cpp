@@ -1,3 +1,4 @@
+#include "icscheck.h"
 #include "mail.h"
 #include "modalanswer.h"
 #include "realsmtpserver.h"
@@ -58,6 +59,7 @@ private slots:
 
     void realServer_deliversBodyLogsRepliesAndStoresSettings();
     void realServer_refusedLogin_isLoggedAndSessionGoesOn();
+    void realServer_calendarAttachment_keepsTextPartAndParses();
 
     void scriptedServer_verdict_data();
     void scriptedServer_verdict();
@@ -237,7 +239,7 @@ void TestMailSend::realServer_deliversBodyLogsRepliesAndStoresSettings()
     QCOMPARE(readFile(Variable::SettingFilePath),
              (QStringLiteral("[Mail Setting]\r\nSMTP=127.0.0.1\r\nPort=") + port +
               QStringLiteral("\r\nChkSMTP=1\r\nUser=dXNlcg==\r\nPass=Y0VCemN5QjNNSEpr\r\n"
-                             "From=me@example.jp\r\nTo=you@example.jp\r\nSecurity=0\r\n"))
+                             "From=me@example.jp\r\nTo=you@example.jp\r\nIcs=0\r\nSecurity=0\r\n"))
                  .toLatin1());
 
     // A second send in the same dialog logs below the first, from an empty line that is not added again.
@@ -248,6 +250,45 @@ void TestMailSend::realServer_deliversBodyLogsRepliesAndStoresSettings()
     QCOMPARE(lines.at(11), Sent);
     QCOMPARE(lines.at(12), QStringLiteral("220 mail.test TestSMTP"));
     QCOMPARE(lines.last(), Sent);
+}
+
+void TestMailSend::realServer_calendarAttachment_keepsTextPartAndParses()
+{
+    RealSmtpServer server(QStringLiteral("user"), QStringLiteral("secret"));
+    QVERIFY(server.port() > 0);
+    fill(QStringLiteral("127.0.0.1"), QString::number(server.port()), true, QStringLiteral("user"),
+         QStringLiteral("secret"), QStringLiteral("me@example.jp"), QStringLiteral("you@example.jp"));
+    QJsonArray parts[2];
+    for (const bool attach : {false, true}) {
+        control<QCheckBox>(m_dlg.get(), "chkIcs")->setChecked(attach);
+        QCOMPARE(send().text, QString());
+        const QJsonObject parsed = server.recordWith(QStringLiteral("data")).value(QStringLiteral("parsed")).toObject();
+        QCOMPARE(parsed.value(QStringLiteral("error")).toString(), QString());
+        QCOMPARE(parsed.value(QStringLiteral("defects")).toArray(), QJsonArray());
+        parts[int(attach)] = parsed.value(QStringLiteral("parts")).toArray();
+    }
+    QCOMPARE(parts[1].size(), 2);
+    QCOMPARE(parts[1].at(0).toObject().value(QStringLiteral("payload_hex")),
+             parts[0].at(0).toObject().value(QStringLiteral("payload_hex")));
+    const QJsonObject calendar = parts[1].at(1).toObject();
+    QCOMPARE(calendar.value(QStringLiteral("type")).toString(), QStringLiteral("text/calendar"));
+    QCOMPARE(calendar.value(QStringLiteral("filename")).toString(), QStringLiteral("eveluna.ics"));
+    QCOMPARE(calendar.value(QStringLiteral("params")).toObject().value(QStringLiteral("method")).toString(),
+             QStringLiteral("PUBLISH"));
+    const QString file = m_dir->filePath(QStringLiteral("attached.ics"));
+    QVERIFY(writeFile(file, QByteArray::fromHex(calendar.value(QStringLiteral("payload_hex")).toString().toLatin1())));
+    // The cycle of the mail text from 2011/03/01 with 28 days, end days exclusive.
+    QJsonArray events;
+    for (const QJsonValue &event : checkIcsFile(file).value(QStringLiteral("events")).toArray()) {
+        events.append(QJsonArray{event.toArray().at(0), event.toArray().at(1), event.toArray().at(2)});
+    }
+    QCOMPARE(
+        events,
+        QJsonArray(
+            {QJsonArray{QStringLiteral("今回の生理"), QStringLiteral("2011-03-01"), QStringLiteral("2011-03-06")},
+             QJsonArray{QStringLiteral("妊娠しやすい日"), QStringLiteral("2011-03-13"), QStringLiteral("2011-03-18")},
+             QJsonArray{QStringLiteral("次の生理"), QStringLiteral("2011-03-29"), QStringLiteral("2011-04-05")}}));
+    QVERIFY(readFile(Variable::SettingFilePath).contains("\r\nIcs=1\r\n"));
 }
 
 void TestMailSend::realServer_refusedLogin_isLoggedAndSessionGoesOn()
@@ -272,7 +313,8 @@ void TestMailSend::realServer_refusedLogin_isLoggedAndSessionGoesOn()
         (QStringLiteral("[Day Setting]\r\nDaymode=2\r\n[Mail Setting]\r\nTo=you@example.jp\r\n"
                         "SMTP=127.0.0.1\r\nPort=") +
          port +
-         QStringLiteral("\r\nChkSMTP=0\r\nUser=dXNlcg==\r\nPass=ZDNKdmJtYz0=\r\nFrom=me@example.jp\r\nSecurity=0\r\n"))
+         QStringLiteral(
+             "\r\nChkSMTP=0\r\nUser=dXNlcg==\r\nPass=ZDNKdmJtYz0=\r\nFrom=me@example.jp\r\nIcs=0\r\nSecurity=0\r\n"))
             .toLatin1());
     QCOMPARE(b64(b64(QStringLiteral("wrong"))), QStringLiteral("ZDNKdmJtYz0="));
 }

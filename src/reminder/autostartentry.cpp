@@ -1,0 +1,66 @@
+#include "autostartentry.h"
+
+#include "errors.h"
+#include "textfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+QString autostartEntryPath(const QString &xdgConfigHome, const QString &home)
+{
+    const QString config =
+        QDir::isAbsolutePath(xdgConfigHome) ? xdgConfigHome : QDir(home).filePath(QStringLiteral(".config"));
+    return QDir(config).filePath(QStringLiteral("autostart/" EVELUNA_APP_ID "-reminder.desktop"));
+}
+
+QByteArray autostartEntry(const QString &executablePath)
+{
+    QString quoted;
+    for (const QChar c : executablePath) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
+            throw EFileError(QStringLiteral("%1 はログイン時の起動に登録できないパスです").arg(executablePath));
+        }
+        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\') {
+            quoted += u'\\';
+        }
+        quoted += c;
+    }
+    quoted = u'"' + quoted + u'"';
+    quoted.replace(u'\\', QStringLiteral("\\\\"));
+    quoted.replace(u'%', QStringLiteral("%%"));
+    const QString text = QStringLiteral("[Desktop Entry]\n"
+                                        "Type=Application\n"
+                                        "Name=Easy VELUNA reminder\n"
+                                        "Name[ja]=Easy VELUNA 通知\n"
+                                        "Comment=Reminds of the next period at login\n"
+                                        "Comment[ja]=次の生理の予定をログイン時に知らせます\n"
+                                        "Exec=%1 --remind\n"
+                                        "Icon=" EVELUNA_APP_ID "\n"
+                                        "Terminal=false\n"
+                                        "NoDisplay=true\n"
+                                        "X-GNOME-Autostart-enabled=true\n")
+                             .arg(quoted);
+    return text.toUtf8();
+}
+
+void writeAutostartEntry(const QString &entryPath, const QString &executablePath)
+{
+    const QByteArray bytes = autostartEntry(executablePath);
+    const QString folder = QFileInfo(entryPath).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        throw EFileError(QStringLiteral("%1 を作成できません").arg(folder));
+    }
+    QString reason;
+    if (!writeFileAtomically(entryPath, bytes, QFileDevice::ReadOwner | QFileDevice::WriteOwner, reason)) {
+        throw EFileError(QStringLiteral("%1 に書き込めません。%2").arg(entryPath, reason));
+    }
+}
+
+void removeAutostartEntry(const QString &entryPath)
+{
+    QFile entry(entryPath);
+    if (entry.exists() && !entry.remove()) {
+        throw EFileError(QStringLiteral("%1 を削除できません。%2").arg(entryPath, entry.errorString()));
+    }
+}

@@ -1,0 +1,114 @@
+#include "duenotice.h"
+
+#include "cyclestats.h"
+#include "cyclewindows.h"
+#include "datetext.h"
+#include "linefile.h"
+#include "settings.h"
+
+namespace {
+
+constexpr int OwnLengthMode = 4;
+
+QDate dateOf(qint64 julianDay)
+{
+    return QDate::fromJulianDay(julianDay);
+}
+
+} // namespace
+
+std::optional<DueNotice> dueNotice(const NoticeSettings &settings, const QDate &newestFirstDay, int cycleLength,
+                                   const QDate &today)
+{
+    if (!newestFirstDay.isValid() || !today.isValid() || settings.lastNotice == today) {
+        return std::nullopt;
+    }
+    // The same windows that colour the grid with no cycles ahead.
+    const CycleWindowDays windows = computeCycleWindows(newestFirstDay.toJulianDay(), cycleLength, 0);
+    const qint64 next = windows[DayCategory::NextPeriod].first;
+    const qint64 likely = windows[DayCategory::LikelyDays].first;
+    const qint64 day = today.toJulianDay();
+    const QDate periodStart = dateOf(next);
+    if (!periodStart.isValid()) {
+        return std::nullopt;
+    }
+
+    if (settings.before && day <= next && next - day <= settings.beforeDays) {
+        return DueNotice{NoticeKind::Before, periodStart, int(next - day), {}, {}};
+    }
+    // Registering the period moves the newest first day onto or past the predicted one; a length of
+    // zero or less predicts nothing after the newest day.
+    if (settings.late && day >= next && next > newestFirstDay.toJulianDay()) {
+        return DueNotice{NoticeKind::Late, periodStart, 0, {}, {}};
+    }
+    if (settings.fertile && day == likely) {
+        return DueNotice{NoticeKind::Fertile, periodStart, 0, dateOf(likely),
+                         dateOf(windows[DayCategory::LikelyDays].last)};
+    }
+    return std::nullopt;
+}
+
+int storedCycleLength(const QStringList &dateLines, const QString &settingPath)
+{
+    const IniFile ini(settingPath);
+    int mode = ini.readInteger(QStringLiteral("Day Setting"), QStringLiteral("Daymode"), OwnLengthMode);
+    if (dateLines.size() < 2) {
+        mode = OwnLengthMode;
+    }
+    switch (mode) {
+    case 0:
+        return parseIntegerText(AverageCycleLength(dateLines));
+    case 1:
+        return parseIntegerText(ShortestCycleLength(dateLines));
+    case 2:
+        return parseIntegerText(LongestCycleLength(dateLines));
+    case 3:
+        return parseIntegerText(PreviousCycleLength(dateLines));
+    default:
+        return parseIntegerText(
+            ini.readString(QStringLiteral("Day Setting"), QStringLiteral("Daybetween"), QStringLiteral("28")));
+    }
+}
+
+std::optional<DueNotice> noticeDueToday(const QString &datePath, const QString &settingPath, const QDate &today)
+{
+    const NoticeSettings settings = readNoticeSettings(settingPath);
+    if (!settings.before && !settings.late && !settings.fertile) {
+        return std::nullopt;
+    }
+    const QStringList lines = LineFile::readIfExists(datePath).lines();
+    if (lines.isEmpty()) {
+        return std::nullopt;
+    }
+    return dueNotice(settings, parseDateText(lines.front()), storedCycleLength(lines, settingPath), today);
+}
+
+QString fullDateText(const QDate &date)
+{
+    static const QString weekdays = QStringLiteral("月火水木金土日");
+    return QStringLiteral("%1年%2月%3日（%4）")
+        .arg(date.year())
+        .arg(date.month())
+        .arg(date.day())
+        .arg(weekdays.at(date.dayOfWeek() - 1));
+}
+
+NoticeText noticeText(const DueNotice &notice)
+{
+    const QString start = fullDateText(notice.periodStart);
+    switch (notice.kind) {
+    case NoticeKind::Before:
+        return {notice.daysLeft == 0 ? QStringLiteral("生理予定日は今日です")
+                                     : QStringLiteral("生理予定日まであと%1日").arg(notice.daysLeft),
+                QStringLiteral("次の生理予定日は%1です。").arg(start), false};
+    case NoticeKind::Late:
+        return {QStringLiteral("生理予定日を過ぎています"),
+                QStringLiteral("生理予定日は%1でした。始まっていたら生理登録をしてください。").arg(start), true};
+    case NoticeKind::Fertile:
+        return {QStringLiteral("今日から妊娠しやすい日です"),
+                QStringLiteral("妊娠しやすい日は%1から%2までです。")
+                    .arg(fullDateText(notice.likelyFirst), fullDateText(notice.likelyLast)),
+                false};
+    }
+    return {};
+}

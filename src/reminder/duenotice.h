@@ -1,0 +1,54 @@
+#pragma once
+
+#include "noticesettings.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// What a reminder says on a given day, from the cycle the month grid shows with no cycles ahead: the
+// newest registered first day B, the cycle length L, the next period from B + L.
+
+enum class NoticeKind {
+    Before,  // daysLeft (BeforeDays..0) days before the predicted first day
+    Late,    // the predicted period has begun and no first day has been registered since
+    Fertile, // the first likely-conception day
+};
+
+struct DueNotice
+{
+    NoticeKind kind = NoticeKind::Before;
+    QDate periodStart; // the predicted first day of the next period
+    int daysLeft = 0;  // Before: days from today to periodStart
+    QDate likelyFirst; // Fertile: the likely-conception days, both ends inclusive
+    QDate likelyLast;
+
+    friend bool operator==(const DueNotice &, const DueNotice &) = default;
+};
+
+// The one reminder due on `today`, or none. On the predicted first day itself "今日" comes before the
+// late reminder; lastNotice == today means one was shown already. Days beyond QDate's range: none.
+std::optional<DueNotice> dueNotice(const NoticeSettings &settings, const QDate &newestFirstDay, int cycleLength,
+                                   const QDate &today);
+
+// The cycle length the main window shows for the stored cycle mode ("Day Setting" / Daymode): the
+// statistic of modes 0 to 3 over the lines of date.dat, otherwise (also with a single line, as in the
+// window) the stored Daybetween. Throws EConvertError for a line or a length that is not a number.
+int storedCycleLength(const QStringList &dateLines, const QString &settingPath);
+
+// dueNotice() from the files: none while date.dat is missing or empty.
+std::optional<DueNotice> noticeDueToday(const QString &datePath, const QString &settingPath, const QDate &today);
+
+// "2026年12月24日（木）".
+QString fullDateText(const QDate &date);
+
+struct NoticeText
+{
+    QString summary;
+    QString body;
+    bool offersEntry = false; // the late reminder offers the registration dialog
+};
+
+NoticeText noticeText(const DueNotice &notice);

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+// The reminder choices of the notice dialog, section "Notice Setting" of setting.ini. A missing key
+// takes the default given here.
+struct NoticeSettings
+{
+    static constexpr int MaxBeforeDays = 7;
+
+    bool before = true;   // Before: from BeforeDays days ahead up to the predicted first day
+    int beforeDays = 2;   // BeforeDays: 0..7; a stored value outside is brought into that range
+    bool late = true;     // Late: the predicted period has begun and nothing is registered since
+    bool fertile = false; // Fertile: on the first likely-conception day
+    bool atLogin = false; // AtLogin: the login entry runs the reminder
+    QDate lastNotice;     // LastNotice: the day a reminder was last shown (invalid: never)
+};
+
+NoticeSettings readNoticeSettings(const QString &settingPath);
+
+// Writes every choice except LastNotice, which only the reminder itself writes.
+void writeNoticeChoices(const QString &settingPath, const NoticeSettings &settings);
+
+void writeLastNotice(const QString &settingPath, const QDate &day);
