@@ -8,14 +8,13 @@
 #include "historyreport.h"
 #include "look.h"
 #include "pictures.h"
+#include "printdialog.h"
 #include "variable.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QScrollBar>
 
 namespace {
@@ -160,18 +159,10 @@ QString TfrmHistory::chooseSavePath(const QString &title, const QString &name, c
 void TfrmHistory::btnPrintClick()
 {
     guarded(this, [this] {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setDocName(QStringLiteral("生理の履歴"));
-        QPrintDialog dialog(&printer, this);
-        if (dialog.exec() != QDialog::Accepted) {
-            return;
-        }
         // "Print to file" is saved like the PDF button's file: atomically and private to her.
-        if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
-            writeReportPdf(printer.outputFileName(), report());
-        } else {
-            paintReport(printer, report());
-        }
+        showPrintDialog(this, {QStringLiteral("生理の履歴"),
+                               [this](QPagedPaintDevice &printer) { paintReport(printer, report()); },
+                               [this](const QString &pdfPath) { writeReportPdf(pdfPath, report()); }});
     });
 }
 
