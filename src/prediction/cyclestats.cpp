@@ -61,3 +61,19 @@ QString PreviousCycleLength(const QStringList &lines)
 {
     return QString::number(gapsOf(lines, 2).front());
 }
+
+std::optional<QString> CycleLengthOfMode(const QStringList &lines, int mode)
+{
+    switch (mode) {
+    case 0:
+        return AverageCycleLength(lines);
+    case 1:
+        return ShortestCycleLength(lines);
+    case 2:
+        return LongestCycleLength(lines);
+    case 3:
+        return PreviousCycleLength(lines);
+    default:
+        return std::nullopt;
+    }
+}

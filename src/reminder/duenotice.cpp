@@ -55,19 +55,10 @@ int storedCycleLength(const QStringList &dateLines, const QString &settingPath)
     if (dateLines.size() < 2) {
         mode = OwnLengthMode;
     }
-    switch (mode) {
-    case 0:
-        return parseIntegerText(AverageCycleLength(dateLines));
-    case 1:
-        return parseIntegerText(ShortestCycleLength(dateLines));
-    case 2:
-        return parseIntegerText(LongestCycleLength(dateLines));
-    case 3:
-        return parseIntegerText(PreviousCycleLength(dateLines));
-    default:
-        return parseIntegerText(
-            ini.readString(QStringLiteral("Day Setting"), QStringLiteral("Daybetween"), QStringLiteral("28")));
-    }
+    const std::optional<QString> length = CycleLengthOfMode(dateLines, mode);
+    return parseIntegerText(
+        length ? *length
+               : ini.readString(QStringLiteral("Day Setting"), QStringLiteral("Daybetween"), QStringLiteral("28")));
 }
 
 std::optional<DueNotice> noticeDueToday(const QString &datePath, const QString &settingPath, const QDate &today)

@@ -414,18 +414,7 @@ std::optional<QString> TfrmMain::ChooseCycleLength(int mode, bool offerEntry)
         mode = OwnLengthMode;
         ui->cmbSyuki->setCurrentIndex(OwnLengthMode);
     }
-    switch (mode) {
-    case 0:
-        return AverageCycleLength(lines);
-    case 1:
-        return ShortestCycleLength(lines);
-    case 2:
-        return LongestCycleLength(lines);
-    case PreviousCycleMode:
-        return PreviousCycleLength(lines);
-    default:
-        return QStringLiteral("28");
-    }
+    return CycleLengthOfMode(lines, mode).value_or(QStringLiteral("28"));
 }
 
 void TfrmMain::cmbSyukiChange()
