@@ -88,8 +88,8 @@ QString SingleInstance::defaultFolder()
 
 QString SingleInstance::cacheFolder()
 {
-    const QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
-    const QString base = QDir::isAbsolutePath(cache) ? cache : Variable::userHome() + QStringLiteral("/.cache");
+    const QString base =
+        Variable::xdgBaseFolder(qEnvironmentVariable("XDG_CACHE_HOME"), Variable::userHome(), QStringLiteral(".cache"));
     const QString folder = QDir::cleanPath(base + QStringLiteral("/eveluna"));
     // A folder that cannot be made leaves the lock unmade: tryAcquire() then lets the program run.
     QString ignored;

@@ -72,9 +72,14 @@ void initFileLocations(const QString &dataDir)
     ShowMemos = false;
 }
 
+QString xdgBaseFolder(const QString &xdgValue, const QString &home, const QString &underHome)
+{
+    return QDir::isAbsolutePath(xdgValue) ? xdgValue : home + QLatin1Char('/') + underHome;
+}
+
 QString userDataDir(const QString &xdgDataHome, const QString &home)
 {
-    const QString base = QDir::isAbsolutePath(xdgDataHome) ? xdgDataHome : home + QStringLiteral("/.local/share");
+    const QString base = xdgBaseFolder(xdgDataHome, home, QStringLiteral(".local/share"));
     return QDir::cleanPath(base + QStringLiteral("/eveluna")) + QLatin1Char('/');
 }
 

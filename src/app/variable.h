@@ -20,6 +20,10 @@ extern bool CreateAppDirOnSave;
 // Sets the paths from the folder of the data files and switches both marks off.
 void initFileLocations(const QString &dataDir);
 
+// A base folder of the XDG rules: xdgValue (the variable's value) when it is an absolute path, else
+// "<home>/<underHome>" (unset, empty and relative values are ignored, as the rules say).
+QString xdgBaseFolder(const QString &xdgValue, const QString &home, const QString &underHome);
+
 // Where a program built for installation keeps the data files: "<XDG_DATA_HOME>/eveluna/", or
 // "<home>/.local/share/eveluna/" when that variable is unset, empty or not an absolute path (the XDG
 // base directory rule, which says to ignore relative values).

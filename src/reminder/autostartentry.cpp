@@ -2,6 +2,7 @@
 
 #include "errors.h"
 #include "textfile.h"
+#include "variable.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,8 +10,7 @@
 
 QString autostartEntryPath(const QString &xdgConfigHome, const QString &home)
 {
-    const QString config =
-        QDir::isAbsolutePath(xdgConfigHome) ? xdgConfigHome : QDir(home).filePath(QStringLiteral(".config"));
+    const QString config = Variable::xdgBaseFolder(xdgConfigHome, home, QStringLiteral(".config"));
     return QDir(config).filePath(QStringLiteral("autostart/" EVELUNA_APP_ID "-reminder.desktop"));
 }
 

@@ -19,7 +19,7 @@ namespace {
 
 QString entryPath()
 {
-    return autostartEntryPath(qEnvironmentVariable("XDG_CONFIG_HOME"), QDir::homePath());
+    return autostartEntryPath(qEnvironmentVariable("XDG_CONFIG_HOME"), Variable::userHome());
 }
 
 } // namespace
