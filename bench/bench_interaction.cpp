@@ -2,7 +2,7 @@
 // set the 37 cells) followed by the repaint it asks for, on the offscreen platform.
 
 #include "datafolder.h"
-#include "main.h"
+#include "mainwindow.h"
 #include "offscreenmain.h"
 
 #include <QApplication>

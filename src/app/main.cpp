@@ -1,6 +1,6 @@
 // The program's entry: one running copy per user, then the main window until it closes.
 
-#include "main.h"
+#include "mainwindow.h"
 #include "fonts.h"
 #include "guard.h"
 #include "language.h"

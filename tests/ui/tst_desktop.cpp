@@ -5,7 +5,7 @@
 #include "language.h"
 #include "look.h"
 #include "mail.h"
-#include "main.h"
+#include "mainwindow.h"
 #include "memo.h"
 #include "notice.h"
 #include "testfiles.h"

@@ -1,7 +1,7 @@
 // The drawn pictures on a screen with two device pixels per logical pixel (QT_SCALE_FACTOR=2, set before
 // the application starts): each is drawn for the device pixels, never an enlarged small picture.
 
-#include "main.h"
+#include "mainwindow.h"
 #include "pictures.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "../support/unprivileged.h"
 #include "daycolors.h"
 #include "entry.h"
-#include "main.h"
+#include "mainwindow.h"
 #include "memo.h"
 #include "modalanswer.h"
 #include "pictures.h"

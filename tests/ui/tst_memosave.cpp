@@ -1,6 +1,6 @@
 // The memo dialog and the windows around it when saving fails or the memo file holds blank lines: what
 // the user typed is never thrown away, and a blank line disables nothing.
-#include "main.h"
+#include "mainwindow.h"
 #include "memo.h"
 #include "modalanswer.h"
 #include "testfiles.h"

@@ -1,4 +1,4 @@
-#include "main.h"
+#include "mainwindow.h"
 
 #include "buttonkeys.h"
 #include "cyclestats.h"
@@ -16,7 +16,7 @@
 #include "notice.h"
 #include "pictures.h"
 #include "settings.h"
-#include "ui_main.h"
+#include "ui_mainwindow.h"
 #include "variable.h"
 #include "view.h"
 
