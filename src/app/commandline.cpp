@@ -17,15 +17,25 @@ namespace {
 
 // Qt's own options for a window program: they start the window as before.
 const QStringList QtValueOptions = {
-    QStringLiteral("platform"), QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"),
-    QStringLiteral("plugin"),   QStringLiteral("qwindowgeometry"),    QStringLiteral("geometry"),
-    QStringLiteral("qwindowtitle"), QStringLiteral("title"),          QStringLiteral("qwindowicon"),
-    QStringLiteral("icon"),     QStringLiteral("session"),            QStringLiteral("display"),
-    QStringLiteral("name"),     QStringLiteral("style"),              QStringLiteral("stylesheet"),
+    QStringLiteral("platform"),
+    QStringLiteral("platformpluginpath"),
+    QStringLiteral("platformtheme"),
+    QStringLiteral("plugin"),
+    QStringLiteral("qwindowgeometry"),
+    QStringLiteral("geometry"),
+    QStringLiteral("qwindowtitle"),
+    QStringLiteral("title"),
+    QStringLiteral("qwindowicon"),
+    QStringLiteral("icon"),
+    QStringLiteral("session"),
+    QStringLiteral("display"),
+    QStringLiteral("name"),
+    QStringLiteral("style"),
+    QStringLiteral("stylesheet"),
     QStringLiteral("qmljsdebugger"),
 };
-const QStringList QtFlagOptions = {QStringLiteral("reverse"), QStringLiteral("widgetcount"),
-                                   QStringLiteral("nograb"), QStringLiteral("dograb"), QStringLiteral("sync")};
+const QStringList QtFlagOptions = {QStringLiteral("reverse"), QStringLiteral("widgetcount"), QStringLiteral("nograb"),
+                                   QStringLiteral("dograb"), QStringLiteral("sync")};
 
 void print(FILE *stream, const QString &text)
 {
@@ -70,8 +80,7 @@ int printStatus(bool json)
         const StatusInput input = readStatusInput(Variable::DateFilePath, Variable::SettingFilePath);
         const StatusReport report = computeStatus(input, QDate::currentDate());
         if (json) {
-            print(stdout, QString::fromUtf8(QJsonDocument(statusJson(report)).toJson(QJsonDocument::Compact)) +
-                              u'\n');
+            print(stdout, QString::fromUtf8(QJsonDocument(statusJson(report)).toJson(QJsonDocument::Compact)) + u'\n');
         } else {
             print(stdout, statusLine(report) + u'\n');
         }

@@ -1,11 +1,11 @@
 // The program's entry: one running copy per user, then the main window until it closes.
 
-#include "mainwindow.h"
 #include "commandline.h"
 #include "fonts.h"
 #include "guard.h"
 #include "language.h"
 #include "layout.h"
+#include "mainwindow.h"
 #include "reminderrun.h"
 #include "singleinstance.h"
 #include "variable.h"

@@ -136,8 +136,8 @@ int CycleChart::cyclesFitting(double width, double slot)
     return std::max(1, int((width - LeftMargin - RightMargin) / slot));
 }
 
-void CycleChart::draw(QPainter &painter, const QRectF &area, int first, int count, double slot,
-                      const QRectF &exposed, bool withAxis) const
+void CycleChart::draw(QPainter &painter, const QRectF &area, int first, int count, double slot, const QRectF &exposed,
+                      bool withAxis) const
 {
     painter.save();
     painter.setClipRect(area);
@@ -185,8 +185,8 @@ void CycleChart::draw(QPainter &painter, const QRectF &area, int first, int coun
         painter.drawLine(QPointF(plot.left(), yOf(days)), QPointF(plot.right(), yOf(days)));
         if (withAxis) {
             painter.setPen(Ink);
-            painter.drawText(QRectF(area.left(), yOf(days) - 8, LeftMargin - 6, 16),
-                             Qt::AlignRight | Qt::AlignVCenter, QString::number(days));
+            painter.drawText(QRectF(area.left(), yOf(days) - 8, LeftMargin - 6, 16), Qt::AlignRight | Qt::AlignVCenter,
+                             QString::number(days));
         }
     }
     painter.setPen(Ink);

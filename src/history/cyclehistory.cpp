@@ -141,14 +141,15 @@ QList<std::pair<QString, QString>> outlookTexts(const CycleStatistics &stats)
 {
     QList<std::pair<QString, QString>> texts = {
         {QStringLiteral("次の生理の見込み"),
-         stats.range ? QStringLiteral("%1 (10回に%2回はこの範囲)").arg(rangeText(*stats.range, true)).arg(RangeShareInTen)
-                     : QStringLiteral("-")},
-        {QStringLiteral("これまでの予測"),
-         stats.trackRecord ? QStringLiteral("直近%1回: 2日以内 %2回、平均のずれ %3日")
-                                 .arg(stats.trackRecord->cycles)
-                                 .arg(stats.trackRecord->within2Days)
-                                 .arg(QString::number(stats.trackRecord->meanAbsDays, 'f', 1))
-                           : QStringLiteral("-")},
+         stats.range
+             ? QStringLiteral("%1 (10回に%2回はこの範囲)").arg(rangeText(*stats.range, true)).arg(RangeShareInTen)
+             : QStringLiteral("-")},
+        {QStringLiteral("これまでの予測"), stats.trackRecord
+                                               ? QStringLiteral("直近%1回: 2日以内 %2回、平均のずれ %3日")
+                                                     .arg(stats.trackRecord->cycles)
+                                                     .arg(stats.trackRecord->within2Days)
+                                                     .arg(QString::number(stats.trackRecord->meanAbsDays, 'f', 1))
+                                               : QStringLiteral("-")},
     };
     if (stats.lateDays > 0) {
         texts.append({QStringLiteral("予定日から"), QStringLiteral("予定日を%1日過ぎています").arg(stats.lateDays)});
@@ -170,8 +171,8 @@ QList<HistoryRow> historyRows(const CycleHistory &history, const QList<PastPredi
         rows.append({formatDateText(history.firstDays[i]), i < lengths.size() ? QString::number(lengths[i]) : QString(),
                      history.memoDaysInCycle(i),
                      offset == offsets.cend() ? QString()
-                     : *offset > 0          ? u'+' + QString::number(*offset)
-                                            : QString::number(*offset)});
+                     : *offset > 0            ? u'+' + QString::number(*offset)
+                                              : QString::number(*offset)});
     }
     return rows;
 }

@@ -62,8 +62,7 @@ QStringList wrapMemoText(const QString &text, int columns)
 }
 
 HistoryReport::HistoryReport(const CycleHistory &history, const CycleStatistics &stats, const QDate &printed,
-                             bool withMemos, QStringList families,
-                             QSet<QDate> excluded)
+                             bool withMemos, QStringList families, QSet<QDate> excluded)
     : m_stats(stats)
     , m_printed(printed)
     , m_families(std::move(families))

@@ -102,8 +102,7 @@ QList<PastPrediction> pastPredictions(const QList<QDate> &firstDays, const QSet<
 std::optional<TrackRecord> trackRecord(const QList<QDate> &firstDays, const QSet<QDate> &excluded, int mode,
                                        int ownLength)
 {
-    const QList<PastPrediction> predictions =
-        pastPredictions(firstDays, excluded, mode, ownLength, OutlookCycleCount);
+    const QList<PastPrediction> predictions = pastPredictions(firstDays, excluded, mode, ownLength, OutlookCycleCount);
     if (predictions.isEmpty()) {
         return std::nullopt;
     }
@@ -127,7 +126,7 @@ QString monthDayText(const QDate &day)
 QString rangeText(const DayRange &range, bool repeatMonth)
 {
     const bool sameMonth = range.first.year() == range.last.year() && range.first.month() == range.last.month();
-    const QString last = sameMonth && !repeatMonth ? QStringLiteral("%1日").arg(range.last.day())
-                                                   : monthDayText(range.last);
+    const QString last =
+        sameMonth && !repeatMonth ? QStringLiteral("%1日").arg(range.last.day()) : monthDayText(range.last);
     return monthDayText(range.first) + QStringLiteral("〜") + last;
 }

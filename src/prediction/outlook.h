@@ -50,8 +50,8 @@ QList<PastPrediction> pastPredictions(const QList<QDate> &firstDays, const QSet<
 struct TrackRecord
 {
     int cycles = 0;
-    int within2Days = 0;     // |offBy| at most 2
-    double meanAbsDays = 0;  // mean of |offBy|
+    int within2Days = 0;    // |offBy| at most 2
+    double meanAbsDays = 0; // mean of |offBy|
 
     friend bool operator==(const TrackRecord &, const TrackRecord &) = default;
 };

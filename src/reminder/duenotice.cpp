@@ -44,8 +44,8 @@ std::optional<DueNotice> dueNotice(const NoticeSettings &settings, const QDate &
         return DueNotice{NoticeKind::Late, periodStart, 0, {}, {}, {}};
     }
     if (settings.fertile && day == likely) {
-        return DueNotice{NoticeKind::Fertile, periodStart, 0, dateOf(likely),
-                         dateOf(windows[DayCategory::LikelyDays].last), {}};
+        return DueNotice{
+            NoticeKind::Fertile, periodStart, 0, dateOf(likely), dateOf(windows[DayCategory::LikelyDays].last), {}};
     }
     return std::nullopt;
 }

@@ -37,7 +37,8 @@ std::optional<DueNotice> dueNotice(const NoticeSettings &settings, const QDate &
 
 // The cycle length the main window shows for the stored cycle mode ("Day Setting" / Daymode): the
 // statistic of modes 0 to 3 over the lines of date.dat (modes 0 to 2 without the cycles left out in
-// "Excluded Cycles"), otherwise (also with a single line, as in the window) the stored Daybetween. Throws EConvertError for a line or a length that is not a number.
+// "Excluded Cycles"), otherwise (also with a single line, as in the window) the stored Daybetween. Throws EConvertError
+// for a line or a length that is not a number.
 int storedCycleLength(const QStringList &dateLines, const QString &settingPath);
 
 // dueNotice() from the files, with the range of her history: none while date.dat is missing or empty.

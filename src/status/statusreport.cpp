@@ -6,7 +6,6 @@
 #include "linefile.h"
 #include "settings.h"
 
-
 #include <algorithm>
 #include <cmath>
 
@@ -40,9 +39,8 @@ StatusReport computeStatus(const StatusInput &input, const QDate &today, const Q
     const QDate newest = input.firstDays.last();
     report.firstDay = newest;
     report.cycleDay = int(newest.daysTo(today)) + 1;
-    report.cycleLength =
-        cycleLengthOfModeDays(input.firstDays, input.firstDays.size(), input.mode, input.excluded)
-            .value_or(input.ownLength);
+    report.cycleLength = cycleLengthOfModeDays(input.firstDays, input.firstDays.size(), input.mode, input.excluded)
+                             .value_or(input.ownLength);
     report.ruleNextStart = validDate(newest.addDays(*report.cycleLength));
     report.range = nextStartRange(input.firstDays, input.excluded);
     report.trackRecord = trackRecord(input.firstDays, input.excluded, input.mode, input.ownLength);

@@ -14,9 +14,9 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QHeaderView>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
@@ -195,16 +195,16 @@ void TfrmHistory::showHistory()
 void TfrmHistory::fillTable()
 {
     const QSignalBlocker blocker(ui->tblCycles);
-    const QList<HistoryRow> rows = historyRows(
-        m_history, pastPredictions(m_history.firstDays, m_excluded, m_mode, m_cycleLength.value_or(28)));
+    const QList<HistoryRow> rows =
+        historyRows(m_history, pastPredictions(m_history.firstDays, m_excluded, m_mode, m_cycleLength.value_or(28)));
     ui->tblCycles->setRowCount(int(rows.size()));
     for (int r = 0; r < rows.size(); ++r) {
-        const QStringList cells = {rows[r].firstDay, rows[r].length, rows[r].offBy,
-                                   QString::number(rows[r].memoDays)};
+        const QStringList cells = {rows[r].firstDay, rows[r].length, rows[r].offBy, QString::number(rows[r].memoDays)};
         for (int c = 0; c < cells.size(); ++c) {
             auto *item = new QTableWidgetItem(cells[c]);
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-            item->setTextAlignment(c == DayColumn ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignRight | Qt::AlignVCenter);
+            item->setTextAlignment(c == DayColumn ? Qt::AlignLeft | Qt::AlignVCenter
+                                                  : Qt::AlignRight | Qt::AlignVCenter);
             ui->tblCycles->setItem(r, c, item);
         }
         // Only a completed cycle has a length to leave out.

@@ -13,10 +13,10 @@
 #include "mail.h"
 #include "memo.h"
 #include "memofile.h"
-#include "statusreport.h"
 #include "notice.h"
 #include "pictures.h"
 #include "settings.h"
+#include "statusreport.h"
 #include "ui_mainwindow.h"
 #include "variable.h"
 #include "view.h"
@@ -416,8 +416,7 @@ std::optional<QString> TfrmMain::ChooseCycleLength(int mode, bool offerEntry)
         mode = OwnLengthMode;
         ui->cmbSyuki->setCurrentIndex(OwnLengthMode);
     }
-    return CycleLengthOfMode(lines, mode, readExcludedCycles(Variable::SettingFilePath))
-        .value_or(QStringLiteral("28"));
+    return CycleLengthOfMode(lines, mode, readExcludedCycles(Variable::SettingFilePath)).value_or(QStringLiteral("28"));
 }
 
 void TfrmMain::cmbSyukiChange()
