@@ -1,10 +1,11 @@
 // The program's entry: one running copy per user, then the main window until it closes.
 
-#include "mainwindow.h"
+#include "commandline.h"
 #include "fonts.h"
 #include "guard.h"
 #include "language.h"
 #include "layout.h"
+#include "mainwindow.h"
 #include "reminderrun.h"
 #include "singleinstance.h"
 #include "variable.h"
@@ -36,9 +37,15 @@ void bringForward(QWidget *window)
 
 int main(int argc, char *argv[])
 {
-    // The login entry's reminder is no copy of the program: it may run beside one and ends by itself.
-    if (isReminderRun(argc, argv)) {
+    // The command line's options (the login entry's reminder among them) are no copy of the program:
+    // they may run beside one, without a display, and end by themselves.
+    switch (const CommandLineResult command = runCommandLine(argc, argv); command.action) {
+    case CommandLineAction::Remind:
         return runReminder(argc, argv);
+    case CommandLineAction::Done:
+        return command.exitCode;
+    case CommandLineAction::StartWindow:
+        break;
     }
 
     // Decided before any window system connection: a second copy shows nothing and touches no data

@@ -1,12 +1,14 @@
 #include "settings.h"
 
 #include "datalock.h"
+#include "datetext.h"
 #include "errors.h"
 #include "textfile.h"
 
 #include <QFileInfo>
 #include <QStringList>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -333,4 +335,46 @@ void IniFile::removeKey(const QString &section, const QString &key)
     if (!writeFileAtomically(m_path, encodeTextLines(ini.lines, encoding, ini.stored), std::nullopt, errorText)) {
         throw refused(errorText);
     }
+}
+
+namespace {
+
+const QString ExcludedSection = QStringLiteral("Excluded Cycles");
+const QString ExcludedKey = QStringLiteral("Days");
+
+} // namespace
+
+QSet<QDate> readExcludedCycles(const QString &settingPath)
+{
+    QSet<QDate> days;
+    const QString value = IniFile(settingPath).readString(ExcludedSection, ExcludedKey, QString());
+    for (const QString &piece : value.split(u',', Qt::SkipEmptyParts)) {
+        try {
+            days.insert(parseDateText(piece.trimmed()));
+        } catch (const EConvertError &) {
+        }
+    }
+    return days;
+}
+
+void writeExcludedCycles(const QString &settingPath, const QSet<QDate> &days)
+{
+    IniFile ini(settingPath);
+    if (days.isEmpty()) {
+        ini.removeKey(ExcludedSection, ExcludedKey);
+        return;
+    }
+    QList<QDate> sorted(days.begin(), days.end());
+    std::sort(sorted.begin(), sorted.end());
+    QStringList texts;
+    for (const QDate &day : sorted) {
+        texts.append(formatDateText(day));
+    }
+    const QString value = texts.join(u',');
+    if (value.size() > maxValueLength) {
+        throw EIniFileError(QStringLiteral("%1 に書き込めません。計算に入れない周期は%2までです。")
+                                .arg(QFileInfo(settingPath).absoluteFilePath())
+                                .arg((maxValueLength + 1) / 11));
+    }
+    ini.writeString(ExcludedSection, ExcludedKey, value);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QDate>
+#include <QSet>
 #include <QString>
 
 // setting.ini in the form of the platform's private-profile files: "[Section]" lines and "Key=Value"
@@ -45,3 +47,10 @@ private:
 
 // Parses an integer value of the settings file; false when it is not one (see IniFile::readInteger).
 bool parseIniInteger(const QString &text, int &value);
+
+// "Excluded Cycles" / Days: the first days of the cycles she left out of the statistics, as yyyy/mm/dd
+// separated by commas. A missing key leaves nothing out; a piece that is not a date is passed over.
+QSet<QDate> readExcludedCycles(const QString &settingPath);
+// Writes the key sorted (removes it when empty), as IniFile::writeString does. A value beyond the
+// 2047 characters a read returns (186 days) throws EIniFileError without touching the file.
+void writeExcludedCycles(const QString &settingPath, const QSet<QDate> &days);

@@ -7,6 +7,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -16,6 +17,8 @@ const QColor UsualBand(222, 244, 222);
 const QColor UsualBar(110, 150, 215);
 const QColor OutsideBar(235, 125, 70);
 const QColor Grid(200, 200, 200);
+const QColor LeftOutBar(205, 205, 205);
+const QColor LeftOutHatch(110, 110, 110);
 
 constexpr double LegendHeight = 22;
 constexpr double LabelHeight = 30; // below the axis: the month of each bar
@@ -49,6 +52,20 @@ struct LineMark
     double y = 0;
 };
 
+// The top of a label `height` tall that stands just above barTop, moved up past every line it would
+// cross, so no line runs through its digits.
+double labelTop(double barTop, double height, QList<double> lineYs)
+{
+    std::sort(lineYs.begin(), lineYs.end(), std::greater<>());
+    double bottom = barTop - 1;
+    for (const double y : lineYs) {
+        if (y > bottom - height - 2 && y < bottom + 2) {
+            bottom = y - 3;
+        }
+    }
+    return bottom - height;
+}
+
 } // namespace
 
 double useLogicalUnits(QPainter &painter)
@@ -58,17 +75,60 @@ double useLogicalUnits(QPainter &painter)
     return scale;
 }
 
-CycleChart::CycleChart(const CycleHistory &history, const CycleStatistics &stats, QStringList families)
+CycleChart::CycleChart(const CycleHistory &history, const CycleStatistics &stats, QStringList families,
+                       QSet<QDate> excluded)
     : m_starts(history.firstDays)
     , m_lengths(history.cycleLengths())
     , m_stats(stats)
     , m_families(std::move(families))
+    , m_excluded(std::move(excluded))
 {
 }
 
-double CycleChart::widthFor(int count, double slot)
+double CycleChart::widthFor(int count, double slot, bool withAxis)
 {
-    return LeftMargin + slot * std::max(count, 1) + RightMargin;
+    return (withAxis ? LeftMargin : AxisGap) + slot * std::max(count, 1) + RightMargin;
+}
+
+double CycleChart::barRight(int i, double slot, bool withAxis)
+{
+    return (withAxis ? LeftMargin : AxisGap) + slot * (i + 1);
+}
+
+int CycleChart::topDays() const
+{
+    int longest = std::max(m_stats.longest, UsualCycleMax);
+    for (const int length : m_lengths) {
+        longest = std::max(longest, length);
+    }
+    return (longest / 10 + 1) * 10;
+}
+
+QRectF CycleChart::plotArea(const QRectF &area, bool withAxis)
+{
+    const double left = withAxis ? LeftMargin : AxisGap;
+    return QRectF(area.left() + left, area.top() + LegendHeight + TopRoom,
+                  std::max(1.0, area.width() - left - RightMargin),
+                  std::max(1.0, area.height() - LegendHeight - TopRoom - LabelHeight));
+}
+
+void CycleChart::drawAxis(QPainter &painter, const QRectF &area) const
+{
+    painter.save();
+    painter.fillRect(area, Paper);
+    const QRectF plot = plotArea(QRectF(area.left(), area.top(), LeftMargin + RightMargin + 1, area.height()), true);
+    const int top = topDays();
+    const auto yOf = [&](double days) { return plot.bottom() - plot.height() * days / top; };
+    painter.setFont(chartFont(m_families, 10));
+    painter.setPen(Ink);
+    const int step = top <= 60 ? 10 : top <= 150 ? 20 : 50;
+    for (int days = 0; days <= top; days += step) {
+        painter.drawText(QRectF(area.left(), yOf(days) - 8, LeftMargin - 6, 16), Qt::AlignRight | Qt::AlignVCenter,
+                         QString::number(days));
+    }
+    painter.setPen(QPen(Ink, 1));
+    painter.drawLine(QPointF(area.right() - 0.5, plot.bottom()), QPointF(area.right() - 0.5, plot.top()));
+    painter.restore();
 }
 
 int CycleChart::cyclesFitting(double width, double slot)
@@ -76,8 +136,8 @@ int CycleChart::cyclesFitting(double width, double slot)
     return std::max(1, int((width - LeftMargin - RightMargin) / slot));
 }
 
-void CycleChart::draw(QPainter &painter, const QRectF &area, int first, int count, double slot,
-                      const QRectF &exposed) const
+void CycleChart::draw(QPainter &painter, const QRectF &area, int first, int count, double slot, const QRectF &exposed,
+                      bool withAxis) const
 {
     painter.save();
     painter.setClipRect(area);
@@ -91,7 +151,10 @@ void CycleChart::draw(QPainter &painter, const QRectF &area, int first, int coun
     const double legendY = area.top() + 4;
     double x = area.right() - RightMargin - painter.fontMetrics().horizontalAdvance(usualText) -
                painter.fontMetrics().horizontalAdvance(outsideText) - 60;
-    x = std::max(x, area.left() + LeftMargin);
+    if (!m_excluded.isEmpty()) {
+        x -= painter.fontMetrics().horizontalAdvance(QStringLiteral("計算に入れない周期")) + 30;
+    }
+    x = std::max(x, area.left() + (withAxis ? LeftMargin : AxisGap));
     const auto legendEntry = [&](const QColor &colour, const QString &text, bool hatched) {
         const QRectF box(x, legendY + 3, 10, 10);
         painter.fillRect(box, colour);
@@ -105,12 +168,12 @@ void CycleChart::draw(QPainter &painter, const QRectF &area, int first, int coun
     };
     legendEntry(UsualBand, usualText, false);
     legendEntry(OutsideBar, outsideText, true);
+    if (!m_excluded.isEmpty()) {
+        legendEntry(LeftOutBar, QStringLiteral("計算に入れない周期"), false);
+    }
 
-    const QRectF plot(area.left() + LeftMargin, area.top() + LegendHeight + TopRoom,
-                      std::max(1.0, area.width() - LeftMargin - RightMargin),
-                      std::max(1.0, area.height() - LegendHeight - TopRoom - LabelHeight));
-    // Days from 0 up to a multiple of 10 above both the longest cycle and the usual range.
-    const int top = (std::max(m_stats.longest, UsualCycleMax) / 10 + 1) * 10;
+    const QRectF plot = plotArea(area, withAxis);
+    const int top = topDays();
     const auto yOf = [&](double days) { return plot.bottom() - plot.height() * days / top; };
 
     painter.fillRect(QRectF(plot.left(), yOf(UsualCycleMax), plot.width(), yOf(UsualCycleMin) - yOf(UsualCycleMax)),
@@ -120,10 +183,17 @@ void CycleChart::draw(QPainter &painter, const QRectF &area, int first, int coun
     for (int days = 0; days <= top; days += step) {
         painter.setPen(QPen(Grid, 0.5));
         painter.drawLine(QPointF(plot.left(), yOf(days)), QPointF(plot.right(), yOf(days)));
-        painter.setPen(Ink);
-        painter.drawText(QRectF(area.left(), yOf(days) - 8, LeftMargin - 6, 16), Qt::AlignRight | Qt::AlignVCenter,
-                         QString::number(days));
+        if (withAxis) {
+            painter.setPen(Ink);
+            painter.drawText(QRectF(area.left(), yOf(days) - 8, LeftMargin - 6, 16), Qt::AlignRight | Qt::AlignVCenter,
+                             QString::number(days));
+        }
     }
+    painter.setPen(Ink);
+    // The lines of the modes, which the bar labels keep clear of.
+    const bool lines = m_stats.cycleCount > 0 && cycleCount() > 0;
+    const QList<double> lineYs =
+        lines ? QList<double>{yOf(m_stats.longest), yOf(m_stats.modeAverage), yOf(m_stats.shortest)} : QList<double>();
 
     const int last = std::min(first + count, cycleCount());
     const QFont labelFont = chartFont(m_families, slot >= 40 ? 10 : 8);
@@ -135,21 +205,28 @@ void CycleChart::draw(QPainter &painter, const QRectF &area, int first, int coun
         }
         const QRectF bar(left + slot * 0.15, yOf(std::max(length, 0)), slot * 0.7,
                          plot.bottom() - yOf(std::max(length, 0)));
-        painter.fillRect(bar, isUsual(length) ? UsualBar : OutsideBar);
-        if (!isUsual(length)) {
-            painter.fillRect(bar, QBrush(Ink, Qt::BDiagPattern));
+        if (m_excluded.contains(m_starts[i])) {
+            painter.fillRect(bar, LeftOutBar);
+            painter.fillRect(bar, QBrush(LeftOutHatch, Qt::FDiagPattern));
+        } else {
+            painter.fillRect(bar, isUsual(length) ? UsualBar : OutsideBar);
+            if (!isUsual(length)) {
+                painter.fillRect(bar, QBrush(Ink, Qt::BDiagPattern));
+            }
         }
         painter.setFont(labelFont);
-        painter.drawText(QRectF(left, bar.top() - 15, slot, 14), Qt::AlignHCenter | Qt::AlignBottom,
+        painter.drawText(QRectF(left, labelTop(bar.top(), 14, lineYs), slot, 14), Qt::AlignHCenter | Qt::AlignBottom,
                          QString::number(length));
         painter.drawText(QRectF(left, plot.bottom() + 3, slot, 14), Qt::AlignHCenter | Qt::AlignTop,
                          monthText(m_starts[i]));
     }
     painter.setPen(QPen(Ink, 1));
     painter.drawLine(plot.bottomLeft(), plot.bottomRight());
-    painter.drawLine(plot.bottomLeft(), plot.topLeft());
+    if (withAxis) {
+        painter.drawLine(plot.bottomLeft(), plot.topLeft());
+    }
 
-    if (cycleCount() > 0) {
+    if (lines) {
         QList<LineMark> marks = {
             {m_stats.longest, QStringLiteral("最長"), Qt::DotLine, QColor(190, 30, 30)},
             {m_stats.modeAverage, QStringLiteral("平均"), Qt::DashLine, QColor(20, 40, 150)},
@@ -203,6 +280,9 @@ QString CycleChart::description() const
                     .arg(UsualCycleMax)
                     .arg(outside.size())
                     .arg(outside.join(QStringLiteral("、")));
+    }
+    if (!m_excluded.isEmpty()) {
+        text += QStringLiteral("計算に入れない周期: %1周期。").arg(m_excluded.size());
     }
     return text;
 }

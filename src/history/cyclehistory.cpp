@@ -52,7 +52,8 @@ CycleHistory readCycleHistory(const QString &datePath, const QString &memoPath)
     return history;
 }
 
-CycleStatistics computeStatistics(const QList<QDate> &firstDays, const QDate &today, std::optional<int> cycleLength)
+CycleStatistics computeStatistics(const QList<QDate> &firstDays, const QDate &today, std::optional<int> cycleLength,
+                                  const QSet<QDate> &excluded, int mode, int ownLength)
 {
     CycleStatistics stats;
     if (firstDays.isEmpty()) {
@@ -62,27 +63,29 @@ CycleStatistics computeStatistics(const QList<QDate> &firstDays, const QDate &to
     stats.daysSinceLast = newest.daysTo(today);
     if (cycleLength) {
         stats.nextFirstDay = newest.addDays(*cycleLength);
+        if (stats.nextFirstDay->isValid() && *stats.nextFirstDay > newest && *stats.nextFirstDay < today) {
+            stats.lateDays = stats.nextFirstDay->daysTo(today);
+        }
     }
-    stats.cycleCount = int(firstDays.size() - 1);
-    if (stats.cycleCount == 0) {
-        return stats;
-    }
-
-    // The modes' own functions over the days as date.dat lists them (newest first), so the lines of the
-    // chart are exactly the lengths the cycle control offers.
-    QStringList lines;
-    lines.reserve(firstDays.size());
-    for (auto day = firstDays.crbegin(); day != firstDays.crend(); ++day) {
-        lines.append(formatDateText(*day));
-    }
-    stats.modeAverage = AverageCycleLength(lines).toInt();
-    stats.shortest = ShortestCycleLength(lines).toInt();
-    stats.longest = LongestCycleLength(lines).toInt();
+    stats.range = nextStartRange(firstDays, excluded);
+    stats.trackRecord = trackRecord(firstDays, excluded, mode, cycleLength.value_or(ownLength));
 
     QList<double> lengths;
     for (qsizetype i = 1; i < firstDays.size(); ++i) {
-        lengths.append(double(firstDays[i - 1].daysTo(firstDays[i])));
+        if (!excluded.contains(firstDays[i - 1])) {
+            lengths.append(double(firstDays[i - 1].daysTo(firstDays[i])));
+        }
     }
+    stats.cycleCount = int(lengths.size());
+    if (stats.cycleCount == 0) {
+        return stats;
+    }
+    // The modes' own rules, so the lines of the chart are exactly the lengths the cycle control offers.
+    const auto modeLength = [&](int m) { return *cycleLengthOfModeDays(firstDays, firstDays.size(), m, excluded); };
+    stats.modeAverage = modeLength(0);
+    stats.shortest = modeLength(1);
+    stats.longest = modeLength(2);
+
     double sum = 0;
     for (const double length : lengths) {
         sum += length;
@@ -134,14 +137,42 @@ QList<std::pair<QString, QString>> statisticsTexts(const CycleStatistics &stats)
     };
 }
 
-QList<HistoryRow> historyRows(const CycleHistory &history)
+QList<std::pair<QString, QString>> outlookTexts(const CycleStatistics &stats)
 {
+    QList<std::pair<QString, QString>> texts = {
+        {QStringLiteral("次の生理の見込み"),
+         stats.range
+             ? QStringLiteral("%1 (10回に%2回はこの範囲)").arg(rangeText(*stats.range, true)).arg(RangeShareInTen)
+             : QStringLiteral("-")},
+        {QStringLiteral("これまでの予測"), stats.trackRecord
+                                               ? QStringLiteral("直近%1回: 2日以内 %2回、平均のずれ %3日")
+                                                     .arg(stats.trackRecord->cycles)
+                                                     .arg(stats.trackRecord->within2Days)
+                                                     .arg(QString::number(stats.trackRecord->meanAbsDays, 'f', 1))
+                                               : QStringLiteral("-")},
+    };
+    if (stats.lateDays > 0) {
+        texts.append({QStringLiteral("予定日から"), QStringLiteral("予定日を%1日過ぎています").arg(stats.lateDays)});
+    }
+    return texts;
+}
+
+QList<HistoryRow> historyRows(const CycleHistory &history, const QList<PastPrediction> &predictions)
+{
+    QMap<QDate, int> offsets;
+    for (const PastPrediction &prediction : predictions) {
+        offsets.insert(prediction.start, prediction.offBy());
+    }
     const QList<int> lengths = history.cycleLengths();
     QList<HistoryRow> rows;
     rows.reserve(history.firstDays.size());
     for (qsizetype i = 0; i < history.firstDays.size(); ++i) {
+        const auto offset = offsets.constFind(history.firstDays[i]);
         rows.append({formatDateText(history.firstDays[i]), i < lengths.size() ? QString::number(lengths[i]) : QString(),
-                     history.memoDaysInCycle(i)});
+                     history.memoDaysInCycle(i),
+                     offset == offsets.cend() ? QString()
+                     : *offset > 0            ? u'+' + QString::number(*offset)
+                                              : QString::number(*offset)});
     }
     return rows;
 }

@@ -4,8 +4,11 @@
 #include <QDate>
 #include <QList>
 #include <QMap>
+#include <QSet>
 #include <QString>
 #include <QStringList>
+
+#include "outlook.h"
 
 #include <optional>
 
@@ -57,14 +60,27 @@ struct CycleStatistics
     std::optional<qint64> daysSinceLast;
     // The newest first day plus the cycle length the calendar uses: its next period at cycle 0.
     std::optional<QDate> nextFirstDay;
+    // Days from nextFirstDay to today while no newer first day is registered; 0 before it.
+    qint64 lateDays = 0;
+    // Where the next period is expected to start, and how far the stored mode was off before.
+    std::optional<DayRange> range;
+    std::optional<TrackRecord> trackRecord;
 };
 
-// cycleLength is the calendar's current cycle length in days, none when it has none.
-CycleStatistics computeStatistics(const QList<QDate> &firstDays, const QDate &today, std::optional<int> cycleLength);
+// cycleLength is the calendar's current cycle length in days, none when it has none. The cycles beginning
+// on an `excluded` day count in none of the numbers; mode and ownLength are the stored cycle mode and own
+// length the track record replays.
+CycleStatistics computeStatistics(const QList<QDate> &firstDays, const QDate &today, std::optional<int> cycleLength,
+                                  const QSet<QDate> &excluded = {}, int mode = 4, int ownLength = 28);
 
 // The statistics as label and value texts, in the order shown: "周期の数" "12", "平均" "28.5日", ...
 // Values that cannot be given (no cycle yet) read "-".
 QList<std::pair<QString, QString>> statisticsTexts(const CycleStatistics &stats);
+
+// The range and the track record as label and value texts: "次の生理の見込み"
+// "12月22日〜12月27日 (10回に8回はこの範囲)", "これまでの予測" "直近10回: 2日以内 7回、平均のずれ 1.8日";
+// "予定日を2日過ぎています" while the period is late.
+QList<std::pair<QString, QString>> outlookTexts(const CycleStatistics &stats);
 
 // One row per first day, oldest first: the day, the length of the cycle it begins ("" for the newest)
 // and the number of memo days in that cycle.
@@ -73,8 +89,9 @@ struct HistoryRow
     QString firstDay;
     QString length;
     int memoDays = 0;
+    QString offBy; // days the period came after the rule's day ("+2", "-1", "0"); "" without one
 };
-QList<HistoryRow> historyRows(const CycleHistory &history);
+QList<HistoryRow> historyRows(const CycleHistory &history, const QList<PastPrediction> &predictions = {});
 
 // The CSV export: UTF-8 with a byte-order mark, CR LF, the header 開始日,周期(日),メモ and one row per
 // first day, newest last. Fields with a comma, a quote, a CR or an LF are quoted, quotes doubled

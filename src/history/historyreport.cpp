@@ -62,11 +62,11 @@ QStringList wrapMemoText(const QString &text, int columns)
 }
 
 HistoryReport::HistoryReport(const CycleHistory &history, const CycleStatistics &stats, const QDate &printed,
-                             bool withMemos, QStringList families)
+                             bool withMemos, QStringList families, QSet<QDate> excluded)
     : m_stats(stats)
     , m_printed(printed)
     , m_families(std::move(families))
-    , m_chart(history, stats, m_families)
+    , m_chart(history, stats, m_families, std::move(excluded))
 {
     using Kind = Line::Kind;
     m_lines.append(

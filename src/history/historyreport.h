@@ -42,8 +42,9 @@ public:
         bool repeatHeader = false;
     };
 
+    // The chart hatches the cycles beginning on an excluded day, as the window does.
     HistoryReport(const CycleHistory &history, const CycleStatistics &stats, const QDate &printed, bool withMemos,
-                  QStringList families);
+                  QStringList families, QSet<QDate> excluded = {});
 
     const QList<Line> &lines() const { return m_lines; }
     // Pages for a printable area of pageSize (logical units).

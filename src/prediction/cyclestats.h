@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QDate>
+#include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -24,3 +27,13 @@ QString PreviousCycleLength(const QStringList &lines);
 // The length of a cycle mode of the main window's list: 0 average, 1 shortest, 2 longest, 3 previous.
 // Nothing for any other mode: the user's own length, kept in the settings.
 std::optional<QString> CycleLengthOfMode(const QStringList &lines, int mode);
+
+// The same with the cycles beginning on an `excluded` day left out of modes 0 to 2 (a cycle she marked
+// "計算に入れない"); when every cycle is excluded they all count, so a mode always has a length. Modes 3
+// and over are as above.
+std::optional<QString> CycleLengthOfMode(const QStringList &lines, int mode, const QSet<QDate> &excluded);
+
+// The same rules over the oldest `count` of first days given oldest first, without text. Nothing with
+// fewer than two days, or for a mode other than 0 to 3.
+std::optional<int> cycleLengthOfModeDays(const QList<QDate> &oldestFirst, qsizetype count, int mode,
+                                         const QSet<QDate> &excluded);

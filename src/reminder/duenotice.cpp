@@ -6,6 +6,8 @@
 #include "linefile.h"
 #include "settings.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr int OwnLengthMode = 4;
@@ -34,16 +36,16 @@ std::optional<DueNotice> dueNotice(const NoticeSettings &settings, const QDate &
     }
 
     if (settings.before && day <= next && next - day <= settings.beforeDays) {
-        return DueNotice{NoticeKind::Before, periodStart, int(next - day), {}, {}};
+        return DueNotice{NoticeKind::Before, periodStart, int(next - day), {}, {}, {}};
     }
     // Registering the period moves the newest first day onto or past the predicted one; a length of
     // zero or less predicts nothing after the newest day.
     if (settings.late && day >= next && next > newestFirstDay.toJulianDay()) {
-        return DueNotice{NoticeKind::Late, periodStart, 0, {}, {}};
+        return DueNotice{NoticeKind::Late, periodStart, 0, {}, {}, {}};
     }
     if (settings.fertile && day == likely) {
-        return DueNotice{NoticeKind::Fertile, periodStart, 0, dateOf(likely),
-                         dateOf(windows[DayCategory::LikelyDays].last)};
+        return DueNotice{
+            NoticeKind::Fertile, periodStart, 0, dateOf(likely), dateOf(windows[DayCategory::LikelyDays].last), {}};
     }
     return std::nullopt;
 }
@@ -55,7 +57,7 @@ int storedCycleLength(const QStringList &dateLines, const QString &settingPath)
     if (dateLines.size() < 2) {
         mode = OwnLengthMode;
     }
-    const std::optional<QString> length = CycleLengthOfMode(dateLines, mode);
+    const std::optional<QString> length = CycleLengthOfMode(dateLines, mode, readExcludedCycles(settingPath));
     return parseIntegerText(
         length ? *length
                : ini.readString(QStringLiteral("Day Setting"), QStringLiteral("Daybetween"), QStringLiteral("28")));
@@ -71,7 +73,18 @@ std::optional<DueNotice> noticeDueToday(const QString &datePath, const QString &
     if (lines.isEmpty()) {
         return std::nullopt;
     }
-    return dueNotice(settings, parseDateText(lines.front()), storedCycleLength(lines, settingPath), today);
+    std::optional<DueNotice> due =
+        dueNotice(settings, parseDateText(lines.front()), storedCycleLength(lines, settingPath), today);
+    if (due && due->kind != NoticeKind::Fertile) {
+        QList<QDate> firstDays;
+        for (const QString &line : lines) {
+            firstDays.append(parseDateText(line));
+        }
+        std::sort(firstDays.begin(), firstDays.end());
+        firstDays.erase(std::unique(firstDays.begin(), firstDays.end()), firstDays.end());
+        due->range = nextStartRange(firstDays, readExcludedCycles(settingPath));
+    }
+    return due;
 }
 
 QString fullDateText(const QDate &date)
@@ -87,14 +100,18 @@ QString fullDateText(const QDate &date)
 NoticeText noticeText(const DueNotice &notice)
 {
     const QString start = fullDateText(notice.periodStart);
+    const QString range =
+        notice.range ? rangeText(*notice.range) + QStringLiteral("のあいだに始まる見込みです。") : QString();
     switch (notice.kind) {
     case NoticeKind::Before:
         return {notice.daysLeft == 0 ? QStringLiteral("生理予定日は今日です")
                                      : QStringLiteral("生理予定日まであと%1日").arg(notice.daysLeft),
-                QStringLiteral("次の生理予定日は%1です。").arg(start), false};
+                QStringLiteral("次の生理予定日は%1です。").arg(start) + range, false};
     case NoticeKind::Late:
         return {QStringLiteral("生理予定日を過ぎています"),
-                QStringLiteral("生理予定日は%1でした。始まっていたら生理登録をしてください。").arg(start), true};
+                QStringLiteral("生理予定日は%1でした。").arg(start) + range +
+                    QStringLiteral("始まっていたら生理登録をしてください。"),
+                true};
     case NoticeKind::Fertile:
         return {QStringLiteral("今日から妊娠しやすい日です"),
                 QStringLiteral("妊娠しやすい日は%1から%2までです。")

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "noticesettings.h"
+#include "outlook.h"
 
 #include <QDate>
 #include <QString>
@@ -24,6 +25,7 @@ struct DueNotice
     int daysLeft = 0;  // Before: days from today to periodStart
     QDate likelyFirst; // Fertile: the likely-conception days, both ends inclusive
     QDate likelyLast;
+    std::optional<DayRange> range; // where the next period is expected to start, from her history
 
     friend bool operator==(const DueNotice &, const DueNotice &) = default;
 };
@@ -34,11 +36,12 @@ std::optional<DueNotice> dueNotice(const NoticeSettings &settings, const QDate &
                                    const QDate &today);
 
 // The cycle length the main window shows for the stored cycle mode ("Day Setting" / Daymode): the
-// statistic of modes 0 to 3 over the lines of date.dat, otherwise (also with a single line, as in the
-// window) the stored Daybetween. Throws EConvertError for a line or a length that is not a number.
+// statistic of modes 0 to 3 over the lines of date.dat (modes 0 to 2 without the cycles left out in
+// "Excluded Cycles"), otherwise (also with a single line, as in the window) the stored Daybetween. Throws EConvertError
+// for a line or a length that is not a number.
 int storedCycleLength(const QStringList &dateLines, const QString &settingPath);
 
-// dueNotice() from the files: none while date.dat is missing or empty.
+// dueNotice() from the files, with the range of her history: none while date.dat is missing or empty.
 std::optional<DueNotice> noticeDueToday(const QString &datePath, const QString &settingPath, const QDate &today);
 
 // "2026年12月24日（木）".

@@ -9,21 +9,31 @@
 #include "look.h"
 #include "pictures.h"
 #include "printdialog.h"
+#include "settings.h"
 #include "variable.h"
 
 #include <QDir>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QScrollBar>
+#include <QSignalBlocker>
 
 namespace {
 
-// The chart at its full width inside the scroll area; each repaint draws only the bars it exposes.
+constexpr int OwnLengthMode = 4;
+// Room for the window manager's title bar and borders, known only once the window is shown.
+constexpr int FrameAllowance = 40;
+
+enum Column { DayColumn, LengthColumn, OffByColumn, MemoColumn, LeftOutColumn, ColumnCount };
+
+// The bars at their full width inside the scroll area; each repaint draws only the bars it exposes.
 class ChartView final : public QWidget
 {
 public:
-    ChartView(const CycleChart &chart, QWidget *parent)
+    ChartView(const std::unique_ptr<CycleChart> &chart, QWidget *parent)
         : QWidget(parent)
         , m_chart(chart)
     {
@@ -36,11 +46,38 @@ protected:
         const double scale = useLogicalUnits(painter);
         const QRectF area(0, 0, width() / scale, height() / scale);
         const QRectF exposed(event->rect().x() / scale, 0, event->rect().width() / scale, area.height());
-        m_chart.draw(painter, area, 0, m_chart.cycleCount(), CycleChart::WindowSlot, exposed);
+        m_chart->draw(painter, area, 0, m_chart->cycleCount(), CycleChart::WindowSlot, exposed, false);
     }
 
 private:
-    const CycleChart &m_chart;
+    const std::unique_ptr<CycleChart> &m_chart;
+};
+
+// The day scale left of the scroll area, level with its viewport, so it stays while the bars scroll.
+class AxisView final : public QWidget
+{
+public:
+    AxisView(const std::unique_ptr<CycleChart> &chart, const QScrollArea *area, QWidget *parent)
+        : QWidget(parent)
+        , m_chart(chart)
+        , m_area(area)
+    {
+        setFixedWidth(qCeil(CycleChart::LeftMargin * logicalDpiX() / LogicalUnitsPerInch));
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), Qt::white);
+        painter.translate(0, m_area->viewport()->mapTo(m_area, QPoint(0, 0)).y());
+        const double scale = useLogicalUnits(painter);
+        m_chart->drawAxis(painter, QRectF(0, 0, width() / scale, m_area->viewport()->height() / scale));
+    }
+
+private:
+    const std::unique_ptr<CycleChart> &m_chart;
+    const QScrollArea *m_area;
 };
 
 } // namespace
@@ -60,14 +97,35 @@ TfrmHistory::TfrmHistory(std::optional<int> cycleLength, QWidget *parent)
     ui->btnPrint->setIcon(picture(Picture::List));
     const QFont textFont = designFont(m_families, 12);
     ui->txtStatistics->setFont(textFont);
-    ui->txtTable->setFont(textFont);
-    ui->txtTable->setTabStopDistance(QFontMetricsF(textFont).horizontalAdvance(u'0') * 12);
+    ui->tblCycles->setFont(textFont);
+    ui->tblCycles->setColumnCount(ColumnCount);
+    ui->tblCycles->setHorizontalHeaderLabels({QStringLiteral("開始日"), QStringLiteral("周期(日)"),
+                                              QStringLiteral("予測とのずれ(日)"), QStringLiteral("メモの日数"),
+                                              QStringLiteral("計算に入れない")});
+    ui->tblCycles->verticalHeader()->hide();
+    ui->tblCycles->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
     connect(ui->btnPrint, &QPushButton::clicked, this, [this] { btnPrintClick(); });
     connect(ui->btnPdf, &QPushButton::clicked, this, [this] { btnPdfClick(); });
     connect(ui->btnCsv, &QPushButton::clicked, this, [this] { btnCsvClick(); });
     connect(ui->btmClose, &QPushButton::clicked, this, [this] { reject(); });
+    connect(ui->tblCycles, &QTableWidget::itemChanged, this, [this](QTableWidgetItem *item) {
+        if (item->column() == LeftOutColumn) {
+            tblCyclesItemChanged(item->row());
+        }
+    });
+    QScrollBar *bar = ui->chartArea->horizontalScrollBar();
+    connect(bar, &QScrollBar::rangeChanged, this, [this, bar](int, int maximum) {
+        if (m_followNewest) {
+            bar->setValue(maximum);
+        }
+    });
+    connect(bar, &QScrollBar::actionTriggered, this, [this] { m_followNewest = false; });
 
+    m_axisView = new AxisView(m_chart, ui->chartArea, this);
+    ui->chartLayout->insertWidget(0, m_axisView);
+    m_axisView->hide();
+    fitToScreen();
     FormCreate();
 }
 
@@ -75,6 +133,16 @@ TfrmHistory::~TfrmHistory()
 {
     // Its viewport outlives ui by a moment while the dialog's children are deleted.
     ui->chartArea->viewport()->removeEventFilter(this);
+}
+
+void TfrmHistory::fitToScreen()
+{
+    const QScreen *screen = parentWidget() != nullptr ? parentWidget()->screen() : this->screen();
+    if (screen == nullptr) {
+        return;
+    }
+    const QRect room = screen->availableGeometry();
+    resize(std::min(width(), room.width() - 16), std::min(height(), room.height() - FrameAllowance));
 }
 
 void TfrmHistory::FormCreate()
@@ -87,33 +155,92 @@ void TfrmHistory::FormCreate()
     }
     guarded(this, [&] {
         m_history = readCycleHistory(Variable::DateFilePath, Variable::MemoFilePath);
-        m_stats = computeStatistics(m_history.firstDays, QDate::currentDate(), m_cycleLength);
-        m_chart = std::make_unique<CycleChart>(m_history, m_stats, m_families);
-
-        QString statistics;
-        for (const auto &[label, value] : statisticsTexts(m_stats)) {
-            statistics += label + QStringLiteral(": ") + value + u'\n';
-        }
-        ui->txtStatistics->setPlainText(statistics.trimmed());
-
-        QStringList table = {QStringLiteral("開始日\t周期(日)\tメモの日数")};
-        for (const HistoryRow &row : historyRows(m_history)) {
-            table.append(row.firstDay + u'\t' + row.length + u'\t' + QString::number(row.memoDays));
-        }
-        ui->txtTable->setPlainText(table.join(u'\n'));
+        const IniFile settings(Variable::SettingFilePath);
+        m_mode = settings.readInteger(QStringLiteral("Day Setting"), QStringLiteral("Daymode"), OwnLengthMode);
+        m_excluded = readExcludedCycles(Variable::SettingFilePath);
+        showHistory();
         for (QPushButton *button : outputs) {
             button->setEnabled(true);
         }
-
         if (m_chart->cycleCount() > 0) {
-            m_chartView = new ChartView(*m_chart, ui->chartArea);
+            m_chartView = new ChartView(m_chart, ui->chartArea);
             ui->chartArea->setWidget(m_chartView);
             ui->chartArea->viewport()->installEventFilter(this);
             fitChart();
-            ui->chartArea->setAccessibleDescription(m_chart->description());
             ui->lblNoData->hide();
             ui->chartArea->show();
+            m_axisView->show();
         }
+    });
+}
+
+void TfrmHistory::showHistory()
+{
+    m_stats = computeStatistics(m_history.firstDays, QDate::currentDate(), m_cycleLength, m_excluded, m_mode,
+                                m_cycleLength.value_or(28));
+    m_chart = std::make_unique<CycleChart>(m_history, m_stats, m_families, m_excluded);
+    QString statistics;
+    for (const auto &[label, value] : statisticsTexts(m_stats) + outlookTexts(m_stats)) {
+        statistics += label + QStringLiteral(": ") + value + u'\n';
+    }
+    ui->txtStatistics->setPlainText(statistics.trimmed());
+    ui->chartArea->setAccessibleDescription(m_chart->description());
+    fillTable();
+    if (m_chartView != nullptr) {
+        m_chartView->update();
+        m_axisView->update();
+    }
+}
+
+void TfrmHistory::fillTable()
+{
+    const QSignalBlocker blocker(ui->tblCycles);
+    const QList<HistoryRow> rows =
+        historyRows(m_history, pastPredictions(m_history.firstDays, m_excluded, m_mode, m_cycleLength.value_or(28)));
+    ui->tblCycles->setRowCount(int(rows.size()));
+    for (int r = 0; r < rows.size(); ++r) {
+        const QStringList cells = {rows[r].firstDay, rows[r].length, rows[r].offBy, QString::number(rows[r].memoDays)};
+        for (int c = 0; c < cells.size(); ++c) {
+            auto *item = new QTableWidgetItem(cells[c]);
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+            item->setTextAlignment(c == DayColumn ? Qt::AlignLeft | Qt::AlignVCenter
+                                                  : Qt::AlignRight | Qt::AlignVCenter);
+            ui->tblCycles->setItem(r, c, item);
+        }
+        // Only a completed cycle has a length to leave out.
+        auto *leftOut = new QTableWidgetItem();
+        if (!rows[r].length.isEmpty()) {
+            leftOut->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+            leftOut->setCheckState(m_excluded.contains(m_history.firstDays[r]) ? Qt::Checked : Qt::Unchecked);
+            leftOut->setData(Qt::AccessibleTextRole, QStringLiteral("計算に入れない"));
+        } else {
+            leftOut->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        }
+        ui->tblCycles->setItem(r, LeftOutColumn, leftOut);
+    }
+}
+
+void TfrmHistory::tblCyclesItemChanged(int row)
+{
+    guarded(this, [&] {
+        const QDate day = m_history.firstDays.value(row);
+        QSet<QDate> excluded = m_excluded;
+        if (ui->tblCycles->item(row, LeftOutColumn)->checkState() == Qt::Checked) {
+            excluded.insert(day);
+        } else {
+            excluded.remove(day);
+        }
+        try {
+            writeExcludedCycles(Variable::SettingFilePath, excluded);
+        } catch (const AppError &) {
+            fillTable(); // the box shows what is stored
+            throw;
+        }
+        m_excluded = excluded;
+        const int scroll = ui->tblCycles->verticalScrollBar()->value();
+        showHistory();
+        ui->tblCycles->verticalScrollBar()->setValue(scroll);
+        ui->tblCycles->setCurrentCell(row, LeftOutColumn);
     });
 }
 
@@ -123,9 +250,13 @@ void TfrmHistory::fitChart()
         return;
     }
     const double scale = m_chartView->logicalDpiX() / LogicalUnitsPerInch;
-    const int needed = qCeil(CycleChart::widthFor(m_chart->cycleCount(), CycleChart::WindowSlot) * scale);
+    const int needed = qCeil(CycleChart::widthFor(m_chart->cycleCount(), CycleChart::WindowSlot, false) * scale);
     const QSize room = ui->chartArea->viewport()->size();
     m_chartView->setFixedSize(std::max(needed, room.width()), room.height());
+    if (m_followNewest) {
+        ui->chartArea->horizontalScrollBar()->setValue(ui->chartArea->horizontalScrollBar()->maximum());
+    }
+    m_axisView->update();
 }
 
 bool TfrmHistory::eventFilter(QObject *watched, QEvent *event)
@@ -142,13 +273,14 @@ void TfrmHistory::showEvent(QShowEvent *event)
     fitChart();
     // The newest cycles first: the chart at its right end, the table at its last line.
     ui->chartArea->horizontalScrollBar()->setValue(ui->chartArea->horizontalScrollBar()->maximum());
-    ui->txtTable->moveCursor(QTextCursor::End);
-    ui->txtTable->ensureCursorVisible();
+    if (ui->tblCycles->rowCount() > 0) {
+        ui->tblCycles->scrollToBottom();
+    }
 }
 
 HistoryReport TfrmHistory::report() const
 {
-    return HistoryReport(m_history, m_stats, QDate::currentDate(), ui->ChkMemo->isChecked(), m_families);
+    return HistoryReport(m_history, m_stats, QDate::currentDate(), ui->ChkMemo->isChecked(), m_families, m_excluded);
 }
 
 QString TfrmHistory::chooseSavePath(const QString &title, const QString &name, const QString &filter)

@@ -16,7 +16,9 @@ class frmHistory;
 
 // The history window: the chart of the completed cycles, their statistics and the table of first days,
 // with printing, a PDF report and a CSV export. It reads both data files when it opens and never writes
-// them; what it saves goes where the user chooses, readable by the user only.
+// them; the cycles she leaves out ("計算に入れない") go to setting.ini at once. What it saves goes where
+// the user chooses, readable by the user only. It opens within the screen's free area, the chart
+// scrolled to the newest cycle under a day scale that stays put.
 class TfrmHistory final : public QDialog
 {
     Q_OBJECT
@@ -33,6 +35,11 @@ protected:
 
 private:
     void FormCreate();
+    // Statistics, chart and table from m_history and m_excluded.
+    void showHistory();
+    void fillTable();
+    void tblCyclesItemChanged(int row);
+    void fitToScreen();
     void btnPrintClick();
     void btnPdfClick();
     void btnCsvClick();
@@ -50,4 +57,9 @@ private:
     CycleStatistics m_stats;
     std::unique_ptr<CycleChart> m_chart;
     QWidget *m_chartView = nullptr;
+    QWidget *m_axisView = nullptr;
+    QSet<QDate> m_excluded;
+    int m_mode = 4;
+    // The chart stays at its newest cycle until she scrolls it herself.
+    bool m_followNewest = true;
 };

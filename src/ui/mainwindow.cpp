@@ -16,6 +16,7 @@
 #include "notice.h"
 #include "pictures.h"
 #include "settings.h"
+#include "statusreport.h"
 #include "ui_mainwindow.h"
 #include "variable.h"
 #include "view.h"
@@ -344,6 +345,7 @@ void TfrmMain::btnViewClick()
 {
     guarded(this, [&] {
         TfrmView dialog(this, cycleLengthText());
+        connect(&dialog, &TfrmView::historyClosed, this, &TfrmMain::cmbSyukiChange);
         dialog.exec();
     });
     cmbSyukiChange();
@@ -414,7 +416,7 @@ std::optional<QString> TfrmMain::ChooseCycleLength(int mode, bool offerEntry)
         mode = OwnLengthMode;
         ui->cmbSyuki->setCurrentIndex(OwnLengthMode);
     }
-    return CycleLengthOfMode(lines, mode).value_or(QStringLiteral("28"));
+    return CycleLengthOfMode(lines, mode, readExcludedCycles(Variable::SettingFilePath)).value_or(QStringLiteral("28"));
 }
 
 void TfrmMain::cmbSyukiChange()
@@ -436,8 +438,20 @@ void TfrmMain::cmbSyukiChange()
         } else {
             showLengthEditable(false);
         }
+        showNextPeriodRange();
         RecomputeAndRepaint();
     });
+}
+
+void TfrmMain::showNextPeriodRange()
+{
+    const QString rule = QStringLiteral("排卵日から16日後に生理がくるとする");
+    const std::optional<DayRange> range = nextPeriodRange(Variable::DateFilePath, Variable::SettingFilePath);
+    ui->Panel_06->setToolTip(range ? rule + QStringLiteral("\n次の生理の見込み: %1 (10回に%2回はこの範囲)")
+                                                .arg(rangeText(*range))
+                                                .arg(RangeShareInTen)
+                                   : rule);
+    ui->Panel_06->setAccessibleDescription(ui->Panel_06->toolTip());
 }
 
 void TfrmMain::showLengthEditable(bool editable)

@@ -58,6 +58,8 @@ public slots:
     void btnHelpClick();
     void btmCloseClick();
     void cmbSyukiChange();
+    // The legend's 次の生理 names the range of her history in its hint.
+    void showNextPeriodRange();
     void txtSyukiExit();
     void UpDownClick();
 

@@ -204,6 +204,7 @@ void TfrmView::btnHistoryClick()
         TfrmHistory history(cycleLength, this);
         history.exec();
     });
+    emit historyClosed();
 }
 
 void TfrmView::btmCloseClick()

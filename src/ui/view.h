@@ -25,6 +25,10 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
+signals:
+    // The history window has closed; the cycles left out in it may have changed.
+    void historyClosed();
+
 private:
     void FormCreate();
     void btnDayDeleteClick();

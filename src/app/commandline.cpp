@@ -1,0 +1,160 @@
+#include "commandline.h"
+
+#include "errors.h"
+#include "layout.h"
+#include "statusreport.h"
+#include "variable.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDate>
+#include <QJsonDocument>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Qt's own options for a window program: they start the window as before.
+const QStringList QtValueOptions = {
+    QStringLiteral("platform"),
+    QStringLiteral("platformpluginpath"),
+    QStringLiteral("platformtheme"),
+    QStringLiteral("plugin"),
+    QStringLiteral("qwindowgeometry"),
+    QStringLiteral("geometry"),
+    QStringLiteral("qwindowtitle"),
+    QStringLiteral("title"),
+    QStringLiteral("qwindowicon"),
+    QStringLiteral("icon"),
+    QStringLiteral("session"),
+    QStringLiteral("display"),
+    QStringLiteral("name"),
+    QStringLiteral("style"),
+    QStringLiteral("stylesheet"),
+    QStringLiteral("qmljsdebugger"),
+};
+const QStringList QtFlagOptions = {QStringLiteral("reverse"), QStringLiteral("widgetcount"), QStringLiteral("nograb"),
+                                   QStringLiteral("dograb"), QStringLiteral("sync")};
+
+void print(FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+QString helpText()
+{
+    return QStringLiteral(
+        "使い方: eveluna [オプション]\n"
+        "オプションなしで起動すると、予測カレンダーのウィンドウを開きます。\n"
+        "\n"
+        "オプション:\n"
+        "  -h, --help       このヘルプを表示して終わります。\n"
+        "  -v, --version    バージョンを表示して終わります。\n"
+        "  --remind         今日が通知の日なら、デスクトップ通知を表示して終わります (ログイン時の通知)。\n"
+        "  --status         次の生理までの日数と見込みを1行で表示して終わります (パネル用)。\n"
+        "  --status --json  同じ内容を JSON で表示して終わります。\n");
+}
+
+bool hasOption(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] == '-') {
+            return true;
+        }
+    }
+    return false;
+}
+
+int printStatus(bool json)
+{
+    const DataLayout layout = programDataLayout();
+    if (!layout.refusal.isEmpty()) {
+        print(stderr, QStringLiteral("eveluna: %1\n").arg(layout.refusal));
+        return 1;
+    }
+    Variable::initFileLocations(layout.folder);
+    try {
+        const StatusInput input = readStatusInput(Variable::DateFilePath, Variable::SettingFilePath);
+        const StatusReport report = computeStatus(input, QDate::currentDate());
+        if (json) {
+            print(stdout, QString::fromUtf8(QJsonDocument(statusJson(report)).toJson(QJsonDocument::Compact)) + u'\n');
+        } else {
+            print(stdout, statusLine(report) + u'\n');
+        }
+    } catch (const AppError &e) {
+        print(stderr, QStringLiteral("eveluna: %1\n").arg(e.message()));
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+CommandLineResult runCommandLine(int argc, char *argv[])
+{
+    // The usual start from the menu: no parsing, no extra application object on the way to the window.
+    if (!hasOption(argc, argv)) {
+        return {};
+    }
+    // A plain core application: no display is needed for anything decided here.
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
+    const QCommandLineOption remind(QStringLiteral("remind"), QString());
+    const QCommandLineOption status(QStringLiteral("status"), QString());
+    const QCommandLineOption json(QStringLiteral("json"), QString());
+    parser.addOptions({help, version, remind, status, json});
+    for (const QString &name : QtValueOptions) {
+        QCommandLineOption option(name, QString(), QStringLiteral("value"));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    for (const QString &name : QtFlagOptions) {
+        QCommandLineOption option(name, QString());
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+
+    const QString hint = QStringLiteral("使い方は「eveluna --help」で表示できます。\n");
+    if (!parser.parse(QCoreApplication::arguments())) {
+        const QStringList unknown = parser.unknownOptionNames();
+        QString reason = parser.errorText();
+        if (!unknown.isEmpty()) {
+            // As she typed it, with one dash or two.
+            QString typed = unknown.first();
+            for (const QString &argument : QCoreApplication::arguments()) {
+                if (argument.startsWith(u'-') && argument.section(u'=', 0, 0).endsWith(u'-' + unknown.first())) {
+                    typed = argument.section(u'=', 0, 0);
+                    break;
+                }
+            }
+            reason = QStringLiteral("不明なオプションです: %1").arg(typed);
+        }
+        print(stderr, QStringLiteral("eveluna: %1\n").arg(reason) + hint);
+        return {CommandLineAction::Done, 2};
+    }
+    if (parser.isSet(help)) {
+        print(stdout, helpText());
+        return {CommandLineAction::Done, 0};
+    }
+    if (parser.isSet(version)) {
+        print(stdout, QStringLiteral("Easy VELUNA %1\n").arg(QStringLiteral(EVELUNA_VERSION)));
+        return {CommandLineAction::Done, 0};
+    }
+    if (parser.isSet(json) && !parser.isSet(status)) {
+        print(stderr, QStringLiteral("eveluna: --json は --status と一緒に使います。\n") + hint);
+        return {CommandLineAction::Done, 2};
+    }
+    if (parser.isSet(status)) {
+        return {CommandLineAction::Done, printStatus(parser.isSet(json))};
+    }
+    if (parser.isSet(remind)) {
+        return {CommandLineAction::Remind, 0};
+    }
+    return {};
+}

@@ -1,0 +1,138 @@
+#include "statusreport.h"
+
+#include "cyclestats.h"
+#include "cyclewindows.h"
+#include "datetext.h"
+#include "linefile.h"
+#include "settings.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+QJsonValue isoDate(const std::optional<QDate> &day)
+{
+    return day && day->isValid() ? QJsonValue(day->toString(Qt::ISODate)) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonValue number(const std::optional<int> &value)
+{
+    return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
+}
+
+std::optional<QDate> validDate(const QDate &day)
+{
+    return day.isValid() ? std::optional<QDate>(day) : std::nullopt;
+}
+
+} // namespace
+
+StatusReport computeStatus(const StatusInput &input, const QDate &today, const QJsonValue &temperature)
+{
+    StatusReport report;
+    report.today = today;
+    report.temperature = temperature;
+    if (input.firstDays.isEmpty()) {
+        return report;
+    }
+    const QDate newest = input.firstDays.last();
+    report.firstDay = newest;
+    report.cycleDay = int(newest.daysTo(today)) + 1;
+    report.cycleLength = cycleLengthOfModeDays(input.firstDays, input.firstDays.size(), input.mode, input.excluded)
+                             .value_or(input.ownLength);
+    report.ruleNextStart = validDate(newest.addDays(*report.cycleLength));
+    report.range = nextStartRange(input.firstDays, input.excluded);
+    report.trackRecord = trackRecord(input.firstDays, input.excluded, input.mode, input.ownLength);
+
+    // The temperature's estimate, when it has one, is the better guess of the two.
+    report.nextStart = report.ruleNextStart;
+    if (temperature.isObject()) {
+        const QDate measured =
+            QDate::fromString(temperature.toObject().value(QStringLiteral("next_start")).toString(), Qt::ISODate);
+        if (measured.isValid()) {
+            report.nextStart = measured;
+        }
+    }
+    // A first day registered on or after the expected one would have become the newest.
+    const bool late = report.nextStart && *report.nextStart > newest && report.nextStart->daysTo(today) > 0;
+    report.lateDays = late ? int(report.nextStart->daysTo(today)) : 0;
+    return report;
+}
+
+QString statusLine(const StatusReport &report)
+{
+    if (!report.firstDay) {
+        return QStringLiteral("データーが足りません。");
+    }
+    if (*report.lateDays > 0) {
+        return QStringLiteral("予定日を%1日過ぎています").arg(*report.lateDays);
+    }
+    // The days the grid colours as this period: at most seven, fewer with a shorter cycle.
+    const DayWindow period =
+        computeCycleWindows(report.firstDay->toJulianDay(), *report.cycleLength, 0)[DayCategory::ThisPeriod];
+    if (*report.cycleDay >= 1 && period.contains(report.today.toJulianDay())) {
+        return QStringLiteral("生理%1日目").arg(*report.cycleDay);
+    }
+    // A first day registered ahead of today is the next one she expects.
+    const QDate next = *report.cycleDay < 1 ? *report.firstDay : report.nextStart.value_or(QDate());
+    if (!next.isValid()) {
+        return QStringLiteral("データーが足りません。");
+    }
+    QString detail = monthDayText(next) + QStringLiteral("ごろ");
+    if (report.range && *report.cycleDay >= 1) {
+        detail += QStringLiteral("、") + rangeText(*report.range);
+    }
+    return QStringLiteral("次の生理まであと%1日 (%2)").arg(report.today.daysTo(next)).arg(detail);
+}
+
+QJsonObject statusJson(const StatusReport &report)
+{
+    QJsonValue range = QJsonValue::Null;
+    if (report.range) {
+        range = QJsonObject{{QStringLiteral("first"), isoDate(report.range->first)},
+                            {QStringLiteral("last"), isoDate(report.range->last)},
+                            {QStringLiteral("share"), RangeShareInTen / 10.0}};
+    }
+    QJsonValue track = QJsonValue::Null;
+    if (report.trackRecord) {
+        track = QJsonObject{{QStringLiteral("cycles"), report.trackRecord->cycles},
+                            {QStringLiteral("within_2_days"), report.trackRecord->within2Days},
+                            {QStringLiteral("mean_abs_days"), std::round(report.trackRecord->meanAbsDays * 10) / 10}};
+    }
+    return QJsonObject{
+        {QStringLiteral("today"), isoDate(report.today)},
+        {QStringLiteral("first_day"), isoDate(report.firstDay)},
+        {QStringLiteral("cycle_day"), number(report.cycleDay)},
+        {QStringLiteral("cycle_length"), number(report.cycleLength)},
+        {QStringLiteral("rule_next_start"), isoDate(report.ruleNextStart)},
+        {QStringLiteral("next_start"), isoDate(report.nextStart)},
+        {QStringLiteral("range"), range},
+        {QStringLiteral("late_days"), number(report.lateDays)},
+        {QStringLiteral("track_record"), track},
+        {QStringLiteral("temperature"), report.temperature},
+    };
+}
+
+StatusInput readStatusInput(const QString &datePath, const QString &settingPath)
+{
+    StatusInput input;
+    const LineFile dates = LineFile::readIfExists(datePath);
+    for (const QString &line : dates.lines()) {
+        input.firstDays.append(parseDateText(line));
+    }
+    std::sort(input.firstDays.begin(), input.firstDays.end());
+    input.firstDays.erase(std::unique(input.firstDays.begin(), input.firstDays.end()), input.firstDays.end());
+    const IniFile ini(settingPath);
+    const QString section = QStringLiteral("Day Setting");
+    input.mode = ini.readInteger(section, QStringLiteral("Daymode"), input.mode);
+    input.ownLength = parseIntegerText(ini.readString(section, QStringLiteral("Daybetween"), QStringLiteral("28")));
+    input.excluded = readExcludedCycles(settingPath);
+    return input;
+}
+
+std::optional<DayRange> nextPeriodRange(const QString &datePath, const QString &settingPath)
+{
+    const StatusInput input = readStatusInput(datePath, settingPath);
+    return nextStartRange(input.firstDays, input.excluded);
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "outlook.h"
+
+#include <QDate>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QList>
+#include <QSet>
+#include <QString>
+
+#include <optional>
+
+// What "eveluna --status" reports: the newest first day, the day of the cycle, the next first day by the
+// calendar rule and its range, how late the period is, and the rule's track record.
+
+// The records the report is made from, as the data files hold them.
+struct StatusInput
+{
+    QList<QDate> firstDays; // oldest first, each once
+    QSet<QDate> excluded;   // first days of the cycles left out
+    int mode = 4;           // the stored cycle mode (Daymode)
+    int ownLength = 28;     // the stored own length (Daybetween)
+};
+
+struct StatusReport
+{
+    QDate today;
+    std::optional<QDate> firstDay; // newest registered first day
+    std::optional<int> cycleDay;   // 1 on firstDay
+    std::optional<int> cycleLength;
+    std::optional<QDate> ruleNextStart; // firstDay + cycleLength: the grid's next period
+    std::optional<QDate> nextStart;     // the best estimate of the next first day
+    std::optional<DayRange> range;
+    std::optional<int> lateDays; // days after nextStart with no newer first day, else 0
+    std::optional<TrackRecord> trackRecord;
+    // The basal body temperature's own estimate as an object; null without readings.
+    QJsonValue temperature = QJsonValue::Null;
+};
+
+// The report on `today`. `temperature` is the temperature estimate's JSON object, or null: when it has a
+// "next_start" (yyyy-mm-dd) that day is the best estimate, otherwise the rule's day.
+StatusReport computeStatus(const StatusInput &input, const QDate &today,
+                           const QJsonValue &temperature = QJsonValue::Null);
+
+// One line for a panel: "次の生理まであと16日 (12月23日ごろ、12月21日〜25日)", "生理3日目",
+// "予定日を2日過ぎています" or "データーが足りません。".
+QString statusLine(const StatusReport &report);
+
+// The report as one JSON object; dates as yyyy-mm-dd, everything but today null without records.
+QJsonObject statusJson(const StatusReport &report);
+
+// The input from date.dat and setting.ini (missing files hold nothing). Throws EConvertError for a line
+// that is not a date or a stored length that is not a number, EFileError for a file that cannot be read.
+StatusInput readStatusInput(const QString &datePath, const QString &settingPath);
+
+// The range of the next first day from the files, as readStatusInput reads them; none with too few cycles.
+std::optional<DayRange> nextPeriodRange(const QString &datePath, const QString &settingPath);

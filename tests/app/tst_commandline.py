@@ -1,0 +1,101 @@
+"""eveluna's command line as a process without DISPLAY or WAYLAND_DISPLAY: --help, --version, an unknown
+option, --status and --status --json on 2025-12-07 (faketime), with the portable program's data files
+beside it. None of them may write a file."""
+
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+PROGRAM = sys.argv.pop(1)
+
+# 28, 29, 29 and 31 days: the average mode gives 29, so the next period by the rule begins 2025-12-20.
+DATES = ["2025/11/21", "2025/10/21", "2025/09/22", "2025/08/24", "2025/07/27"]
+
+
+class CommandLine(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="eveluna-cli-")
+        self.program = os.path.join(self.folder, "eveluna")
+        shutil.copy2(PROGRAM, self.program)
+
+    def tearDown(self):
+        shutil.rmtree(self.folder)
+
+    def write(self, name, text):
+        with open(os.path.join(self.folder, name), "wb") as f:
+            f.write(text.encode("ascii"))
+
+    def snapshot(self):
+        return {name: os.stat(os.path.join(self.folder, name)).st_mtime_ns for name in os.listdir(self.folder)}
+
+    def run_program(self, *arguments, day="2025-12-07"):
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+        before = self.snapshot()
+        run = subprocess.run(["faketime", day + " 12:00:00", self.program, *arguments], capture_output=True,
+                             env=env, timeout=30)
+        self.assertEqual(self.snapshot(), before, "a file was written")
+        return run.returncode, run.stdout.decode("utf-8"), run.stderr.decode("utf-8")
+
+    def test_help_and_version(self):
+        status, out, err = self.run_program("--help")
+        self.assertEqual((status, err), (0, ""))
+        self.assertIn("使い方", out)
+        for option in ("--help", "--version", "--remind", "--status", "--json"):
+            self.assertIn(option, out)
+        status, out, _ = self.run_program("--version")
+        self.assertEqual(status, 0)
+        self.assertRegex(out, r"^Easy VELUNA \d+\.\d+\n$")
+
+    def test_unknownOption_oneLineAndHint_exitTwo(self):
+        status, out, err = self.run_program("--statu")
+        self.assertEqual((status, out), (2, ""))
+        lines = err.splitlines()
+        self.assertEqual(len(lines), 2, err)
+        self.assertIn("--statu", lines[0])
+        self.assertIn("eveluna --help", lines[1])
+
+    def test_status_lineAndJson(self):
+        self.write("date.dat", "".join(day + "\r\n" for day in DATES))
+        self.write("setting.ini", "[Day Setting]\r\nDaymode=0\r\n")
+        status, out, err = self.run_program("--status")
+        self.assertEqual((status, err), (0, ""))
+        self.assertEqual(out, "次の生理まであと13日 (12月20日ごろ、12月17日〜23日)\n")
+
+        status, out, err = self.run_program("--status", "--json")
+        self.assertEqual((status, err), (0, ""))
+        report = json.loads(out)
+        self.assertEqual(set(report), {"today", "first_day", "cycle_day", "cycle_length", "rule_next_start",
+                                       "next_start", "range", "late_days", "track_record", "temperature"})
+        self.assertEqual(report["today"], "2025-12-07")
+        self.assertEqual(report["first_day"], "2025-11-21")
+        self.assertEqual(report["cycle_day"], 17)
+        self.assertEqual(report["cycle_length"], 29)
+        self.assertEqual(report["rule_next_start"], "2025-12-20")
+        self.assertEqual(report["next_start"], "2025-12-20")
+        self.assertEqual(report["late_days"], 0)
+        self.assertIsNone(report["temperature"])
+        self.assertEqual(report["range"], {"first": "2025-12-17", "last": "2025-12-23", "share": 0.8})
+        # The cycle from 09-22 predicted with 28 days (10-20, one day off), the one from 10-21 with 28
+        # (11-18, three days off).
+        self.assertEqual(report["track_record"], {"cycles": 2, "within_2_days": 1, "mean_abs_days": 2.0})
+
+        status, out, _ = self.run_program("--status", day="2025-12-23")
+        self.assertEqual((status, out), (0, "予定日を3日過ぎています\n"))
+        status, out, _ = self.run_program("--status", day="2025-11-23")
+        self.assertEqual((status, out), (0, "生理3日目\n"))
+
+    def test_status_withoutRecords(self):
+        status, out, _ = self.run_program("--status")
+        self.assertEqual((status, out), (0, "データーが足りません。\n"))
+        status, out, _ = self.run_program("--status", "--json")
+        report = json.loads(out)
+        self.assertEqual(report["today"], "2025-12-07")
+        self.assertTrue(all(value is None for key, value in report.items() if key != "today"), report)
+
+
+if __name__ == "__main__":
+    unittest.main()
