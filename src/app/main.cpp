@@ -1,11 +1,12 @@
 // The program's entry: one running copy per user, then the main window until it closes.
 
-#include "mainwindow.h"
 #include "fonts.h"
 #include "guard.h"
 #include "language.h"
 #include "layout.h"
+#include "mainwindow.h"
 #include "reminderrun.h"
+#include "savetemps.h"
 #include "singleinstance.h"
 #include "variable.h"
 
@@ -77,11 +78,14 @@ int main(int argc, char *argv[])
     installFontSubstitutes();
     useJapaneseForQt();
 
-    const DataLayout layout = programDataLayout();
+    const DataLayout layout = checkedDataLayout();
     if (!layout.refusal.isEmpty()) {
         showErrorBox(nullptr, layout.refusal);
         return 1;
     }
+    // Saves cut off by a kill or a power loss left their temporary files. Removed under the data lock,
+    // which every save holds, so that the save of a reminder or a script now under way keeps its own.
+    removeStaleTemporaryFiles(layout.folder);
     Variable::CreateAppDirOnSave = layout.createdOnSave;
     auto window = std::make_unique<TfrmMain>(layout.folder, Calendar::TodayFunction{});
     QObject::connect(&instance, &SingleInstance::activationRequested, window.get(),
