@@ -155,7 +155,10 @@ class Reminder(dbusmock.DBusTestCase):
                 for name in os.listdir(home):
                     if name != "notes.txt":
                         path = os.path.join(home, name)
-                        shutil.rmtree(path) if os.path.isdir(path) and not os.path.islink(path) else os.remove(path)
+                        if os.path.isdir(path) and not os.path.islink(path):
+                            shutil.rmtree(path)
+                        else:
+                            os.remove(path)
                 env = dict(os.environ, HOME=home)
                 env.pop("XDG_DATA_HOME", None)
                 env.update(plant())
