@@ -70,12 +70,11 @@ bool hasOption(int argc, char *argv[])
 
 int printStatus(bool json)
 {
-    const DataLayout layout = programDataLayout();
-    if (!layout.refusal.isEmpty()) {
-        print(stderr, QStringLiteral("eveluna: %1\n").arg(layout.refusal));
+    const std::optional<DataLayout> layout = commandLineDataLayout("--status");
+    if (!layout) {
         return 1;
     }
-    Variable::initFileLocations(layout.folder);
+    Variable::initFileLocations(layout->folder);
     try {
         const StatusInput input = readStatusInput(Variable::DateFilePath, Variable::SettingFilePath);
         const StatusReport report = computeStatus(input, QDate::currentDate());

@@ -7,6 +7,7 @@
 #include "layout.h"
 #include "mainwindow.h"
 #include "reminderrun.h"
+#include "savetemps.h"
 #include "singleinstance.h"
 #include "variable.h"
 
@@ -84,11 +85,14 @@ int main(int argc, char *argv[])
     installFontSubstitutes();
     useJapaneseForQt();
 
-    const DataLayout layout = programDataLayout();
+    const DataLayout layout = checkedDataLayout();
     if (!layout.refusal.isEmpty()) {
         showErrorBox(nullptr, layout.refusal);
         return 1;
     }
+    // Saves cut off by a kill or a power loss left their temporary files. Removed under the data lock,
+    // which every save holds, so that the save of a reminder or a script now under way keeps its own.
+    removeStaleTemporaryFiles(layout.folder);
     Variable::CreateAppDirOnSave = layout.createdOnSave;
     auto window = std::make_unique<TfrmMain>(layout.folder, Calendar::TodayFunction{});
     QObject::connect(&instance, &SingleInstance::activationRequested, window.get(),

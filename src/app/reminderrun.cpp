@@ -1,5 +1,6 @@
 #include "reminderrun.h"
 
+#include "datalock.h"
 #include "desktopnotification.h"
 #include "duenotice.h"
 #include "errors.h"
@@ -10,13 +11,15 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QThread>
 #include <QTimer>
 
 #include <cstdio>
-#include <cstring>
+#include <memory>
+#include <optional>
 
 namespace {
 
@@ -75,17 +78,25 @@ DesktopNotification::Content notificationContent(const NoticeText &text)
 
 } // namespace
 
-bool isReminderRun(int argc, char *argv[])
-{
-    return argc >= 2 && std::strcmp(argv[1], "--remind") == 0;
-}
-
 int runReminder(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const DataLayout layout = programDataLayout();
-    Variable::initFileLocations(layout.folder);
-    Variable::CreateAppDirOnSave = layout.createdOnSave;
+    const std::optional<DataLayout> layout = commandLineDataLayout("--remind");
+    if (!layout) {
+        return 1;
+    }
+    Variable::initFileLocations(layout->folder);
+    Variable::CreateAppDirOnSave = layout->createdOnSave;
+    if (!QFileInfo(Variable::AppDir).isDir()) {
+        return 0; // nothing registered yet, and the reminder makes no folder
+    }
+    // Held from reading LastNotice to writing it, so that two runs at once (two sessions, a double
+    // start) show one reminder between them: the second reads the day the first wrote.
+    auto lock = std::make_unique<DataFolderLock>(Variable::SettingFilePath);
+    if (lock->busy()) {
+        complain(DataFolderLock::busyText());
+        return 1;
+    }
     const QDate today = QDate::currentDate();
     std::optional<DueNotice> due;
     try {
@@ -100,16 +111,19 @@ int runReminder(int argc, char *argv[])
 
     const NoticeText text = noticeText(*due);
     DesktopNotification notification;
-    QObject::connect(&notification, &DesktopNotification::failed, &app, [](const QString &reason) {
+    QObject::connect(&notification, &DesktopNotification::failed, &app, [&lock](const QString &reason) {
+        lock.reset();
         complain(QStringLiteral("no notification shown: ") + reason);
         QCoreApplication::exit(0);
     });
     QObject::connect(&notification, &DesktopNotification::shown, &app, [&] {
+        // Only a reminder she was shown counts for the day.
         try {
             writeLastNotice(Variable::SettingFilePath, today);
         } catch (const AppError &e) {
             complain(e.message());
         }
+        lock.reset();
         if (text.offersEntry) {
             QTimer::singleShot(ActionWaitMs, &app, &QCoreApplication::quit);
         } else {

@@ -5,7 +5,7 @@
 // one-copy rule, opens no window and writes nothing but the day of the reminder (LastNotice). The late
 // reminder's action "生理登録" opens the registration dialog over the main window of the running copy,
 // or of a copy started for it. Exit status 0 also without a bus or a notification service (one line on
-// standard error); 1 with one line when the data files cannot be read.
+// standard error); 1 with one line when the data folder is refused (checkedDataLayout()) or the data
+// files cannot be read.
 
-bool isReminderRun(int argc, char *argv[]);
 int runReminder(int argc, char *argv[]);

@@ -8,6 +8,7 @@
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
@@ -29,6 +30,14 @@ constexpr char ActivationRequest[] = "activate\n";
 constexpr char EntryRequest[] = "entry\n";
 // A caller's first line is judged after at most this many bytes, so a caller cannot make us buffer more.
 constexpr qsizetype MaxRequestBytes = 64;
+// A request is a few bytes sent right after connecting: a caller that has sent no whole line within a
+// second never will, and more than a handful waiting at once are not copies of the program starting.
+// Each one holds a descriptor, so callers that only connect would otherwise use up the process's.
+constexpr int PendingLifetimeMs = 1000;
+constexpr qsizetype MaxPendingConnections = 8;
+// While accepting fails (no descriptor left: EMFILE) the waiting callers stay ready, and the listener
+// would be woken again at once; it sleeps this long instead.
+constexpr int AcceptPauseMs = 250;
 
 QString userName()
 {
@@ -196,12 +205,23 @@ void SingleInstance::acceptRequests()
             if (errno == EINTR || errno == ECONNABORTED) {
                 continue;
             }
+            if ((errno == EMFILE || errno == ENFILE) && !m_connections.isEmpty()) {
+                dropConnection(m_connections.first()); // its descriptor serves the next caller
+                continue;
+            }
+            if (errno != EAGAIN && errno != EWOULDBLOCK) {
+                pauseAccepting();
+            }
             return; // EAGAIN: no caller is waiting any more
+        }
+        if (m_connections.size() >= MaxPendingConnections) {
+            dropConnection(m_connections.first()); // the longest silent caller
         }
         // The caller's line may arrive after the connection: read it whenever it comes, never waiting
         // for it here, so a caller that sends nothing cannot stop the window.
         auto *connection = new QSocketNotifier(fd, QSocketNotifier::Read, this);
         m_connections.append(connection);
+        QTimer::singleShot(PendingLifetimeMs, connection, [this, connection] { dropConnection(connection); });
         auto received = std::make_shared<QByteArray>();
         auto read = [this, connection, received] {
             char buffer[MaxRequestBytes];
@@ -239,10 +259,23 @@ void SingleInstance::acceptRequests()
     }
 }
 
+void SingleInstance::pauseAccepting()
+{
+    m_listener->setEnabled(false);
+    QTimer::singleShot(AcceptPauseMs, this, [this] {
+        if (m_listener != nullptr) {
+            m_listener->setEnabled(true);
+        }
+    });
+}
+
 void SingleInstance::dropConnection(QSocketNotifier *connection)
 {
     // Called from the notifier's own signal: it is disabled now and deleted once that signal is done.
-    m_connections.removeOne(connection);
+    // Its time limit may still come after a request already ended it.
+    if (!m_connections.removeOne(connection)) {
+        return;
+    }
     connection->setEnabled(false);
     ::close(int(connection->socket()));
     connection->deleteLater();

@@ -45,7 +45,9 @@ public:
     bool isAcquired() const;
 
     // Starts answering the requests of later copies; each one emits activationRequested(). Removes a
-    // socket left behind by a copy that died. Only valid after tryAcquire() returned true.
+    // socket left behind by a copy that died. Only valid after tryAcquire() returned true. A caller gets
+    // a second to send its request, and at most a few wait at once (the one silent longest is dropped
+    // first), so callers that connect and send nothing hold neither descriptors nor the processor.
     bool listen();
 
     // Asks the running copy to come forward. Returns whether the request was delivered; waits at most
@@ -70,6 +72,7 @@ signals:
 
 private:
     void acceptRequests();
+    void pauseAccepting();
     void dropConnection(QSocketNotifier *connection);
     bool sendRequest(const char *request, int timeoutMs) const;
 
@@ -78,5 +81,5 @@ private:
     int m_lockFd = -1;                      // the open lock file while this process holds the lock
     int m_listenFd = -1;                    // the listening socket while listen() holds it
     QSocketNotifier *m_listener = nullptr;  // watches m_listenFd for callers
-    QList<QSocketNotifier *> m_connections; // accepted callers whose first line has not come in yet
+    QList<QSocketNotifier *> m_connections; // accepted callers whose first line has not come in yet, oldest first
 };

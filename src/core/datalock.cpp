@@ -7,10 +7,38 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <QList>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+struct HeldFolder
+{
+    dev_t device;
+    ino_t inode;
+    int depth; // how many DataFolderLocks of this thread hold it
+};
+
+// The folders this thread has locked. flock() conflicts between two descriptors of one process as
+// between two processes, so a second lock of the same thread must not call it.
+thread_local QList<HeldFolder> heldFolders;
+
+HeldFolder *heldByThisThread(dev_t device, ino_t inode)
+{
+    for (HeldFolder &held : heldFolders) {
+        if (held.device == device && held.inode == inode) {
+            return &held;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
 
 DataFolderLock::DataFolderLock(const QString &filePath, int waitMs)
 {
@@ -23,11 +51,24 @@ DataFolderLock::DataFolderLock(const QString &filePath, int waitMs)
     if (m_fd < 0) {
         return;
     }
+    struct stat info = {};
+    if (::fstat(m_fd, &info) == 0) {
+        m_device = info.st_dev;
+        m_inode = info.st_ino;
+        if (HeldFolder *held = heldByThisThread(m_device, m_inode)) {
+            ++held->depth;
+            m_nested = true;
+            ::close(m_fd);
+            m_fd = -1;
+            return;
+        }
+    }
     // Another copy holds the lock for a few milliseconds; polling keeps a stuck holder from freezing the
     // window for longer than the wait.
     const QDeadlineTimer deadline(waitMs);
     for (;;) {
         if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
+            heldFolders.append({m_device, m_inode, 1});
             return;
         }
         const int error = errno;
@@ -46,6 +87,11 @@ DataFolderLock::DataFolderLock(const QString &filePath, int waitMs)
 
 DataFolderLock::~DataFolderLock()
 {
+    if (m_nested || m_fd >= 0) {
+        if (HeldFolder *held = heldByThisThread(m_device, m_inode); held != nullptr && --held->depth == 0) {
+            heldFolders.removeIf([this](const HeldFolder &h) { return h.device == m_device && h.inode == m_inode; });
+        }
+    }
     if (m_fd >= 0) {
         ::close(m_fd); // closing the only descriptor releases the lock
     }

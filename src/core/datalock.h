@@ -2,12 +2,18 @@
 
 #include <QString>
 
+#include <sys/types.h>
+
 // The advisory lock that every read-modify-write of a data file holds, so that two copies of the
 // program (or another program taking the same lock) never lose each other's save. It is an flock(2) on
 // the data file's folder, not on the file: a save replaces the file by a rename, and a lock held on the
 // old file would not stop a writer that opens the new one. The folder stays the same inode and no lock
 // file is left beside the records. A program that changes the files while Easy VELUNA may run takes
 // `flock --exclusive <data folder>` for the whole of its read and write.
+//
+// A thread that holds the lock may take it again (a reminder holds it from reading LastNotice to writing
+// it, and the write takes it once more): the inner lock waits for nothing and the folder stays locked
+// until the outer one ends. Another thread of the same process waits like any other holder.
 class DataFolderLock final
 {
 public:
@@ -31,4 +37,7 @@ public:
 private:
     int m_fd = -1;
     bool m_busy = false;
+    bool m_nested = false; // this thread held the lock already
+    dev_t m_device = 0;    // the locked folder, to find it among the folders this thread holds
+    ino_t m_inode = 0;
 };

@@ -1,6 +1,7 @@
 #include "textfile.h"
 
 #include "codepage.h"
+#include "savetemps.h"
 #include "variable.h"
 
 #include <QFile>
@@ -443,6 +444,20 @@ bool writeAll(int fd, const QByteArray &bytes)
     return true;
 }
 
+// The rename is only on disk once the folder is: without this a power loss soon after a save may bring
+// back the old file (or, for a new file, none). The file is in place already, so a failure here is no
+// failed save.
+void syncFolderOf(const QByteArray &path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
 } // namespace
 
 bool writeFileAtomically(const QString &path, const QByteArray &bytes,
@@ -468,7 +483,7 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes,
     // mkostemp creates the file with O_CREAT | O_EXCL and mode 0600 whatever the umask, so nobody can
     // open it before its bits are final, and no process-wide umask is switched while another thread
     // may be creating files.
-    QByteArray temporary = targetName + ".XXXXXX";
+    QByteArray temporary = temporaryFileTemplate(targetName);
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
         errorText = systemErrorText(errno);
@@ -513,5 +528,6 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes,
         errorText = systemErrorText(error);
         return false;
     }
+    syncFolderOf(targetName);
     return true;
 }

@@ -118,8 +118,9 @@ QString notRegularFileText();
 bool readFileBytes(const QString &path, QByteArray &bytes, QString &errorText);
 
 // Replaces the file whole through a temporary file and a rename, so an interrupted write leaves either
-// the old or the new content, never a mix. The temporary file is created 0600 (never through the umask)
-// beside the file, or beside the target of a symbolic link. An existing file keeps its permission bits,
+// the old or the new content, never a mix. The temporary file (savetemps.h) is created 0600 (never through
+// the umask) beside the file, or beside the target of a symbolic link; after the rename the folder is
+// synced too, so the new content also survives a power loss. An existing file keeps its permission bits,
 // less the group and other bits when dropGroupAndOther; a file created here gets newFilePermissions when
 // given, otherwise stays 0600. Refuses a path that holds anything but a regular file.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes,

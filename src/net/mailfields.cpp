@@ -1,7 +1,5 @@
 #include "mailfields.h"
 
-#include "smtpsession.h"
-
 #include <algorithm>
 
 void CheckMailField(const QString &label, const QString &value, FieldCharacters allowed)
@@ -15,13 +13,4 @@ void CheckMailField(const QString &label, const QString &value, FieldCharacters 
         throw EMailFieldError(QStringLiteral("「") + label +
                               QStringLiteral("」に全角文字などの使えない文字が含まれています。"));
     }
-}
-
-void CheckSmtpRequest(const SmtpRequest &request)
-{
-    CheckMailField(QStringLiteral("SMTPサーバ"), request.host);
-    CheckMailField(QStringLiteral("アカウント名"), request.user, FieldCharacters::Latin1);
-    CheckMailField(QStringLiteral("パスワード"), request.password, FieldCharacters::Latin1);
-    CheckMailField(QStringLiteral("送信元メールアドレス"), request.from);
-    CheckMailField(QStringLiteral("送信先メールアドレス"), request.to);
 }

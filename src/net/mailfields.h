@@ -1,10 +1,11 @@
 #pragma once
 
+// The characters a mail field may hold. Below the SMTP session, which checks its request with it; it
+// knows nothing of the session.
+
 #include "errors.h"
 
 #include <QString>
-
-struct SmtpRequest;
 
 // A mail field whose text cannot be sent or stored as it stands; the message names the field.
 class EMailFieldError final : public AppError
@@ -25,6 +26,3 @@ enum class FieldCharacters {
 // Throws EMailFieldError naming the field by its caption (`label`) when `value` holds a character that
 // `allowed` excludes.
 void CheckMailField(const QString &label, const QString &value, FieldCharacters allowed = FieldCharacters::Text);
-
-// Every text field of a request, in the order of the dialog, named by the dialog's captions.
-void CheckSmtpRequest(const SmtpRequest &request);

@@ -90,6 +90,15 @@ QByteArray ComposeMessage(const SmtpRequest &request, const QDateTime &date, con
     return message;
 }
 
+void CheckSmtpRequest(const SmtpRequest &request)
+{
+    CheckMailField(QStringLiteral("SMTPサーバ"), request.host);
+    CheckMailField(QStringLiteral("アカウント名"), request.user, FieldCharacters::Latin1);
+    CheckMailField(QStringLiteral("パスワード"), request.password, FieldCharacters::Latin1);
+    CheckMailField(QStringLiteral("送信元メールアドレス"), request.from);
+    CheckMailField(QStringLiteral("送信先メールアドレス"), request.to);
+}
+
 SmtpVerdict RunSmtpSession(const SmtpRequest &request, const std::function<void(const QString &)> &addLog)
 {
     CheckSmtpRequest(request);

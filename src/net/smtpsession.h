@@ -62,4 +62,8 @@ QByteArray ComposeMessage(const SmtpRequest &request, const QDateTime &date, con
 // to its end. Sent only when the reply to "." is 2xx and the QUIT reply contains "221".
 // Fields that cannot be sent as they stand are refused first (CheckSmtpRequest). Network and TLS
 // failures propagate as EKTcpClient (ECancelled when cancelled); the client is closed on every path.
+// Every text field of a request, in the order of the dialog, named by the dialog's captions; throws
+// EMailFieldError (mailfields.h) for the first that cannot be sent.
+void CheckSmtpRequest(const SmtpRequest &request);
+
 SmtpVerdict RunSmtpSession(const SmtpRequest &request, const std::function<void(const QString &)> &addLog);

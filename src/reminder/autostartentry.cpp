@@ -16,10 +16,20 @@ QString autostartEntryPath(const QString &xdgConfigHome, const QString &home)
 
 QByteArray autostartEntry(const QString &executablePath)
 {
+    const auto refused = [&executablePath] {
+        return EFileError(QStringLiteral("%1 はログイン時の起動に登録できないパスです").arg(executablePath));
+    };
+    // GLib looks for the program of an Exec line before it expands the field codes, so a path with "%"
+    // (written "%%") names no program there and the desktop never starts the entry. env, which GLib
+    // finds, is given the path as its argument instead; env would take a path with "=" for a variable.
+    const bool throughEnv = executablePath.contains(u'%');
+    if (!QDir::isAbsolutePath(executablePath) || (throughEnv && executablePath.contains(u'='))) {
+        throw refused();
+    }
     QString quoted;
     for (const QChar c : executablePath) {
         if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
-            throw EFileError(QStringLiteral("%1 はログイン時の起動に登録できないパスです").arg(executablePath));
+            throw refused();
         }
         if (c == u'"' || c == u'`' || c == u'$' || c == u'\\') {
             quoted += u'\\';
@@ -29,6 +39,9 @@ QByteArray autostartEntry(const QString &executablePath)
     quoted = u'"' + quoted + u'"';
     quoted.replace(u'\\', QStringLiteral("\\\\"));
     quoted.replace(u'%', QStringLiteral("%%"));
+    if (throughEnv) {
+        quoted = QStringLiteral("/usr/bin/env ") + quoted;
+    }
     const QString text = QStringLiteral("[Desktop Entry]\n"
                                         "Type=Application\n"
                                         "Name=Easy VELUNA reminder\n"

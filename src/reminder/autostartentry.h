@@ -12,8 +12,9 @@ QString autostartEntryPath(const QString &xdgConfigHome, const QString &home);
 
 // The entry's text. The executable is one quoted argument of Exec, as the desktop entry rules require:
 // '"', '`', '$' and '\' escaped inside the quotes, then '\' doubled as in every string value and '%'
-// doubled for the field codes. Throws EFileError for a path with a control character, which an Exec
-// line cannot carry.
+// doubled for the field codes. A path with "%" is run through /usr/bin/env, since GLib-based desktops
+// would not find the program otherwise. Throws EFileError for a path that an Exec line cannot carry or
+// a desktop would not start: relative, with a control character, or with both "%" and "=".
 QByteArray autostartEntry(const QString &executablePath);
 
 // Writes the entry (creating the autostart folder), or removes it; a missing entry is no error.

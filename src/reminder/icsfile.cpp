@@ -44,9 +44,11 @@ QString escapedText(const QString &text)
     return escaped;
 }
 
+} // namespace
+
 // One content line: at most 75 octets per physical line, continued after CR LF and one blank; a cut
 // never falls inside a UTF-8 sequence (before a byte 10xxxxxx).
-QByteArray foldedLine(const QString &line)
+QByteArray icsContentLine(const QString &line)
 {
     const QByteArray bytes = line.toUtf8();
     QByteArray folded;
@@ -63,8 +65,6 @@ QByteArray foldedLine(const QString &line)
     }
     return folded + bytes.mid(start) + "\r\n";
 }
-
-} // namespace
 
 QList<CalendarEvent> cycleEvents(const CycleWindowDays &windows)
 {
@@ -117,20 +117,21 @@ QList<CalendarEvent> comingCycleEvents(const QDate &newestFirstDay, int cycleLen
 QByteArray icsCalendar(const QList<CalendarEvent> &events, const QDateTime &stamp)
 {
     const QString stampText = stamp.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
-    QByteArray ics = foldedLine(QStringLiteral("BEGIN:VCALENDAR")) + foldedLine(QStringLiteral("VERSION:2.0")) +
-                     foldedLine(QStringLiteral("PRODID:-//Easy VELUNA//eveluna " EVELUNA_VERSION "//JA")) +
-                     foldedLine(QStringLiteral("CALSCALE:GREGORIAN")) + foldedLine(QStringLiteral("METHOD:PUBLISH"));
+    QByteArray ics = icsContentLine(QStringLiteral("BEGIN:VCALENDAR")) + icsContentLine(QStringLiteral("VERSION:2.0")) +
+                     icsContentLine(QStringLiteral("PRODID:-//Easy VELUNA//eveluna " EVELUNA_VERSION "//JA")) +
+                     icsContentLine(QStringLiteral("CALSCALE:GREGORIAN")) +
+                     icsContentLine(QStringLiteral("METHOD:PUBLISH"));
     for (const CalendarEvent &event : events) {
-        ics += foldedLine(QStringLiteral("BEGIN:VEVENT"));
-        ics += foldedLine(QStringLiteral("UID:") + escapedText(event.uid));
-        ics += foldedLine(QStringLiteral("DTSTAMP:") + stampText);
-        ics += foldedLine(QStringLiteral("DTSTART;VALUE=DATE:") + dayText(event.first));
-        ics += foldedLine(QStringLiteral("DTEND;VALUE=DATE:") + dayText(event.last.addDays(1)));
-        ics += foldedLine(QStringLiteral("SUMMARY:") + escapedText(categoryCaption(event.category)));
-        ics += foldedLine(QStringLiteral("TRANSP:TRANSPARENT"));
-        ics += foldedLine(QStringLiteral("END:VEVENT"));
+        ics += icsContentLine(QStringLiteral("BEGIN:VEVENT"));
+        ics += icsContentLine(QStringLiteral("UID:") + escapedText(event.uid));
+        ics += icsContentLine(QStringLiteral("DTSTAMP:") + stampText);
+        ics += icsContentLine(QStringLiteral("DTSTART;VALUE=DATE:") + dayText(event.first));
+        ics += icsContentLine(QStringLiteral("DTEND;VALUE=DATE:") + dayText(event.last.addDays(1)));
+        ics += icsContentLine(QStringLiteral("SUMMARY:") + escapedText(categoryCaption(event.category)));
+        ics += icsContentLine(QStringLiteral("TRANSP:TRANSPARENT"));
+        ics += icsContentLine(QStringLiteral("END:VEVENT"));
     }
-    return ics + foldedLine(QStringLiteral("END:VCALENDAR"));
+    return ics + icsContentLine(QStringLiteral("END:VCALENDAR"));
 }
 
 void writeIcsFile(const QString &path, const QByteArray &bytes)

@@ -35,6 +35,10 @@ QList<CalendarEvent> cycleEvents(const CycleWindowDays &windows);
 QList<CalendarEvent> comingCycleEvents(const QDate &newestFirstDay, int cycleLength, const QDate &today,
                                        int cycles = 6);
 
+// One content line as written: at most 75 octets per physical line, each ending in CR LF, continued after
+// a blank, and never cut inside a UTF-8 character.
+QByteArray icsContentLine(const QString &line);
+
 // The whole calendar: CR LF line ends, lines folded at 75 octets without splitting a UTF-8 character,
 // PRODID of this program, METHOD:PUBLISH, and per event UID, DTSTAMP (stamp in UTC), DTSTART and an
 // exclusive DTEND as dates, the legend's caption as SUMMARY and TRANSP:TRANSPARENT.

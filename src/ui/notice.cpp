@@ -72,6 +72,9 @@ void TfrmNotice::btnOKClick()
         settings.late = ui->chkLate->isChecked();
         settings.fertile = ui->chkFertile->isChecked();
         settings.atLogin = ui->chkAtLogin->isChecked();
+        if (settings.atLogin) {
+            autostartEntry(m_executablePath); // a path no entry can start is refused before anything is stored
+        }
         writeNoticeChoices(Variable::SettingFilePath, settings);
         if (settings.atLogin) {
             writeAutostartEntry(entryPath(), m_executablePath);

@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -15,6 +16,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <cstdio>
 #include <cstring>
@@ -38,6 +40,10 @@ int holdLock(int argc, char **argv)
         std::puts("activated");
         std::fflush(stdout);
     });
+    QObject::connect(&instance, &SingleInstance::entryRequested, [] {
+        std::puts("entry");
+        std::fflush(stdout);
+    });
     std::puts("ready");
     std::fflush(stdout);
     return app.exec();
@@ -50,11 +56,19 @@ class TestSingleInstance : public QObject
     Q_OBJECT
 
 private:
-    // Starts a child that holds the lock in folder; returns once it says "ready".
-    static bool startHolder(QProcess &child, const QString &folder)
+    // Starts a child that holds the lock in folder; returns once it says "ready". With fileLimit the
+    // child may open at most that many descriptors.
+    static bool startHolder(QProcess &child, const QString &folder, int fileLimit = 0)
     {
-        child.setProgram(QCoreApplication::applicationFilePath());
-        child.setArguments({QStringLiteral("--hold-lock"), folder});
+        const QStringList holder = {QCoreApplication::applicationFilePath(), QStringLiteral("--hold-lock"), folder};
+        if (fileLimit > 0) {
+            child.setProgram(QStringLiteral("prlimit"));
+            child.setArguments(QStringList{QStringLiteral("--nofile=%1:%1").arg(fileLimit), QStringLiteral("--")} +
+                               holder);
+        } else {
+            child.setProgram(holder.first());
+            child.setArguments(holder.mid(1));
+        }
         child.start();
         if (!child.waitForStarted(5000)) {
             return false;
@@ -181,6 +195,57 @@ private slots:
         ::close(silent);
         QTest::qWait(50);
         QCOMPARE(spy.count(), 2);
+    }
+
+    // Callers that connect and send nothing, more than the running copy has descriptors for: it neither
+    // spins on the failing accept nor stays deaf once they are gone.
+    void idleConnections_underLowFileLimit_costNoProcessorTime_andRequestsGetThrough()
+    {
+        QTemporaryDir dir;
+        QProcess child;
+        // The child inherits what this process has open; a few more, and it runs out before the callers do.
+        const int limit = int(QDir(QStringLiteral("/proc/self/fd")).count()) + 8;
+        QVERIFY(startHolder(child, dir.path(), limit));
+        SingleInstance caller(dir.path());
+        QList<int> idle;
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        const QByteArray name = QFile::encodeName(caller.serverPath());
+        std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+        const QDeadlineTimer connecting(5000);
+        while (idle.size() < 300 && !connecting.hasExpired()) {
+            // Non-blocking: while the queue of callers is full, connect() refuses at once instead of waiting.
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            QVERIFY(fd >= 0);
+            if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) == 0) {
+                idle.append(fd);
+            } else {
+                ::close(fd);
+                QThread::usleep(200);
+            }
+        }
+        QCOMPARE(idle.size(), 300);
+        const auto processorTicks = [&child] {
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(child.processId()));
+            if (!stat.open(QIODevice::ReadOnly)) {
+                return -1LL;
+            }
+            // utime and stime, the 14th and 15th fields, counted after the parenthesised command name.
+            const QList<QByteArray> fields = stat.readAll().split(')').last().trimmed().split(' ');
+            return fields.value(11).toLongLong() + fields.value(12).toLongLong();
+        };
+        const long long before = processorTicks();
+        QTest::qWait(5000);
+        const long long used = processorTicks() - before;
+        QVERIFY2(before >= 0 && used * 1000 / ::sysconf(_SC_CLK_TCK) < 500, qPrintable(QString::number(used)));
+
+        QVERIFY(caller.requestEntry());
+        QVERIFY(child.waitForReadyRead(5000));
+        QCOMPARE(child.readLine(), QByteArray("entry\n"));
+        for (const int fd : std::as_const(idle)) {
+            ::close(fd);
+        }
+        killHolder(child);
     }
 
     void noRunningCopy_requestFailsQuickly()

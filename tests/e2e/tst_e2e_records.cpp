@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -166,6 +167,44 @@ private slots:
         QCOMPARE(folder.readFile(QStringLiteral("dateMemo.dat")),
                  today.addDays(1).toString(u"yyyy/MM/dd").toLatin1() + ",\"b\"\r\n" +
                      today.toString(u"yyyy/MM/dd").toLatin1() + ",\"a\"\r\n");
+    }
+
+    // What saves cut off by a kill left behind, a whole copy and a cut one, is gone once the program has
+    // started; her records and a file of hers that merely looks like a copy stay as they were.
+    void staleTemporaryFiles_areRemovedAtStart_herFilesStay()
+    {
+        ProgramFolder folder;
+        QVERIFY(folder.isValid());
+        const QByteArray dates = "2011/03/01\r\n2011/02/01\r\n";
+        const QByteArray memos = "2011/03/01,\"memo\"\r\n";
+        const QMap<QString, QByteArray> hers = {{QStringLiteral("date.dat"), dates},
+                                                {QStringLiteral("dateMemo.dat"), memos},
+                                                {QStringLiteral("date.dat.backup"), dates},
+                                                {QStringLiteral("date.dat.Ab12Cd"), dates},
+                                                {QStringLiteral(".date.dat.tmp-notes"), dates}};
+        for (auto it = hers.cbegin(); it != hers.cend(); ++it) {
+            QVERIFY(folder.writeFile(it.key(), it.value()));
+        }
+        QVERIFY(folder.writeFile(QStringLiteral(".date.dat.tmp-Ab12Cd"), dates));
+        QVERIFY(folder.writeFile(QStringLiteral(".dateMemo.dat.tmp-x9Y8z7"), memos.left(7)));
+        QVERIFY(folder.writeFile(QStringLiteral(".setting.ini.tmp-000000"), QByteArray()));
+
+        RunningProgram program(m_x, folder.executable(), folder.path());
+        QVERIFY(program.start());
+        const QString window = m_x.waitForWindow(Title, 15000, &program);
+        QVERIFY2(!window.isEmpty(), qPrintable(program.report()));
+        QVERIFY(m_x.pressKey(window, QStringLiteral("Escape")));
+        QVERIFY2(program.waitForExit(10000), qPrintable(program.report()));
+        QStringList expected = hers.keys();
+        expected << QStringLiteral("eveluna") << QStringLiteral("setting.ini");
+        expected.sort();
+        QStringList left = folder.entries();
+        left.removeIf(
+            [](const QString &name) { return name.startsWith(QLatin1String("eveluna")) && name != u"eveluna"; });
+        QCOMPARE(left, expected);
+        for (auto it = hers.cbegin(); it != hers.cend(); ++it) {
+            QCOMPARE(folder.readFile(it.key()), it.value());
+        }
     }
 };
 

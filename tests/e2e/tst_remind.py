@@ -1,5 +1,6 @@
 """eveluna --remind against python3-dbusmock's notification daemon on a private session bus, the late
-reminder's action under a private Xvfb server. Usage: tst_remind.py PROGRAM [unittest arguments]."""
+reminder's action under a private Xvfb server; the installed program's reminder against data folders
+planted by another user. Usage: tst_remind.py PROGRAM INSTALLED_PROGRAM [unittest arguments]."""
 
 import datetime
 import os
@@ -13,6 +14,8 @@ import unittest
 import dbusmock
 
 PROGRAM = sys.argv.pop(1)
+INSTALLED_PROGRAM = sys.argv.pop(1)
+OTHER_USER = 65534  # nobody: the other user of the machine
 WEEKDAYS = "月火水木金土日"
 
 
@@ -40,9 +43,9 @@ class Reminder(dbusmock.DBusTestCase):
         shutil.copy(PROGRAM, self.folder)
         self.today = datetime.date.today()
 
-    def write_newest_first_day(self, days_ago):
+    def write_newest_first_day(self, days_ago, folder=None):
         day = self.today - datetime.timedelta(days=days_ago)
-        with open(os.path.join(self.folder, "date.dat"), "wb") as dates:
+        with open(os.path.join(folder or self.folder, "date.dat"), "wb") as dates:
             dates.write(day.strftime("%Y/%m/%d\r\n").encode())
 
     def notify_calls(self):
@@ -68,6 +71,108 @@ class Reminder(dbusmock.DBusTestCase):
         with open(os.path.join(self.folder, "setting.ini"), "rb") as settings:
             self.assertEqual(settings.read(), b"[Notice Setting]\r\nLastNotice=" +
                              self.today.strftime("%Y/%m/%d").encode() + b"\r\n")
+
+    def test_noNotificationShown_writesNoLastNotice(self):
+        self.write_newest_first_day(26)
+        self.server.terminate()
+        self.server.wait()
+        run, _ = self.remind()
+        self.assertEqual(run.returncode, 0)
+        self.assertTrue(run.stderr.startswith(b"eveluna --remind: no notification shown"), run.stderr)
+        self.assertEqual(sorted(os.listdir(self.folder)), ["date.dat", "eveluna"])
+
+    def test_twoRunsAtOnce_notifyOnce(self):
+        self.write_newest_first_day(26)
+        program = os.path.join(self.folder, "eveluna")
+        runs = [subprocess.Popen([program, "--remind"]) for _ in range(2)]
+        self.assertEqual([run.wait(30) for run in runs], [0, 0])
+        self.assertEqual(len(self.notify_calls()), 1)
+
+    def test_folderNameNotUtf8_readsTheRecordsBesideTheProgram(self):
+        folder = os.path.join(os.fsencode(self.folder), b"records \xff\xfe")
+        os.mkdir(folder)
+        os.rename(os.path.join(os.fsencode(self.folder), b"eveluna"), os.path.join(folder, b"eveluna"))
+        self.write_newest_first_day(26, os.fsdecode(folder))
+        cwd = self.enterContext(tempfile.TemporaryDirectory())
+        run = subprocess.run([os.path.join(folder, b"eveluna"), "--remind"], cwd=cwd, capture_output=True, timeout=30)
+        self.assertEqual((run.returncode, run.stderr), (0, b""))
+        self.assertEqual([call[3] for call in self.notify_calls()], ["生理予定日まであと2日"])
+        self.assertEqual(sorted(os.listdir(folder)), [b"date.dat", b"eveluna", b"setting.ini"])
+        self.assertEqual(os.listdir(cwd), [])
+
+    def test_plantedDataFolder_isRefused_andTouchesNothing(self):
+        home = self.enterContext(tempfile.TemporaryDirectory())
+        victim = os.path.join(home, "notes.txt")  # a file of hers the planted link leads to
+        with open(victim, "wb") as notes:
+            notes.write(b"mine\n")
+        planted = {}
+
+        def shared_data_home():  # XDG_DATA_HOME in a folder another user can write
+            shared = os.path.join(home, "shared")
+            os.mkdir(shared)
+            os.chmod(shared, 0o1777)
+            folder = os.path.join(shared, "eveluna")
+            os.mkdir(folder)
+            os.symlink(victim, os.path.join(folder, "setting.ini"))
+            self.write_newest_first_day(26, folder)
+            for path in (folder, os.path.join(folder, "date.dat")):
+                os.chown(path, OTHER_USER, OTHER_USER)
+            os.lchown(os.path.join(folder, "setting.ini"), OTHER_USER, OTHER_USER)
+            return {"XDG_DATA_HOME": shared}
+
+        def group_writable_folder():
+            folder = os.path.join(home, ".local/share/eveluna")
+            os.makedirs(folder)
+            os.chmod(folder, 0o770)
+            self.write_newest_first_day(26, folder)
+            return {}
+
+        def linked_to_another_users_folder():
+            theirs = os.path.join(home, "theirs")
+            os.mkdir(theirs, 0o700)
+            self.write_newest_first_day(26, theirs)
+            os.chown(theirs, OTHER_USER, OTHER_USER)
+            os.makedirs(os.path.join(home, ".local/share"))
+            os.symlink(theirs, os.path.join(home, ".local/share/eveluna"))
+            return {}
+
+        def own_folder_linking_to_another_users_file():
+            folder = os.path.join(home, ".local/share/eveluna")
+            os.makedirs(folder, 0o700)
+            os.chmod(folder, 0o700)
+            self.write_newest_first_day(26, folder)
+            theirs = os.path.join(home, "their-settings.ini")
+            with open(theirs, "wb"):
+                pass
+            os.chown(theirs, OTHER_USER, OTHER_USER)
+            os.symlink(theirs, os.path.join(folder, "setting.ini"))
+            planted["theirs"] = theirs
+            return {}
+
+        for plant in (shared_data_home, group_writable_folder, linked_to_another_users_folder,
+                      own_folder_linking_to_another_users_file):
+            with self.subTest(plant.__name__):
+                for name in os.listdir(home):
+                    if name != "notes.txt":
+                        path = os.path.join(home, name)
+                        if os.path.isdir(path) and not os.path.islink(path):
+                            shutil.rmtree(path)
+                        else:
+                            os.remove(path)
+                env = dict(os.environ, HOME=home)
+                env.pop("XDG_DATA_HOME", None)
+                env.update(plant())
+                before = self.notify_calls()
+                run = subprocess.run([INSTALLED_PROGRAM, "--remind"], env=env, capture_output=True, timeout=30)
+                self.assertEqual(run.returncode, 1)
+                lines = run.stderr.decode().splitlines()
+                self.assertEqual(len(lines), 1, lines)
+                self.assertRegex(lines[0], "^eveluna --remind: データ(フォルダー|ファイル) .* は使えません")
+                self.assertEqual(self.notify_calls(), before)
+                with open(victim, "rb") as notes:
+                    self.assertEqual(notes.read(), b"mine\n")
+                if "theirs" in planted:
+                    self.assertEqual(os.path.getsize(planted.pop("theirs")), 0)
 
     def test_nothingDue_endsAtOnceWithoutNotice(self):
         self.write_newest_first_day(10)

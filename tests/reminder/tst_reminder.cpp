@@ -1,6 +1,16 @@
+#include "autostartentry.h"
 #include "duenotice.h"
+#include "errors.h"
+#include "icsfile.h"
 
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 Q_DECLARE_METATYPE(NoticeSettings)
 
@@ -13,6 +23,10 @@ class TestReminder : public QObject
 private slots:
     void dueNotice_onEachDay_data();
     void dueNotice_onEachDay();
+    void icsContentLine_longUtf8Text_foldsWithinSeventyFiveOctets_data();
+    void icsContentLine_longUtf8Text_foldsWithinSeventyFiveOctets();
+    void autostartEntry_glibStartsTheProgram_withRemind_data();
+    void autostartEntry_glibStartsTheProgram_withRemind();
 };
 
 void TestReminder::dueNotice_onEachDay_data()
@@ -80,6 +94,105 @@ void TestReminder::dueNotice_onEachDay()
         QCOMPARE(text.body, body);
         QCOMPARE(text.offersEntry, due->kind == NoticeKind::Late);
     }
+}
+
+void TestReminder::icsContentLine_longUtf8Text_foldsWithinSeventyFiveOctets_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::newRow("ascii") << QStringLiteral("SUMMARY:") + QString(200, u'a');
+    // Three octets each: 8 + 3 * 22 = 74, so the 23rd character would straddle the first cut.
+    QTest::newRow("japanese") << QStringLiteral("SUMMARY:") + QString(60, QChar(0x751F));
+    QTest::newRow("four-octet characters")
+        << QStringLiteral("SUMMARY:") + QString::fromUtf8("\xF0\x9F\x8C\x99").repeated(40);
+    QTest::newRow("mixed") << QStringLiteral("SUMMARY:a") + QStringLiteral("生理予定日é🌙").repeated(12);
+    QTest::newRow("exactly 75") << QStringLiteral("SUMMARY:") + QString(67, u'x');
+}
+
+void TestReminder::icsContentLine_longUtf8Text_foldsWithinSeventyFiveOctets()
+{
+    QFETCH(QString, line);
+    const QByteArray written = icsContentLine(line);
+    QVERIFY(written.endsWith("\r\n"));
+    const QList<QByteArray> physical = written.chopped(2).split('\n');
+    QByteArray unfolded;
+    for (qsizetype k = 0; k < physical.size(); ++k) {
+        QByteArray part = physical[k];
+        if (k + 1 < physical.size()) {
+            QVERIFY(part.endsWith('\r'));
+            part.chop(1);
+        }
+        QVERIFY2(part.size() <= 75, part.constData());
+        if (k > 0) {
+            QVERIFY(part.startsWith(' '));
+            part.remove(0, 1);
+        }
+        // Every piece is whole UTF-8 by itself: no character was cut in two.
+        QVERIFY2(QString::fromUtf8(part).toUtf8() == part &&
+                     !QString::fromUtf8(part).contains(QChar::ReplacementCharacter),
+                 part.constData());
+        unfolded += part;
+    }
+    QCOMPARE(unfolded, line.toUtf8());
+    QCOMPARE(physical.size() > 1, line.toUtf8().size() > 75);
+}
+
+void TestReminder::autostartEntry_glibStartsTheProgram_withRemind_data()
+{
+    QTest::addColumn<QString>("folder"); // where the program lies, inside a temporary folder
+    QTest::addColumn<bool>("possible");
+    QTest::newRow("plain") << "bin" << true;
+    QTest::newRow("blanks, quotes, dollar, backslash") << "my \"apps\" $HOME `x` a\\b" << true;
+    QTest::newRow("percent") << "100% mine" << true;
+    QTest::newRow("percent and field code") << "%f %%u" << true;
+    // env would take the path for a variable setting.
+    QTest::newRow("percent and equals") << "a=b 100%" << false;
+}
+
+// The entry read and run by GLib itself (gio launch), as GNOME and other GLib-based desktops run it.
+void TestReminder::autostartEntry_glibStartsTheProgram_withRemind()
+{
+    QFETCH(QString, folder);
+    QFETCH(bool, possible);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString program = dir.filePath(folder + QStringLiteral("/eveluna"));
+    const QString record = dir.filePath(QStringLiteral("arguments"));
+    QVERIFY(QDir().mkpath(QFileInfo(program).path()));
+    QFile script(program);
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\nprintf '%s|' \"$0\" \"$@\" > \"" + QFile::encodeName(record) + ".part\" && mv \"" +
+                 QFile::encodeName(record) + ".part\" \"" + QFile::encodeName(record) + "\"\n");
+    script.close();
+    QVERIFY(script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    QByteArray entry;
+    try {
+        entry = autostartEntry(program);
+    } catch (const EFileError &e) {
+        QVERIFY2(!possible, qPrintable(e.message()));
+        QVERIFY(e.message().contains(program));
+        return;
+    }
+    QVERIFY(possible);
+    const QString entryPath = dir.filePath(QStringLiteral("reminder.desktop"));
+    QFile file(entryPath);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(entry);
+    file.close();
+
+    QProcess gio;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent"));
+    gio.setProcessEnvironment(env);
+    gio.start(QStringLiteral("gio"), {QStringLiteral("launch"), entryPath});
+    QVERIFY(gio.waitForFinished(10000));
+    QVERIFY2(gio.exitCode() == 0, gio.readAllStandardError().constData());
+    const QDeadlineTimer deadline(10000);
+    while (!QFileInfo::exists(record) && !deadline.hasExpired()) {
+        QThread::msleep(20);
+    }
+    QFile arguments(record);
+    QVERIFY(arguments.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(arguments.readAll()), program + QStringLiteral("|--remind|"));
 }
 
 QTEST_GUILESS_MAIN(TestReminder)
