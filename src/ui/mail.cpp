@@ -234,6 +234,7 @@ void TfrmMail::btnMailSendClick()
         request.to = ui->txtTo->text();
         request.body = memoText(ui->txtKekka);
         request.security = SmtpSecurity(ui->cmbSecurity->currentIndex());
+        request.authentication = ui->ChkSMTP->isChecked();
         if (ui->chkIcs->isChecked() && m_mailedCycle) {
             request.attachments.append({"text/calendar; charset=UTF-8; method=PUBLISH", "eveluna.ics",
                                         icsCalendar(cycleEvents(*m_mailedCycle), QDateTime::currentDateTimeUtc())});
