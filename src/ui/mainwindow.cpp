@@ -248,6 +248,7 @@ void TfrmMain::FormCreate(const QString &dataDir)
             [&] { stored = IniFile(Variable::SettingFilePath).readInteger(DaySection, DaymodeKey, OwnLengthMode); });
     // A hand-edited value outside the list falls back to the key's default.
     ui->cmbSyuki->setCurrentIndex(stored >= 0 && stored < modes.size() ? stored : OwnLengthMode);
+    m_storedMode = ui->cmbSyuki->currentIndex();
 }
 
 void TfrmMain::showEvent(QShowEvent *event)
@@ -438,6 +439,20 @@ void TfrmMain::cmbSyukiChange()
         }
         RecomputeAndRepaint();
     });
+    storeModeIfChanged();
+}
+
+void TfrmMain::storeModeIfChanged()
+{
+    // The login reminder reads the mode from the file while this window is open; an unchanged mode
+    // writes nothing, so a start-up leaves the file as it was.
+    const int mode = ui->cmbSyuki->currentIndex();
+    if (mode != m_storedMode) {
+        guarded(this, [&] {
+            IniFile(Variable::SettingFilePath).writeInteger(DaySection, DaymodeKey, mode);
+            m_storedMode = mode;
+        });
+    }
 }
 
 void TfrmMain::showLengthEditable(bool editable)
