@@ -24,6 +24,7 @@ struct DueNotice
     int daysLeft = 0;  // Before: days from today to periodStart
     QDate likelyFirst; // Fertile: the likely-conception days, both ends inclusive
     QDate likelyLast;
+    bool discreet = false; // worded without a word about periods (NoticeSettings::discreet)
 
     friend bool operator==(const DueNotice &, const DueNotice &) = default;
 };
@@ -51,4 +52,6 @@ struct NoticeText
     bool offersEntry = false; // the late reminder offers the registration dialog
 };
 
+// Discreet: the summary "Easy VELUNA: 予定があります", the day (the period's first day, or the first
+// likely day) as body, and no registration offer.
 NoticeText noticeText(const DueNotice &notice);

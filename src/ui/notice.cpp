@@ -60,6 +60,7 @@ void TfrmNotice::FormCreate()
         ui->chkLate->setChecked(settings.late);
         ui->chkFertile->setChecked(settings.fertile);
         ui->chkAtLogin->setChecked(settings.atLogin);
+        ui->chkDiscreet->setChecked(settings.discreet);
     });
 }
 
@@ -72,6 +73,7 @@ void TfrmNotice::btnOKClick()
         settings.late = ui->chkLate->isChecked();
         settings.fertile = ui->chkFertile->isChecked();
         settings.atLogin = ui->chkAtLogin->isChecked();
+        settings.discreet = ui->chkDiscreet->isChecked();
         writeNoticeChoices(Variable::SettingFilePath, settings);
         if (settings.atLogin) {
             writeAutostartEntry(entryPath(), m_executablePath);
@@ -99,6 +101,8 @@ void TfrmNotice::btnExportClick()
             return;
         }
         const QList<CalendarEvent> events = comingCycleEvents(newest, cycleLength, QDate::currentDate());
-        writeIcsFile(path, icsCalendar(events, QDateTime::currentDateTimeUtc()));
+        // The box as it stands now, chosen or not yet confirmed with OK.
+        writeIcsFile(path, icsCalendar(events, QDateTime::currentDateTimeUtc(),
+                                       ui->chkDiscreet->isChecked() ? IcsTitles::Discreet : IcsTitles::Plain));
     });
 }
