@@ -2,6 +2,7 @@
 
 #include "buttonkeys.h"
 #include "guard.h"
+#include "help.h"
 #include "look.h"
 #include "periodfile.h"
 #include "pictures.h"
@@ -16,6 +17,7 @@ TfrmEntry::TfrmEntry(QWidget *parent, const QDate &today)
     , ui(std::make_unique<Ui::frmEntry>())
 {
     ui->setupUi(this);
+    installHelpKey(this, QStringLiteral("entry.html"));
     followButtonConventions(this);
     useDesignFont(this);
     // No title-bar buttons: the dialog is left through its own two buttons.

@@ -7,6 +7,7 @@
 #include "datetext.h"
 #include "fonts.h"
 #include "guard.h"
+#include "help.h"
 #include "icsfile.h"
 #include "linefile.h"
 #include "look.h"
@@ -93,6 +94,7 @@ TfrmMail::TfrmMail(Calendar &engine, const QString &cycleLengthText, const QStri
     , m_engine(engine)
 {
     ui->setupUi(this);
+    installHelpKey(this, QStringLiteral("mail.html"));
     followButtonConventions(this);
 
     useDesignFont(this, designFont(installedFamilies(QStringLiteral("Tahoma")), 11));

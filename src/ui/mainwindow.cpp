@@ -212,6 +212,7 @@ void TfrmMain::connectHandlers()
     // btmClose is the cancel button: Esc anywhere in the window presses it.
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, ui->btmClose, &QPushButton::click);
+    installHelpKey(this, QStringLiteral("index.html"));
 
     connect(m_grid, &DayGridFocus::dateRequested, this, &TfrmMain::showDate);
     connect(m_grid, &DayGridFocus::todayRequested, this, [this] { showDate(today()); });

@@ -4,6 +4,7 @@
 #include "buttonkeys.h"
 #include "datetext.h"
 #include "guard.h"
+#include "help.h"
 #include "icsfile.h"
 #include "linefile.h"
 #include "look.h"
@@ -31,6 +32,7 @@ TfrmNotice::TfrmNotice(const QString &cycleLengthText, QWidget *parent, const QS
     , m_executablePath(executablePath)
 {
     ui->setupUi(this);
+    installHelpKey(this, QStringLiteral("notice.html"));
     useDesignFont(this);
     setFixedSize(size());
     setWindowIcon(picture(Picture::Notice));
