@@ -1,6 +1,7 @@
 #include "entry.h"
 
 #include "buttonkeys.h"
+#include "datetyping.h"
 #include "guard.h"
 #include "help.h"
 #include "look.h"
@@ -26,6 +27,7 @@ TfrmEntry::TfrmEntry(QWidget *parent, const QDate &today)
     ui->btnSave->setIcon(picture(Picture::Save));
     ui->btmClose->setIcon(picture(Picture::Exit));
     ui->dateEntry->setDate(today);
+    acceptWholeTypedDates(ui->dateEntry);
     ui->dateEntry->setFocus();
     connect(ui->btnSave, &QPushButton::clicked, this, &TfrmEntry::btnSaveClick);
     connect(ui->btmClose, &QPushButton::clicked, this, &TfrmEntry::btmCloseClick);
