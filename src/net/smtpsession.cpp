@@ -18,6 +18,14 @@ bool isPositiveCompletion(const QString &reply)
     return reply.size() >= 3 && reply.at(0) == u'2' && reply.at(1).isDigit() && reply.at(2).isDigit();
 }
 
+// The replies of a server without login to AUTH: command not recognised (500), not implemented (502),
+// parameter not implemented (504).
+bool knowsNoLogin(const QString &reply)
+{
+    return reply.startsWith(QStringLiteral("500")) || reply.startsWith(QStringLiteral("502")) ||
+           reply.startsWith(QStringLiteral("504"));
+}
+
 bool advertises(const QStringList &ehloReply, const QString &keyword)
 {
     for (const QString &line : ehloReply) {
@@ -150,16 +158,20 @@ SmtpVerdict RunSmtpSession(const SmtpRequest &request, const std::function<void(
     }
     }
     // Nothing of the account goes out unless the server asks for it.
-    const auto loginStep = [&](const QString &text) {
-        const QStringList answer = command(text);
-        if (!answer.last().startsWith(QStringLiteral("334"))) {
-            throw EKTcpClient(ServerNameText(request.host) + QStringLiteral("がログインを断りました。(") +
-                              quotedValue(answer.join(u' ')) + QLatin1Char(')'));
-        }
+    const auto refusedLogin = [&](const QStringList &answer) {
+        return EKTcpClient(ServerNameText(request.host) + QStringLiteral("がログインを断りました。(") +
+                           quotedValue(answer.join(u' ')) + QLatin1Char(')'));
     };
-    loginStep(QStringLiteral("AUTH LOGIN"));
-    loginStep(Base64Encode(request.user));
-    command(Base64Encode(request.password));
+    const QStringList authAnswer = command(QStringLiteral("AUTH LOGIN"));
+    if (authAnswer.last().startsWith(QStringLiteral("334"))) {
+        const QStringList userAnswer = command(Base64Encode(request.user));
+        if (!userAnswer.last().startsWith(QStringLiteral("334"))) {
+            throw refusedLogin(userAnswer);
+        }
+        command(Base64Encode(request.password));
+    } else if (request.authentication || !knowsNoLogin(authAnswer.last())) {
+        throw refusedLogin(authAnswer);
+    }
     command(QStringLiteral("MAIL FROM:<") + request.from + QLatin1Char('>'));
     command(QStringLiteral("RCPT TO:<") + request.to + QLatin1Char('>'));
     command(QStringLiteral("DATA"));

@@ -33,6 +33,9 @@ struct SmtpRequest
     // Sent after the text as parts of a multipart/mixed message; none: the text alone.
     QList<MailAttachment> attachments;
     SmtpSecurity security = SmtpSecurity::None;
+    // The dialog's "SMTP認証が必要". Off: a server that does not know AUTH (500, 502 or 504, as relays
+    // without login answer) gets the mail without login; one that takes AUTH is still logged in to.
+    bool authentication = true;
     // Connecting and each wait for a reply, in milliseconds.
     int timeoutMs = 60000;
     // The whole session, from the name lookup to the reply to QUIT, in milliseconds.
@@ -55,7 +58,8 @@ QByteArray ComposeMessage(const SmtpRequest &request, const QDateTime &date, con
 // Runs one SMTP dialogue on a new TKTcpClient. Plain: greeting, HELO. SSL/TLS: TLS from the first
 // byte, greeting, EHLO (HELO when EHLO is refused). STARTTLS: greeting, EHLO, STARTTLS (a server that
 // does not offer or refuses it ends the session with an error), TLS, EHLO again. Then AUTH LOGIN with
-// the account and password in Base64, MAIL FROM, RCPT TO, DATA, the message, ".", QUIT.
+// the account and password in Base64 (left out when authentication is off and the server answers AUTH
+// with 500, 502 or 504: it has no login), MAIL FROM, RCPT TO, DATA, the message, ".", QUIT.
 // Every reply is read whole by ReadSmtpReply (malformed or oversized replies are errors) and each of its
 // lines goes to addLog. The account and the password each go out only after a 334 reply; any other reply
 // there ends the session with an error. Other replies are never treated as failures: the dialogue runs

@@ -36,16 +36,17 @@ std::optional<DueNotice> dueNotice(const NoticeSettings &settings, const QDate &
     }
 
     if (settings.before && day <= next && next - day <= settings.beforeDays) {
-        return DueNotice{NoticeKind::Before, periodStart, int(next - day), {}, {}, {}};
+        return DueNotice{NoticeKind::Before, periodStart, int(next - day), {}, {}, {}, settings.discreet};
     }
     // Registering the period moves the newest first day onto or past the predicted one; a length of
     // zero or less predicts nothing after the newest day.
     if (settings.late && day >= next && next > newestFirstDay.toJulianDay()) {
-        return DueNotice{NoticeKind::Late, periodStart, 0, {}, {}, {}};
+        return DueNotice{NoticeKind::Late, periodStart, 0, {}, {}, {}, settings.discreet};
     }
     if (settings.fertile && day == likely) {
         return DueNotice{
-            NoticeKind::Fertile, periodStart, 0, dateOf(likely), dateOf(windows[DayCategory::LikelyDays].last), {}};
+            NoticeKind::Fertile, periodStart, 0, dateOf(likely), dateOf(windows[DayCategory::LikelyDays].last),
+            {}, settings.discreet};
     }
     return std::nullopt;
 }
@@ -100,6 +101,11 @@ QString fullDateText(const QDate &date)
 NoticeText noticeText(const DueNotice &notice)
 {
     const QString start = fullDateText(notice.periodStart);
+    if (notice.discreet) {
+        // Nothing a passer-by could read as a period: no word of it, no registration button.
+        return {QStringLiteral("Easy VELUNA: 予定があります"),
+                notice.kind == NoticeKind::Fertile ? fullDateText(notice.likelyFirst) : start, false};
+    }
     const QString range =
         notice.range ? rangeText(*notice.range) + QStringLiteral("のあいだに始まる見込みです。") : QString();
     switch (notice.kind) {

@@ -26,6 +26,7 @@ struct DueNotice
     QDate likelyFirst; // Fertile: the likely-conception days, both ends inclusive
     QDate likelyLast;
     std::optional<DayRange> range; // where the next period is expected to start, from her history
+    bool discreet = false; // worded without a word about periods (NoticeSettings::discreet)
 
     friend bool operator==(const DueNotice &, const DueNotice &) = default;
 };
@@ -54,4 +55,6 @@ struct NoticeText
     bool offersEntry = false; // the late reminder offers the registration dialog
 };
 
+// Discreet: the summary "Easy VELUNA: 予定があります", the day (the period's first day, or the first
+// likely day) as body, and no registration offer.
 NoticeText noticeText(const DueNotice &notice);

@@ -27,6 +27,17 @@ QString eventUid(DayCategory category, const CycleWindowDays &windows)
            QStringLiteral(EVELUNA_APP_ID);
 }
 
+// The title a calendar list shows. Every period is a prediction, whether it begins this cycle or the
+// next, so all of them read alike.
+QString eventTitle(DayCategory category, IcsTitles titles)
+{
+    if (titles == IcsTitles::Discreet) {
+        return QStringLiteral("予定");
+    }
+    return category == DayCategory::LikelyDays ? QStringLiteral("妊娠しやすい日 (予定)")
+                                               : QStringLiteral("生理 (予定)");
+}
+
 // TEXT values escape the backslash, ";", "," and line breaks.
 QString escapedText(const QString &text)
 {
@@ -114,7 +125,7 @@ QList<CalendarEvent> comingCycleEvents(const QDate &newestFirstDay, int cycleLen
     return events;
 }
 
-QByteArray icsCalendar(const QList<CalendarEvent> &events, const QDateTime &stamp)
+QByteArray icsCalendar(const QList<CalendarEvent> &events, const QDateTime &stamp, IcsTitles titles)
 {
     const QString stampText = stamp.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
     QByteArray ics = icsContentLine(QStringLiteral("BEGIN:VCALENDAR")) + icsContentLine(QStringLiteral("VERSION:2.0")) +
@@ -127,7 +138,7 @@ QByteArray icsCalendar(const QList<CalendarEvent> &events, const QDateTime &stam
         ics += icsContentLine(QStringLiteral("DTSTAMP:") + stampText);
         ics += icsContentLine(QStringLiteral("DTSTART;VALUE=DATE:") + dayText(event.first));
         ics += icsContentLine(QStringLiteral("DTEND;VALUE=DATE:") + dayText(event.last.addDays(1)));
-        ics += icsContentLine(QStringLiteral("SUMMARY:") + escapedText(categoryCaption(event.category)));
+        ics += icsContentLine(QStringLiteral("SUMMARY:") + escapedText(eventTitle(event.category, titles)));
         ics += icsContentLine(QStringLiteral("TRANSP:TRANSPARENT"));
         ics += icsContentLine(QStringLiteral("END:VEVENT"));
     }

@@ -39,10 +39,14 @@ QList<CalendarEvent> comingCycleEvents(const QDate &newestFirstDay, int cycleLen
 // a blank, and never cut inside a UTF-8 character.
 QByteArray icsContentLine(const QString &line);
 
+// Event titles: "生理 (予定)" for every period and "妊娠しやすい日 (予定)", or "予定" alone for every
+// event on a calendar that others may see (the notice dialog's "通知の文面を控えめにする").
+enum class IcsTitles { Plain, Discreet };
+
 // The whole calendar: CR LF line ends, lines folded at 75 octets without splitting a UTF-8 character,
 // PRODID of this program, METHOD:PUBLISH, and per event UID, DTSTAMP (stamp in UTC), DTSTART and an
-// exclusive DTEND as dates, the legend's caption as SUMMARY and TRANSP:TRANSPARENT.
-QByteArray icsCalendar(const QList<CalendarEvent> &events, const QDateTime &stamp);
+// exclusive DTEND as dates, the title as SUMMARY and TRANSP:TRANSPARENT.
+QByteArray icsCalendar(const QList<CalendarEvent> &events, const QDateTime &stamp, IcsTitles titles = IcsTitles::Plain);
 
 // Writes the calendar through a temporary file and a rename, readable by the owner only (mode 0600,
 // also when it replaces a file others could read). Throws EFileError with the path and the reason.

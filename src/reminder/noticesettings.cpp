@@ -22,6 +22,7 @@ NoticeSettings readNoticeSettings(const QString &settingPath)
     settings.late = ini.readBool(Section, QStringLiteral("Late"), settings.late);
     settings.fertile = ini.readBool(Section, QStringLiteral("Fertile"), settings.fertile);
     settings.atLogin = ini.readBool(Section, QStringLiteral("AtLogin"), settings.atLogin);
+    settings.discreet = ini.readBool(Section, QStringLiteral("Discreet"), settings.discreet);
     const QString last = ini.readString(Section, QStringLiteral("LastNotice"), QString());
     try {
         settings.lastNotice = last.isEmpty() ? QDate() : parseDateText(last);
@@ -41,6 +42,7 @@ void writeNoticeChoices(const QString &settingPath, const NoticeSettings &settin
     ini.writeBool(Section, QStringLiteral("Late"), settings.late);
     ini.writeBool(Section, QStringLiteral("Fertile"), settings.fertile);
     ini.writeBool(Section, QStringLiteral("AtLogin"), settings.atLogin);
+    ini.writeBool(Section, QStringLiteral("Discreet"), settings.discreet);
 }
 
 void writeLastNotice(const QString &settingPath, const QDate &day)

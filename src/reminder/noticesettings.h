@@ -15,6 +15,8 @@ struct NoticeSettings
     bool fertile = false; // Fertile: on the first likely-conception day
     bool atLogin = false; // AtLogin: the login entry runs the reminder
     QDate lastNotice;     // LastNotice: the day a reminder was last shown (invalid: never)
+    // Discreet: notifications and calendar titles without a word about periods.
+    bool discreet = false;
 };
 
 NoticeSettings readNoticeSettings(const QString &settingPath);

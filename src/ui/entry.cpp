@@ -1,7 +1,9 @@
 #include "entry.h"
 
 #include "buttonkeys.h"
+#include "datetyping.h"
 #include "guard.h"
+#include "help.h"
 #include "look.h"
 #include "periodfile.h"
 #include "pictures.h"
@@ -16,6 +18,7 @@ TfrmEntry::TfrmEntry(QWidget *parent, const QDate &today)
     , ui(std::make_unique<Ui::frmEntry>())
 {
     ui->setupUi(this);
+    installHelpKey(this, QStringLiteral("entry.html"));
     followButtonConventions(this);
     useDesignFont(this);
     // No title-bar buttons: the dialog is left through its own two buttons.
@@ -24,6 +27,7 @@ TfrmEntry::TfrmEntry(QWidget *parent, const QDate &today)
     ui->btnSave->setIcon(picture(Picture::Save));
     ui->btmClose->setIcon(picture(Picture::Exit));
     ui->dateEntry->setDate(today);
+    acceptWholeTypedDates(ui->dateEntry);
     ui->dateEntry->setFocus();
     connect(ui->btnSave, &QPushButton::clicked, this, &TfrmEntry::btnSaveClick);
     connect(ui->btmClose, &QPushButton::clicked, this, &TfrmEntry::btmCloseClick);

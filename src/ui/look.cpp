@@ -2,8 +2,11 @@
 
 #include "fonts.h"
 
+#include <QAbstractSpinBox>
 #include <QEvent>
+#include <QFontInfo>
 #include <QFrame>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPalette>
 #include <QWidget>
@@ -171,6 +174,18 @@ void useDesignFont(QWidget *window, const QFont &font)
     QFont whole = font;
     whole.setResolveMask(QFont::AllPropertiesResolved);
     window->setFont(whole);
+    // Below 12 pixels the IPA gothic face draws the full stop of "127.0.0.1" or "36.45" like a comma:
+    // the boxes where numbers and addresses are typed and read take 12 pixels at least.
+    constexpr int MinimumFieldPixels = 12;
+    if (QFontInfo(whole).pixelSize() < MinimumFieldPixels) {
+        QFont field = whole;
+        field.setPixelSize(MinimumFieldPixels);
+        for (QWidget *child : window->findChildren<QWidget *>()) {
+            if (qobject_cast<QLineEdit *>(child) || qobject_cast<QAbstractSpinBox *>(child)) {
+                child->setFont(field);
+            }
+        }
+    }
 }
 
 void frameGridCells(const QList<QFrame *> &cells, const QColor &color)

@@ -36,7 +36,8 @@ void setCaptionColor(QWidget *label, const QColor &design);
 QFont dialogDesignFont();
 
 // Gives a window its design font, so that it and its controls keep the sizes they were laid out for
-// whatever font the platform theme sets for the application or for kinds of controls.
+// whatever font the platform theme sets for the application or for kinds of controls. Edit boxes and spin
+// boxes already in the window take at least 12 pixels, where a full stop still reads as one.
 void useDesignFont(QWidget *window, const QFont &font = dialogDesignFont());
 
 // Gives the cells of a grid (labels side by side, each with a one-pixel frame) frames of `color` that lie

@@ -7,6 +7,7 @@
 #include "datetext.h"
 #include "fonts.h"
 #include "guard.h"
+#include "help.h"
 #include "icsfile.h"
 #include "linefile.h"
 #include "look.h"
@@ -93,6 +94,7 @@ TfrmMail::TfrmMail(Calendar &engine, const QString &cycleLengthText, const QStri
     , m_engine(engine)
 {
     ui->setupUi(this);
+    installHelpKey(this, QStringLiteral("mail.html"));
     followButtonConventions(this);
 
     useDesignFont(this, designFont(installedFamilies(QStringLiteral("Tahoma")), 11));
@@ -234,6 +236,7 @@ void TfrmMail::btnMailSendClick()
         request.to = ui->txtTo->text();
         request.body = memoText(ui->txtKekka);
         request.security = SmtpSecurity(ui->cmbSecurity->currentIndex());
+        request.authentication = ui->ChkSMTP->isChecked();
         if (ui->chkIcs->isChecked() && m_mailedCycle) {
             request.attachments.append({"text/calendar; charset=UTF-8; method=PUBLISH", "eveluna.ics",
                                         icsCalendar(cycleEvents(*m_mailedCycle), QDateTime::currentDateTimeUtc())});

@@ -213,6 +213,7 @@ void TfrmMain::connectHandlers()
     // btmClose is the cancel button: Esc anywhere in the window presses it.
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, ui->btmClose, &QPushButton::click);
+    installHelpKey(this, QStringLiteral("index.html"));
 
     connect(m_grid, &DayGridFocus::dateRequested, this, &TfrmMain::showDate);
     connect(m_grid, &DayGridFocus::todayRequested, this, [this] { showDate(today()); });
@@ -249,6 +250,7 @@ void TfrmMain::FormCreate(const QString &dataDir)
             [&] { stored = IniFile(Variable::SettingFilePath).readInteger(DaySection, DaymodeKey, OwnLengthMode); });
     // A hand-edited value outside the list falls back to the key's default.
     ui->cmbSyuki->setCurrentIndex(stored >= 0 && stored < modes.size() ? stored : OwnLengthMode);
+    m_storedMode = ui->cmbSyuki->currentIndex();
 }
 
 void TfrmMain::showEvent(QShowEvent *event)
@@ -441,6 +443,20 @@ void TfrmMain::cmbSyukiChange()
         showNextPeriodRange();
         RecomputeAndRepaint();
     });
+    storeModeIfChanged();
+}
+
+void TfrmMain::storeModeIfChanged()
+{
+    // The login reminder reads the mode from the file while this window is open; an unchanged mode
+    // writes nothing, so a start-up leaves the file as it was.
+    const int mode = ui->cmbSyuki->currentIndex();
+    if (mode != m_storedMode) {
+        guarded(this, [&] {
+            IniFile(Variable::SettingFilePath).writeInteger(DaySection, DaymodeKey, mode);
+            m_storedMode = mode;
+        });
+    }
 }
 
 void TfrmMain::showNextPeriodRange()

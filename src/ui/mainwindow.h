@@ -90,6 +90,8 @@ private:
     void pnlDayMouseDown(const QLabel *cell);
     void pnlDay01DblClick();
     void showLengthEditable(bool editable);
+    // Writes Daymode when the mode differs from what the file holds.
+    void storeModeIfChanged();
     QDate today() const;
 
     std::unique_ptr<Ui::frmMain> ui;
@@ -101,5 +103,7 @@ private:
     int ViewMonth = 1;
     QString ClickedDay;
     bool m_shown = false;
+    // The cycle mode as setting.ini has it (or would give it, when it has none or one outside the list).
+    int m_storedMode = -1;
     bool m_destroying = false;
 };

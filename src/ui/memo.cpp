@@ -3,6 +3,7 @@
 #include "buttonkeys.h"
 #include "datetext.h"
 #include "guard.h"
+#include "help.h"
 #include "look.h"
 #include "memofile.h"
 #include "pictures.h"
@@ -23,6 +24,7 @@ TfrmMemo::TfrmMemo(QWidget *parent)
     , ui(std::make_unique<Ui::frmMemo>())
 {
     ui->setupUi(this);
+    installHelpKey(this, QStringLiteral("memo.html"));
     followButtonConventions(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFixedSize(381, 267);

@@ -4,6 +4,7 @@
 #include "buttonkeys.h"
 #include "datetext.h"
 #include "guard.h"
+#include "help.h"
 #include "icsfile.h"
 #include "linefile.h"
 #include "look.h"
@@ -31,6 +32,7 @@ TfrmNotice::TfrmNotice(const QString &cycleLengthText, QWidget *parent, const QS
     , m_executablePath(executablePath)
 {
     ui->setupUi(this);
+    installHelpKey(this, QStringLiteral("notice.html"));
     useDesignFont(this);
     setFixedSize(size());
     setWindowIcon(picture(Picture::Notice));
@@ -60,6 +62,7 @@ void TfrmNotice::FormCreate()
         ui->chkLate->setChecked(settings.late);
         ui->chkFertile->setChecked(settings.fertile);
         ui->chkAtLogin->setChecked(settings.atLogin);
+        ui->chkDiscreet->setChecked(settings.discreet);
     });
 }
 
@@ -75,6 +78,7 @@ void TfrmNotice::btnOKClick()
         if (settings.atLogin) {
             autostartEntry(m_executablePath); // a path no entry can start is refused before anything is stored
         }
+        settings.discreet = ui->chkDiscreet->isChecked();
         writeNoticeChoices(Variable::SettingFilePath, settings);
         if (settings.atLogin) {
             writeAutostartEntry(entryPath(), m_executablePath);
@@ -102,6 +106,8 @@ void TfrmNotice::btnExportClick()
             return;
         }
         const QList<CalendarEvent> events = comingCycleEvents(newest, cycleLength, QDate::currentDate());
-        writeIcsFile(path, icsCalendar(events, QDateTime::currentDateTimeUtc()));
+        // The box as it stands now, chosen or not yet confirmed with OK.
+        writeIcsFile(path, icsCalendar(events, QDateTime::currentDateTimeUtc(),
+                                       ui->chkDiscreet->isChecked() ? IcsTitles::Discreet : IcsTitles::Plain));
     });
 }

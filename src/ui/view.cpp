@@ -5,6 +5,7 @@
 #include "calendar.h"
 #include "datetext.h"
 #include "guard.h"
+#include "help.h"
 #include "history.h"
 #include "linefile.h"
 #include "look.h"
@@ -104,6 +105,7 @@ TfrmView::TfrmView(QWidget *parent, QString cycleLengthText)
     , m_cycleLengthText(std::move(cycleLengthText))
 {
     ui->setupUi(this);
+    installHelpKey(this, QStringLiteral("view.html"));
     followButtonConventions(this);
     useDesignFont(this);
     fitLabelsToText(this);
@@ -202,6 +204,7 @@ void TfrmView::btnHistoryClick()
         } catch (const EConvertError &) {
         }
         TfrmHistory history(cycleLength, this);
+        installHelpKey(&history, QStringLiteral("history.html"));
         history.exec();
     });
     emit historyClosed();

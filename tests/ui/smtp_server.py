@@ -11,6 +11,7 @@ Prints one JSON object per line on stdout (and appends it to --record FILE when 
                                                of it: "headers" [[name, value]...], "body", "parts"
                                                (type, params, filename, payload_hex), "defects" or "error"
 --mode plain (default): AUTH LOGIN is offered without TLS and, unlike stock aiosmtpd, also after HELO.
+--no-auth: a relay without login, as stock aiosmtpd after HELO ("500 Error: command 'AUTH' not recognized").
 --mode tls: TLS from the first byte (--cert, --key). --mode starttls: STARTTLS required before anything
 else, AUTH only after it. Credentials other than --user/--password are refused with 535. Runs until
 killed.
@@ -34,6 +35,7 @@ parser.add_argument("--record")
 parser.add_argument("--mode", choices=["plain", "tls", "starttls"], default="plain")
 parser.add_argument("--cert")
 parser.add_argument("--key")
+parser.add_argument("--no-auth", action="store_true")
 args = parser.parse_args()
 # aiosmtpd logs the deprecation of a session field that it sets itself at every login.
 logging.getLogger("mail.log").setLevel(logging.ERROR)
@@ -70,7 +72,7 @@ class HeloAuthSMTP(SMTP):
         if self.session.host_name == hostname and hostname:
             emit(helo=hostname)
             # aiosmtpd gates AUTH on EHLO; the session state is what it checks.
-            self.session.extended_smtp = True
+            self.session.extended_smtp = not args.no_auth
 
 
 def parse(data):

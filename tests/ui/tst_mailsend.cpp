@@ -285,9 +285,10 @@ void TestMailSend::realServer_calendarAttachment_keepsTextPartAndParses()
     QCOMPARE(
         events,
         QJsonArray(
-            {QJsonArray{QStringLiteral("今回の生理"), QStringLiteral("2011-03-01"), QStringLiteral("2011-03-06")},
-             QJsonArray{QStringLiteral("妊娠しやすい日"), QStringLiteral("2011-03-13"), QStringLiteral("2011-03-18")},
-             QJsonArray{QStringLiteral("次の生理"), QStringLiteral("2011-03-29"), QStringLiteral("2011-04-05")}}));
+            {QJsonArray{QStringLiteral("生理 (予定)"), QStringLiteral("2011-03-01"), QStringLiteral("2011-03-06")},
+             QJsonArray{QStringLiteral("妊娠しやすい日 (予定)"), QStringLiteral("2011-03-13"),
+                        QStringLiteral("2011-03-18")},
+             QJsonArray{QStringLiteral("生理 (予定)"), QStringLiteral("2011-03-29"), QStringLiteral("2011-04-05")}}));
     QVERIFY(readFile(Variable::SettingFilePath).contains("\r\nIcs=1\r\n"));
 }
 

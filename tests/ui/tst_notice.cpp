@@ -71,10 +71,10 @@ void TestNotice::export_sixCycles_readByIcalendarAndKhal()
         }
     };
     for (int cycle = 0; cycle < 6; ++cycle) {
-        add(QStringLiteral("今回の生理"), 28 * cycle, 5);
-        add(QStringLiteral("妊娠しやすい日"), 28 * cycle + 12, 5);
+        add(QStringLiteral("生理 (予定)"), 28 * cycle, 5);
+        add(QStringLiteral("妊娠しやすい日 (予定)"), 28 * cycle + 12, 5);
     }
-    add(QStringLiteral("次の生理"), 168, 7);
+    add(QStringLiteral("生理 (予定)"), 168, 7);
     QJsonArray events;
     for (const QJsonValue &event : ics.value(QStringLiteral("events")).toArray()) {
         const QJsonArray fields = event.toArray();
