@@ -83,7 +83,11 @@ QString statusLine(const StatusReport &report)
     if (report.range && *report.cycleDay >= 1) {
         detail += QStringLiteral("、") + rangeText(*report.range);
     }
-    return QStringLiteral("次の生理まであと%1日 (%2)").arg(report.today.daysTo(next)).arg(detail);
+    const qint64 daysLeft = report.today.daysTo(next);
+    if (daysLeft == 0) {
+        return QStringLiteral("次の生理は今日の予定です (%1)").arg(detail);
+    }
+    return QStringLiteral("次の生理まであと%1日 (%2)").arg(daysLeft).arg(detail);
 }
 
 QJsonObject statusJson(const StatusReport &report)
