@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -160,9 +161,9 @@ QByteArray formatTemperatureFile(const TemperatureFileContent &content)
 
 QString formatCentiDegrees(int centiDegrees)
 {
-    const int whole = centiDegrees / 100;
-    const int hundredths = centiDegrees % 100;
-    return QString::number(whole) + u'.' + QString::number(hundredths).rightJustified(2, u'0');
+    const int magnitude = std::abs(centiDegrees);
+    const QString sign = centiDegrees < 0 ? QStringLiteral("-") : QString();
+    return sign + QString::number(magnitude / 100) + u'.' + QString::number(magnitude % 100).rightJustified(2, u'0');
 }
 
 QString formatTemperatureLine(const TemperatureReading &reading)

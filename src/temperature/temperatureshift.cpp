@@ -73,6 +73,33 @@ QList<const TemperatureReading *> countedReadings(const QList<TemperatureReading
     return counted;
 }
 
+// The change point of counted[from..to] (inclusive) among the positions first..last: the split into two
+// levels with the least sum of squared deviations.
+qsizetype changePoint(const QList<const TemperatureReading *> &counted, qsizetype from, qsizetype to, qsizetype first,
+                      qsizetype last)
+{
+    qsizetype best = first;
+    double bestCost = -1;
+    for (qsizetype split = std::max(first, from + 1); split <= std::min(last, to); ++split) {
+        double cost = 0;
+        for (const auto &[begin, end] : {std::pair{from, split}, std::pair{split, to + 1}}) {
+            double sum = 0;
+            for (qsizetype k = begin; k < end; ++k) {
+                sum += counted[k]->centiDegrees;
+            }
+            const double mean = sum / double(end - begin);
+            for (qsizetype k = begin; k < end; ++k) {
+                cost += (counted[k]->centiDegrees - mean) * (counted[k]->centiDegrees - mean);
+            }
+        }
+        if (bestCost < 0 || cost < bestCost) {
+            bestCost = cost;
+            best = split;
+        }
+    }
+    return best;
+}
+
 } // namespace
 
 ShiftResult findShift(const QList<TemperatureReading> &cycle)
@@ -96,6 +123,7 @@ ShiftResult findShift(const QList<TemperatureReading> &cycle)
             result.confirmedOn = counted[at]->date;
             result.coverLine = cover;
             result.rule = rule;
+            result.riseDay = counted[changePoint(counted, i - CoverCount, at, i - 2, i + 1)]->date;
             return result;
         }
         if (outcome == 0 && !result.firstHigher) {
@@ -136,7 +164,7 @@ CycleTemperature analyseCycle(const QDate &start, const QDate &end, bool closed,
         return cycle;
     }
     const QDate first = *cycle.shift.firstHigher;
-    cycle.ovulation = first.addDays(-1);
+    cycle.ovulation = cycle.shift.riseDay.addDays(-1);
     cycle.highDays = int(first.daysTo(end)) + 1;
     const qsizetype split = std::find_if(counted.begin(), counted.end(),
                                          [&first](const TemperatureReading *r) { return r->date >= first; }) -
@@ -185,15 +213,20 @@ QList<CycleTemperature> temperatureCycles(QList<QDate> firstDays, const QList<Te
 
 int learnedHighPhaseDays(const QList<CycleTemperature> &cycles)
 {
-    int sum = 0;
-    int count = 0;
-    for (auto it = cycles.crbegin(); it != cycles.crend() && count < 6; ++it) {
-        if (it->closed && it->shift.confirmed && it->highDays >= 7 && it->highDays <= 20) {
-            sum += it->highDays;
-            ++count;
+    QList<int> lengths;
+    for (auto it = cycles.crbegin(); it != cycles.crend() && lengths.size() < 12; ++it) {
+        const int days = it->closed && it->shift.confirmed ? int(it->shift.riseDay.daysTo(it->end)) + 1 : 0;
+        if (days >= 7 && days <= 20) {
+            lengths.append(days);
         }
     }
-    return count == 0 ? DefaultHighPhaseDays : int(std::lround(double(sum) / count));
+    if (lengths.isEmpty()) {
+        return DefaultHighPhaseDays;
+    }
+    // The median: one cycle whose rise was read a few days off moves it little.
+    std::sort(lengths.begin(), lengths.end());
+    const qsizetype half = lengths.size() / 2;
+    return lengths.size() % 2 == 1 ? lengths[half] : int(std::lround((lengths[half - 1] + lengths[half]) / 2.0));
 }
 
 std::optional<QDate> temperatureNextStart(const QList<CycleTemperature> &cycles)
@@ -201,5 +234,5 @@ std::optional<QDate> temperatureNextStart(const QList<CycleTemperature> &cycles)
     if (cycles.isEmpty() || cycles.back().closed || !cycles.back().shift.confirmed) {
         return std::nullopt;
     }
-    return cycles.back().shift.firstHigher->addDays(learnedHighPhaseDays(cycles));
+    return cycles.back().shift.riseDay.addDays(learnedHighPhaseDays(cycles));
 }

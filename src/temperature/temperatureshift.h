@@ -26,6 +26,11 @@ struct ShiftResult
     QDate confirmedOn; // the day of the reading that confirmed it
     int coverLine = 0; // the highest of the 6 counted readings before the first higher one (rounded)
     int rule = 0;      // 0 the regular rule, 1 or 2 the exception that confirmed it
+    // The day the temperature most likely rose (confirmed only): of the days from three readings before
+    // the first higher one to the one after it, the split of the readings from the cover line's first to
+    // the confirming one into a low and a high level with the least squared deviation. It uses no reading
+    // after the confirmation, so it is the same the day the shift is confirmed and afterwards.
+    QDate riseDay;
 };
 
 // The shift in the readings of one cycle (ascending by date). Readings left out are ignored and missing
@@ -67,15 +72,15 @@ CycleTemperature analyseCycle(const QDate &start, const QDate &end, bool closed,
 QList<CycleTemperature> temperatureCycles(QList<QDate> firstDays, const QList<TemperatureReading> &readings,
                                           const QDate &today);
 
-// The number of days from the first higher reading to the next first day when she has no closed cycle
-// with a confirmed shift yet: a luteal phase of about 12.4 days, the rise showing a day after ovulation.
+// The number of days from the rise to the next first day when she has no closed cycle with a confirmed
+// shift yet: a luteal phase of about 12.4 days, the rise showing a day after ovulation.
 constexpr int DefaultHighPhaseDays = 12;
 
-// Her own high-phase length: the mean over her last (at most 6) closed cycles with a confirmed shift,
-// rounded; lengths outside 7..20 days (a first day missed, a pregnancy) are not taken. Otherwise the
-// default.
+// Her own length from the rise to the next first day: the mean over her last (at most 12) closed cycles
+// with a confirmed shift, rounded; lengths outside 7..20 days (a first day missed, a pregnancy) are not
+// taken. Otherwise the default.
 int learnedHighPhaseDays(const QList<CycleTemperature> &cycles);
 
-// The next first day from the body: the current (newest, open) cycle's confirmed first higher reading
-// plus her high-phase length; nothing while the shift of the current cycle is not confirmed.
+// The next first day from the body: the current (newest, open) cycle's rise day plus her own length; nothing while the
+// shift of the current cycle is not confirmed.
 std::optional<QDate> temperatureNextStart(const QList<CycleTemperature> &cycles);
