@@ -3,8 +3,10 @@
 // over ten years of daily readings and of drawing one cycle's chart.
 //
 // The generated women follow published figures: a luteal phase of 12.4 days on average with a spread
-// of about 2 days (half between women, half from cycle to cycle), a follicular phase of about 15 days
-// varying more; the temperature rises 0.2–0.5 °C over one or two days after ovulation, each reading
+// of about 2 days, most of it between women (1.9) and less from one of her cycles to the next (0.7,
+// which gives the calendar rule the 69-70 % within 2 days it has on real records); a follicular phase
+// of about 15 days varying more; the temperature rises 0.2-0.5 °C over one or two days after
+// ovulation, each reading
 // carries 0.05–0.15 °C of noise (a woman's own level), one day in ten has no reading and one in fifty a
 // fever, half of them marked as left out.
 //

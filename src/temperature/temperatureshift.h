@@ -26,7 +26,7 @@ struct ShiftResult
     QDate confirmedOn; // the day of the reading that confirmed it
     int coverLine = 0; // the highest of the 6 counted readings before the first higher one (rounded)
     int rule = 0;      // 0 the regular rule, 1 or 2 the exception that confirmed it
-    // The day the temperature most likely rose (confirmed only): of the days from three readings before
+    // The day the temperature most likely rose (confirmed only): of the days from two readings before
     // the first higher one to the one after it, the split of the readings from the cover line's first to
     // the confirming one into a low and a high level with the least squared deviation. It uses no reading
     // after the confirmation, so it is the same the day the shift is confirmed and afterwards.
@@ -49,7 +49,7 @@ struct CycleTemperature
     bool closed = false; // the next first day is registered
     QList<TemperatureReading> readings;
     ShiftResult shift;
-    QDate ovulation;             // estimated: the last day before the first higher reading (confirmed only)
+    QDate ovulation;             // estimated: the day before the rise (confirmed only)
     int highDays = 0;            // from the first higher reading to end, both included (confirmed only)
     std::optional<int> lowMean;  // mean of the counted readings before the first higher one
     std::optional<int> highMean; // mean of the counted readings from the first higher one on
@@ -76,11 +76,11 @@ QList<CycleTemperature> temperatureCycles(QList<QDate> firstDays, const QList<Te
 // shift yet: a luteal phase of about 12.4 days, the rise showing a day after ovulation.
 constexpr int DefaultHighPhaseDays = 12;
 
-// Her own length from the rise to the next first day: the mean over her last (at most 12) closed cycles
-// with a confirmed shift, rounded; lengths outside 7..20 days (a first day missed, a pregnancy) are not
+// Her own length from the rise to the next first day: the median over her last (at most 12) closed
+// cycles with a confirmed shift; lengths outside 7..20 days (a first day missed, a pregnancy) are not
 // taken. Otherwise the default.
 int learnedHighPhaseDays(const QList<CycleTemperature> &cycles);
 
-// The next first day from the body: the current (newest, open) cycle's rise day plus her own length; nothing while the
-// shift of the current cycle is not confirmed.
+// The next first day from the body: the current (newest, open) cycle's rise day plus her own length;
+// nothing while the shift of the current cycle is not confirmed.
 std::optional<QDate> temperatureNextStart(const QList<CycleTemperature> &cycles);
