@@ -29,8 +29,10 @@ constexpr double FigureColumn = 170;
 
 QFont chartFont(const QStringList &families, double pixels, bool bold = false)
 {
+    // The Japanese design fonts draw "." at these sizes so small that 36.5 reads like 36,5; the figures
+    // take a face whose point stands clear, the Japanese text falls through to the families given.
     QFont font;
-    font.setFamilies(families);
+    font.setFamilies(QStringList{QStringLiteral("DejaVu Sans")} + families);
     font.setPixelSize(std::max(1, int(std::lround(pixels))));
     font.setBold(bold);
     return font;
@@ -234,4 +236,66 @@ QStringList temperatureReadingTexts(const CycleTemperature &cycle)
                               r.excluded ? QStringLiteral("（除外）") : QString()));
     }
     return texts;
+}
+
+QList<CycleTemperature> reportedTemperatureCycles(const QList<CycleTemperature> &cycles)
+{
+    QList<CycleTemperature> reported;
+    for (auto it = cycles.crbegin(); it != cycles.crend() && reported.size() < 12; ++it) {
+        if (!it->readings.isEmpty()) {
+            reported.append(*it);
+        }
+    }
+    return reported;
+}
+
+qsizetype temperatureReportPageCount(qsizetype cycles)
+{
+    return (cycles + 1) / 2;
+}
+
+void drawTemperatureReportPage(QPainter &painter, const QRectF &area, const QList<CycleTemperature> &reported,
+                               qsizetype page, const QStringList &families)
+{
+    constexpr double HeadingHeight = 30;
+    constexpr double FooterRoom = 24;
+    constexpr double TitleHeight = 20;
+    constexpr int Columns = 5;
+    constexpr double TextLine = 13;
+    painter.save();
+    painter.fillRect(area, Paper);
+    painter.setPen(Ink);
+    painter.setFont(chartFont(families, 16, true));
+    painter.drawText(QRectF(area.left(), area.top(), area.width(), HeadingHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                     QStringLiteral("基礎体温表"));
+    const double half = (area.height() - HeadingHeight - FooterRoom) / 2;
+    for (qsizetype k = 0; k < 2 && page * 2 + k < reported.size(); ++k) {
+        const CycleTemperature &cycle = reported[page * 2 + k];
+        const double top = area.top() + HeadingHeight + k * half;
+        painter.setPen(Ink);
+        painter.setFont(chartFont(families, 12, true));
+        painter.drawText(QRectF(area.left(), top, area.width(), TitleHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                         QStringLiteral("%1 からの周期").arg(formatDateText(cycle.start)));
+        const QStringList texts = temperatureReadingTexts(cycle);
+        const qsizetype rows = (texts.size() + Columns - 1) / Columns;
+        const double chartHeight = std::max(150.0, half - TitleHeight - rows * TextLine - 12);
+        drawTemperatureChart(painter, QRectF(area.left(), top + TitleHeight, area.width(), chartHeight), cycle,
+                             families);
+        // The readings as text, column by column, so that a PDF reader and a screen reader get them too.
+        painter.setPen(Ink);
+        painter.setFont(chartFont(families, 9));
+        const double columnWidth = area.width() / Columns;
+        const double textTop = top + TitleHeight + chartHeight + 6;
+        const qsizetype fitting = std::max<qsizetype>(1, qsizetype((top + half - textTop) / TextLine));
+        for (qsizetype i = 0; i < texts.size(); ++i) {
+            const qsizetype row = i % std::max(rows, qsizetype(1));
+            const qsizetype col = i / std::max(rows, qsizetype(1));
+            if (row >= fitting) {
+                continue;
+            }
+            painter.drawText(QRectF(area.left() + col * columnWidth, textTop + row * TextLine, columnWidth, TextLine),
+                             Qt::AlignLeft | Qt::AlignVCenter, texts[i]);
+        }
+    }
+    painter.restore();
 }

@@ -40,3 +40,14 @@ QString temperatureChartSummary(const CycleTemperature &cycle, const Temperature
 // "12日目 3/12 36.52" (with "（除外）" for a reading left out), in date order: the report writes them under
 // each chart.
 QStringList temperatureReadingTexts(const CycleTemperature &cycle);
+
+// The cycles the report's 基礎体温表 pages show: those with readings, newest first, at most 12.
+QList<CycleTemperature> reportedTemperatureCycles(const QList<CycleTemperature> &cycles);
+
+// Pages for that many cycles: one cycle per half page.
+qsizetype temperatureReportPageCount(qsizetype cycles);
+
+// Draws report page `page` (0-based) of the 基礎体温表: its heading and up to two cycles of `reported`,
+// each a chart with its readings written under it as text. The footer is the caller's.
+void drawTemperatureReportPage(QPainter &painter, const QRectF &area, const QList<CycleTemperature> &reported,
+                               qsizetype page, const QStringList &families);

@@ -9,6 +9,7 @@
 #include "look.h"
 #include "pictures.h"
 #include "printdialog.h"
+#include "temperaturepage.h"
 #include "variable.h"
 
 #include <QDir>
@@ -69,6 +70,9 @@ TfrmHistory::TfrmHistory(std::optional<int> cycleLength, QWidget *parent)
     connect(ui->btmClose, &QPushButton::clicked, this, [this] { reject(); });
 
     FormCreate();
+    m_temperaturePage =
+        new TemperaturePage(Variable::DateFilePath, Variable::TempFilePath, m_stats.nextFirstDay, m_families, this);
+    m_temperaturePage->attachTo(ui->gridLayout, {ui->chartArea, ui->lblNoData});
 }
 
 TfrmHistory::~TfrmHistory()
@@ -148,7 +152,9 @@ void TfrmHistory::showEvent(QShowEvent *event)
 
 HistoryReport TfrmHistory::report() const
 {
-    return HistoryReport(m_history, m_stats, QDate::currentDate(), ui->ChkMemo->isChecked(), m_families);
+    HistoryReport report(m_history, m_stats, QDate::currentDate(), ui->ChkMemo->isChecked(), m_families);
+    report.addTemperaturePages(m_temperaturePage->cycles());
+    return report;
 }
 
 QString TfrmHistory::chooseSavePath(const QString &title, const QString &name, const QString &filter)

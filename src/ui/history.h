@@ -9,6 +9,7 @@
 #include <optional>
 
 class HistoryReport;
+class TemperaturePage;
 
 namespace Ui {
 class frmHistory;
@@ -50,4 +51,5 @@ private:
     CycleStatistics m_stats;
     std::unique_ptr<CycleChart> m_chart;
     QWidget *m_chartView = nullptr;
+    TemperaturePage *m_temperaturePage = nullptr; // the 基礎体温 tab
 };
