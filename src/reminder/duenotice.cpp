@@ -3,8 +3,11 @@
 #include "cyclestats.h"
 #include "cyclewindows.h"
 #include "datetext.h"
+#include "errors.h"
 #include "linefile.h"
 #include "settings.h"
+#include "temperatureshift.h"
+#include "temperaturestatus.h"
 
 namespace {
 
@@ -18,14 +21,15 @@ QDate dateOf(qint64 julianDay)
 } // namespace
 
 std::optional<DueNotice> dueNotice(const NoticeSettings &settings, const QDate &newestFirstDay, int cycleLength,
-                                   const QDate &today)
+                                   const QDate &today, const std::optional<QDate> &bodyNextStart)
 {
     if (!newestFirstDay.isValid() || !today.isValid() || settings.lastNotice == today) {
         return std::nullopt;
     }
     // The same windows that colour the grid with no cycles ahead.
     const CycleWindowDays windows = computeCycleWindows(newestFirstDay.toJulianDay(), cycleLength, 0);
-    const qint64 next = windows[DayCategory::NextPeriod].first;
+    const bool fromBody = bodyNextStart && bodyNextStart->isValid();
+    const qint64 next = fromBody ? bodyNextStart->toJulianDay() : windows[DayCategory::NextPeriod].first;
     const qint64 likely = windows[DayCategory::LikelyDays].first;
     const qint64 day = today.toJulianDay();
     const QDate periodStart = dateOf(next);
@@ -34,15 +38,15 @@ std::optional<DueNotice> dueNotice(const NoticeSettings &settings, const QDate &
     }
 
     if (settings.before && day <= next && next - day <= settings.beforeDays) {
-        return DueNotice{NoticeKind::Before, periodStart, int(next - day), {}, {}};
+        return DueNotice{NoticeKind::Before, periodStart, int(next - day), {}, {}, fromBody};
     }
     // Registering the period moves the newest first day onto or past the predicted one; a length of
     // zero or less predicts nothing after the newest day.
     if (settings.late && day >= next && next > newestFirstDay.toJulianDay()) {
-        return DueNotice{NoticeKind::Late, periodStart, 0, {}, {}};
+        return DueNotice{NoticeKind::Late, periodStart, 0, {}, {}, fromBody};
     }
     if (settings.fertile && day == likely) {
-        return DueNotice{NoticeKind::Fertile, periodStart, 0, dateOf(likely),
+        return DueNotice{NoticeKind::Fertile, dateOf(windows[DayCategory::NextPeriod].first), 0, dateOf(likely),
                          dateOf(windows[DayCategory::LikelyDays].last)};
     }
     return std::nullopt;
@@ -61,7 +65,8 @@ int storedCycleLength(const QStringList &dateLines, const QString &settingPath)
                : ini.readString(QStringLiteral("Day Setting"), QStringLiteral("Daybetween"), QStringLiteral("28")));
 }
 
-std::optional<DueNotice> noticeDueToday(const QString &datePath, const QString &settingPath, const QDate &today)
+std::optional<DueNotice> noticeDueToday(const QString &datePath, const QString &settingPath, const QDate &today,
+                                        const QString &tempPath)
 {
     const NoticeSettings settings = readNoticeSettings(settingPath);
     if (!settings.before && !settings.late && !settings.fertile) {
@@ -71,7 +76,15 @@ std::optional<DueNotice> noticeDueToday(const QString &datePath, const QString &
     if (lines.isEmpty()) {
         return std::nullopt;
     }
-    return dueNotice(settings, parseDateText(lines.front()), storedCycleLength(lines, settingPath), today);
+    std::optional<QDate> body;
+    if (!tempPath.isEmpty() && (settings.before || settings.late)) {
+        try {
+            body = temperatureNextStart(
+                temperatureCycles(readFirstDays(datePath), readTemperatureFile(tempPath).readings, today));
+        } catch (const EFileError &) {
+        }
+    }
+    return dueNotice(settings, parseDateText(lines.front()), storedCycleLength(lines, settingPath), today, body);
 }
 
 QString fullDateText(const QDate &date)
@@ -87,14 +100,17 @@ QString fullDateText(const QDate &date)
 NoticeText noticeText(const DueNotice &notice)
 {
     const QString start = fullDateText(notice.periodStart);
+    const QString which = notice.fromBody ? QStringLiteral("体温から見た予定日") : QStringLiteral("次の生理予定日");
     switch (notice.kind) {
     case NoticeKind::Before:
         return {notice.daysLeft == 0 ? QStringLiteral("生理予定日は今日です")
                                      : QStringLiteral("生理予定日まであと%1日").arg(notice.daysLeft),
-                QStringLiteral("次の生理予定日は%1です。").arg(start), false};
+                QStringLiteral("%1は%2です。").arg(which, start), false};
     case NoticeKind::Late:
         return {QStringLiteral("生理予定日を過ぎています"),
-                QStringLiteral("生理予定日は%1でした。始まっていたら生理登録をしてください。").arg(start), true};
+                QStringLiteral("%1は%2でした。始まっていたら生理登録をしてください。")
+                    .arg(notice.fromBody ? which : QStringLiteral("生理予定日"), start),
+                true};
     case NoticeKind::Fertile:
         return {QStringLiteral("今日から妊娠しやすい日です"),
                 QStringLiteral("妊娠しやすい日は%1から%2までです。")
