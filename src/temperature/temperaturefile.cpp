@@ -6,6 +6,7 @@
 #include "textfile.h"
 
 #include <QFileInfo>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <cstdlib>
@@ -103,6 +104,10 @@ QByteArray formatStored(QList<TemperatureReading> readings, const QList<QByteArr
                      [](const TemperatureReading &a, const TemperatureReading &b) { return a.date < b.date; });
     QByteArray bytes;
     bytes.reserve(readings.size() * 20);
+    // A kept line that itself begins with a byte-order mark would lose it to the reader's skipping.
+    if (readings.isEmpty() && !unreadable.isEmpty() && unreadable.front().startsWith(utf8Mark)) {
+        bytes += utf8Mark;
+    }
     for (const TemperatureReading &reading : readings) {
         bytes += formatTemperatureLine(reading).toUtf8();
         bytes += "\r\n";
@@ -132,7 +137,10 @@ TemperatureFileContent parseTemperatureFile(const QByteArray &bytes)
     TemperatureFileContent content;
     content.readings = std::move(stored.readings);
     for (const QByteArray &line : stored.unreadable) {
-        content.unreadableLines.append(QString::fromUtf8(line));
+        // A byte-order mark that opens a kept line is part of it, not to be skipped as the file's mark.
+        QStringDecoder decoder(QStringConverter::Utf8,
+                               QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
+        content.unreadableLines.append(decoder(line));
     }
     return content;
 }
