@@ -6,9 +6,8 @@
 // of about 2 days, most of it between women (1.9) and less from one of her cycles to the next (0.7,
 // which gives the calendar rule the 69-70 % within 2 days it has on real records); a follicular phase
 // of about 15 days varying more; the temperature rises 0.2-0.5 °C over one or two days after
-// ovulation, each reading
-// carries 0.05–0.15 °C of noise (a woman's own level), one day in ten has no reading and one in fifty a
-// fever, half of them marked as left out.
+// ovulation, each reading carries 0.05-0.15 °C of noise (a woman's own level), one day in ten has no
+// reading and one in fifty a fever, half of them marked as left out.
 //
 //   bench_temperature [--accuracy_out=FILE] [Google Benchmark flags]
 // Exits with 1 when fewer than 85 % of the cycles with a confirmed shift land within 2 days.
