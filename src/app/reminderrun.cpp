@@ -100,7 +100,7 @@ int runReminder(int argc, char *argv[])
     const QDate today = QDate::currentDate();
     std::optional<DueNotice> due;
     try {
-        due = noticeDueToday(Variable::DateFilePath, Variable::SettingFilePath, today);
+        due = noticeDueToday(Variable::DateFilePath, Variable::SettingFilePath, today, Variable::TempFilePath);
     } catch (const AppError &e) {
         complain(e.message());
         return 1;

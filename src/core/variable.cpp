@@ -16,6 +16,7 @@ QString AppDir;
 QString DateFilePath;
 QString SettingFilePath;
 QString MemoFilePath;
+QString TempFilePath;
 bool ShowToday = false;
 bool ShowMemos = false;
 bool CreateAppDirOnSave = false;
@@ -68,6 +69,7 @@ void initFileLocations(const QString &dataDir)
     DateFilePath = AppDir + QStringLiteral("date.dat");
     SettingFilePath = AppDir + QStringLiteral("setting.ini");
     MemoFilePath = AppDir + QStringLiteral("dateMemo.dat");
+    TempFilePath = AppDir + QStringLiteral("dateTemp.dat");
     ShowToday = false;
     ShowMemos = false;
 }

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-// Process-wide state shared by the windows: where the three data files lie and the two calendar marks.
+// Process-wide state shared by the windows: where the data files lie and the two calendar marks.
 // Fixed once when the main window is created; only the marks change afterwards.
 namespace Variable {
 
@@ -10,6 +10,7 @@ extern QString AppDir;          // folder of the data files, ending in "/"
 extern QString DateFilePath;    // AppDir + "date.dat"
 extern QString SettingFilePath; // AppDir + "setting.ini"
 extern QString MemoFilePath;    // AppDir + "dateMemo.dat"
+extern QString TempFilePath;    // AppDir + "dateTemp.dat" (basal body temperature)
 extern bool ShowToday;
 extern bool ShowMemos;
 // Whether the first save creates a missing AppDir (see prepareFolderOf). Set by the entry of the

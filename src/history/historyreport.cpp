@@ -2,6 +2,7 @@
 
 #include "datetext.h"
 #include "errors.h"
+#include "temperaturechart.h"
 
 #include <QBuffer>
 #include <QFont>
@@ -211,7 +212,30 @@ void HistoryReport::drawPage(QPainter &painter, const QRectF &area, const QList<
     }
     painter.setFont(reportFont(m_families, 10));
     painter.drawText(QRectF(area.left(), area.bottom() - FooterHeight + 8, area.width(), FooterHeight - 8),
-                     Qt::AlignHCenter | Qt::AlignVCenter, QStringLiteral("%1 / %2").arg(p + 1).arg(pages.size()));
+                     Qt::AlignHCenter | Qt::AlignVCenter,
+                     QStringLiteral("%1 / %2").arg(p + 1).arg(pages.size() + temperaturePageCount()));
+    painter.restore();
+}
+
+void HistoryReport::addTemperaturePages(const QList<CycleTemperature> &cycles)
+{
+    m_temperature = reportedTemperatureCycles(cycles);
+}
+
+qsizetype HistoryReport::temperaturePageCount() const
+{
+    return temperatureReportPageCount(m_temperature.size());
+}
+
+void HistoryReport::drawTemperaturePage(QPainter &painter, const QRectF &area, const QList<Page> &pages,
+                                        qsizetype t) const
+{
+    drawTemperatureReportPage(painter, area, m_temperature, t, m_families);
+    painter.save();
+    painter.setFont(reportFont(m_families, 10));
+    painter.drawText(QRectF(area.left(), area.bottom() - FooterHeight + 8, area.width(), FooterHeight - 8),
+                     Qt::AlignHCenter | Qt::AlignVCenter,
+                     QStringLiteral("%1 / %2").arg(pages.size() + t + 1).arg(pages.size() + temperaturePageCount()));
     painter.restore();
 }
 
@@ -231,6 +255,10 @@ void paintReport(QPagedPaintDevice &device, const HistoryReport &report)
             device.newPage();
         }
         report.drawPage(painter, area, pages, p);
+    }
+    for (qsizetype t = 0; t < report.temperaturePageCount(); ++t) {
+        device.newPage();
+        report.drawTemperaturePage(painter, area, pages, t);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "cyclechart.h"
 #include "cyclehistory.h"
 #include "errors.h"
+#include "temperatureshift.h"
 
 #include <QDate>
 #include <QList>
@@ -46,9 +47,16 @@ public:
     HistoryReport(const CycleHistory &history, const CycleStatistics &stats, const QDate &printed, bool withMemos,
                   QStringList families, QSet<QDate> excluded = {});
 
+    // 基礎体温表 pages after the history: the cycles with readings, newest first, at most 12.
+    void addTemperaturePages(const QList<CycleTemperature> &cycles);
+
     const QList<Line> &lines() const { return m_lines; }
     // Pages for a printable area of pageSize (logical units).
     QList<Page> paginate(const QSizeF &pageSize) const;
+
+    // Draws 基礎体温表 page t (0-based) after the `pages` of the history.
+    void drawTemperaturePage(QPainter &painter, const QRectF &area, const QList<Page> &pages, qsizetype t) const;
+    qsizetype temperaturePageCount() const;
 
     // Draws page p (0-based) of pages into area (logical units, painter already in them).
     void drawPage(QPainter &painter, const QRectF &area, const QList<Page> &pages, qsizetype p) const;
@@ -62,6 +70,7 @@ private:
     QStringList m_families;
     CycleChart m_chart;
     QList<Line> m_lines;
+    QList<CycleTemperature> m_temperature;
 };
 
 // Cuts a memo into lines of at most `columns` half-width columns (a full-width character takes two),

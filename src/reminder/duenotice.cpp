@@ -3,8 +3,11 @@
 #include "cyclestats.h"
 #include "cyclewindows.h"
 #include "datetext.h"
+#include "errors.h"
 #include "linefile.h"
 #include "settings.h"
+#include "temperatureshift.h"
+#include "temperaturestatus.h"
 
 #include <algorithm>
 
@@ -20,14 +23,15 @@ QDate dateOf(qint64 julianDay)
 } // namespace
 
 std::optional<DueNotice> dueNotice(const NoticeSettings &settings, const QDate &newestFirstDay, int cycleLength,
-                                   const QDate &today)
+                                   const QDate &today, const std::optional<QDate> &bodyNextStart)
 {
     if (!newestFirstDay.isValid() || !today.isValid() || settings.lastNotice == today) {
         return std::nullopt;
     }
     // The same windows that colour the grid with no cycles ahead.
     const CycleWindowDays windows = computeCycleWindows(newestFirstDay.toJulianDay(), cycleLength, 0);
-    const qint64 next = windows[DayCategory::NextPeriod].first;
+    const bool fromBody = bodyNextStart && bodyNextStart->isValid();
+    const qint64 next = fromBody ? bodyNextStart->toJulianDay() : windows[DayCategory::NextPeriod].first;
     const qint64 likely = windows[DayCategory::LikelyDays].first;
     const qint64 day = today.toJulianDay();
     const QDate periodStart = dateOf(next);
@@ -36,17 +40,17 @@ std::optional<DueNotice> dueNotice(const NoticeSettings &settings, const QDate &
     }
 
     if (settings.before && day <= next && next - day <= settings.beforeDays) {
-        return DueNotice{NoticeKind::Before, periodStart, int(next - day), {}, {}, {}, settings.discreet};
+        return DueNotice{NoticeKind::Before, periodStart, int(next - day), {}, {}, {}, settings.discreet, fromBody};
     }
     // Registering the period moves the newest first day onto or past the predicted one; a length of
     // zero or less predicts nothing after the newest day.
     if (settings.late && day >= next && next > newestFirstDay.toJulianDay()) {
-        return DueNotice{NoticeKind::Late, periodStart, 0, {}, {}, {}, settings.discreet};
+        return DueNotice{NoticeKind::Late, periodStart, 0, {}, {}, {}, settings.discreet, fromBody};
     }
     if (settings.fertile && day == likely) {
-        return DueNotice{
-            NoticeKind::Fertile, periodStart, 0, dateOf(likely), dateOf(windows[DayCategory::LikelyDays].last),
-            {}, settings.discreet};
+        return DueNotice{NoticeKind::Fertile, dateOf(windows[DayCategory::NextPeriod].first), 0,
+                         dateOf(likely),      dateOf(windows[DayCategory::LikelyDays].last),  {},
+                         settings.discreet};
     }
     return std::nullopt;
 }
@@ -64,7 +68,8 @@ int storedCycleLength(const QStringList &dateLines, const QString &settingPath)
                : ini.readString(QStringLiteral("Day Setting"), QStringLiteral("Daybetween"), QStringLiteral("28")));
 }
 
-std::optional<DueNotice> noticeDueToday(const QString &datePath, const QString &settingPath, const QDate &today)
+std::optional<DueNotice> noticeDueToday(const QString &datePath, const QString &settingPath, const QDate &today,
+                                        const QString &tempPath)
 {
     const NoticeSettings settings = readNoticeSettings(settingPath);
     if (!settings.before && !settings.late && !settings.fertile) {
@@ -74,8 +79,16 @@ std::optional<DueNotice> noticeDueToday(const QString &datePath, const QString &
     if (lines.isEmpty()) {
         return std::nullopt;
     }
+    std::optional<QDate> body;
+    if (!tempPath.isEmpty() && (settings.before || settings.late)) {
+        try {
+            body = temperatureNextStart(
+                temperatureCycles(readFirstDays(datePath), readTemperatureFile(tempPath).readings, today));
+        } catch (const EFileError &) {
+        }
+    }
     std::optional<DueNotice> due =
-        dueNotice(settings, parseDateText(lines.front()), storedCycleLength(lines, settingPath), today);
+        dueNotice(settings, parseDateText(lines.front()), storedCycleLength(lines, settingPath), today, body);
     if (due && due->kind != NoticeKind::Fertile) {
         QList<QDate> firstDays;
         for (const QString &line : lines) {
@@ -108,15 +121,16 @@ NoticeText noticeText(const DueNotice &notice)
     }
     const QString range =
         notice.range ? rangeText(*notice.range) + QStringLiteral("のあいだに始まる見込みです。") : QString();
+    const QString which = notice.fromBody ? QStringLiteral("体温から見た予定日") : QStringLiteral("次の生理予定日");
     switch (notice.kind) {
     case NoticeKind::Before:
         return {notice.daysLeft == 0 ? QStringLiteral("生理予定日は今日です")
                                      : QStringLiteral("生理予定日まであと%1日").arg(notice.daysLeft),
-                QStringLiteral("次の生理予定日は%1です。").arg(start) + range, false};
+                QStringLiteral("%1は%2です。").arg(which, start) + range, false};
     case NoticeKind::Late:
         return {QStringLiteral("生理予定日を過ぎています"),
-                QStringLiteral("生理予定日は%1でした。").arg(start) + range +
-                    QStringLiteral("始まっていたら生理登録をしてください。"),
+                QStringLiteral("%1は%2でした。").arg(notice.fromBody ? which : QStringLiteral("生理予定日"), start) +
+                    range + QStringLiteral("始まっていたら生理登録をしてください。"),
                 true};
     case NoticeKind::Fertile:
         return {QStringLiteral("今日から妊娠しやすい日です"),

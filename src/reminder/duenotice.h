@@ -26,15 +26,18 @@ struct DueNotice
     QDate likelyFirst; // Fertile: the likely-conception days, both ends inclusive
     QDate likelyLast;
     std::optional<DayRange> range; // where the next period is expected to start, from her history
-    bool discreet = false; // worded without a word about periods (NoticeSettings::discreet)
+    bool discreet = false;         // worded without a word about periods (NoticeSettings::discreet)
+    bool fromBody = false;         // periodStart is the prediction from her temperature (体温から見た予定日)
 
     friend bool operator==(const DueNotice &, const DueNotice &) = default;
 };
 
 // The one reminder due on `today`, or none. On the predicted first day itself "今日" comes before the
 // late reminder; lastNotice == today means one was shown already. Days beyond QDate's range: none.
+// With bodyNextStart (the current cycle's temperature shift is confirmed) the "before" and "late"
+// reminders count from that day instead of the calendar's; the fertile one stays the calendar's.
 std::optional<DueNotice> dueNotice(const NoticeSettings &settings, const QDate &newestFirstDay, int cycleLength,
-                                   const QDate &today);
+                                   const QDate &today, const std::optional<QDate> &bodyNextStart = std::nullopt);
 
 // The cycle length the main window shows for the stored cycle mode ("Day Setting" / Daymode): the
 // statistic of modes 0 to 3 over the lines of date.dat (modes 0 to 2 without the cycles left out in
@@ -42,8 +45,11 @@ std::optional<DueNotice> dueNotice(const NoticeSettings &settings, const QDate &
 // for a line or a length that is not a number.
 int storedCycleLength(const QStringList &dateLines, const QString &settingPath);
 
-// dueNotice() from the files, with the range of her history: none while date.dat is missing or empty.
-std::optional<DueNotice> noticeDueToday(const QString &datePath, const QString &settingPath, const QDate &today);
+// dueNotice() from the files, with the range of her history: none while date.dat is missing or empty. With tempPath
+// (dateTemp.dat) the prediction from her temperature is used once the current cycle's shift is confirmed; a temperature
+// file that cannot be read leaves the calendar's day.
+std::optional<DueNotice> noticeDueToday(const QString &datePath, const QString &settingPath, const QDate &today,
+                                        const QString &tempPath = QString());
 
 // "2026年12月24日（木）".
 QString fullDateText(const QDate &date);

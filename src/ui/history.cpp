@@ -10,6 +10,7 @@
 #include "pictures.h"
 #include "printdialog.h"
 #include "settings.h"
+#include "temperaturepage.h"
 #include "variable.h"
 
 #include <QDir>
@@ -127,6 +128,10 @@ TfrmHistory::TfrmHistory(std::optional<int> cycleLength, QWidget *parent)
     m_axisView->hide();
     fitToScreen();
     FormCreate();
+    m_temperaturePage =
+        new TemperaturePage(Variable::DateFilePath, Variable::TempFilePath, m_stats.nextFirstDay, m_families, this);
+    m_temperaturePage->attachTo(ui->gridLayout,
+                                {ui->chartLayout, ui->gridLayout->itemAt(ui->gridLayout->indexOf(ui->lblNoData))});
 }
 
 TfrmHistory::~TfrmHistory()
@@ -280,7 +285,9 @@ void TfrmHistory::showEvent(QShowEvent *event)
 
 HistoryReport TfrmHistory::report() const
 {
-    return HistoryReport(m_history, m_stats, QDate::currentDate(), ui->ChkMemo->isChecked(), m_families, m_excluded);
+    HistoryReport report(m_history, m_stats, QDate::currentDate(), ui->ChkMemo->isChecked(), m_families, m_excluded);
+    report.addTemperaturePages(m_temperaturePage->cycles());
+    return report;
 }
 
 QString TfrmHistory::chooseSavePath(const QString &title, const QString &name, const QString &filter)

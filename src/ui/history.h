@@ -9,6 +9,7 @@
 #include <optional>
 
 class HistoryReport;
+class TemperaturePage;
 
 namespace Ui {
 class frmHistory;
@@ -62,4 +63,5 @@ private:
     int m_mode = 4;
     // The chart stays at its newest cycle until she scrolls it herself.
     bool m_followNewest = true;
+    TemperaturePage *m_temperaturePage = nullptr; // the 基礎体温 tab
 };

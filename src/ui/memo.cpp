@@ -2,11 +2,13 @@
 
 #include "buttonkeys.h"
 #include "datetext.h"
+#include "fonts.h"
 #include "guard.h"
 #include "help.h"
 #include "look.h"
 #include "memofile.h"
 #include "pictures.h"
+#include "temperaturefile.h"
 #include "ui_memo.h"
 #include "variable.h"
 
@@ -27,7 +29,7 @@ TfrmMemo::TfrmMemo(QWidget *parent)
     installHelpKey(this, QStringLiteral("memo.html"));
     followButtonConventions(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    setFixedSize(381, 267);
+    setFixedSize(381, 303);
     setWindowIcon(picture(Picture::Memo));
 
     useDesignFont(this);
@@ -35,6 +37,11 @@ TfrmMemo::TfrmMemo(QWidget *parent)
     dateFont.setBold(true);
     ui->lblyyyymmdd->setFont(dateFont);
     setCaptionColor(ui->lblyyyymmdd, QColor(0, 0, 128));
+    // At the dialog's 8 pt the design font draws "." so small that "36.52" reads like "36,52": the reading
+    // gets a larger face whose point stands clear.
+    QStringList tempFamilies = installedFamilies(QStringLiteral("DejaVu Sans"));
+    tempFamilies.append(ui->txtTemp->font().families());
+    ui->txtTemp->setFont(designFont(tempFamilies, 16));
 
     ui->btnSave->setIcon(picture(Picture::Save));
     ui->btnDelete->setIcon(picture(Picture::Delete));
@@ -71,10 +78,22 @@ void TfrmMemo::FormShow()
         ui->btnSave->setEnabled(true);
         ui->btnDelete->setEnabled(true);
         const std::optional<QString> memo = LoadMemo(Variable::MemoFilePath, MemoDate);
+        m_hadMemo = memo.has_value();
         if (memo) {
             ui->txtMemo->setPlainText(QString(*memo).replace(crlf, lf));
         } else {
             ui->btnDelete->setEnabled(false);
+        }
+        const QList<TemperatureReading> readings = readTemperatureFile(Variable::TempFilePath).readings;
+        const auto reading = std::find_if(readings.begin(), readings.end(),
+                                          [this](const TemperatureReading &r) { return r.date == MemoDate; });
+        if (reading != readings.end()) {
+            m_storedReading = *reading;
+            ui->txtTemp->setText(formatCentiDegrees(reading->centiDegrees));
+            ui->chkTempExcluded->setChecked(reading->excluded);
+        } else if (MemoDate == QDate::currentDate()) {
+            // A morning entry: frame today, Enter, four digits, Alt+S.
+            ui->txtTemp->setFocus();
         }
     });
 }
@@ -90,7 +109,25 @@ void TfrmMemo::btnSaveClick()
             showInfoBox(this, *notice);
             return;
         }
-        SaveMemo(Variable::MemoFilePath, MemoDate, text);
+        std::optional<TemperatureReading> reading;
+        if (!ui->txtTemp->text().trimmed().isEmpty()) {
+            const std::optional<int> value = parseTemperatureText(ui->txtTemp->text());
+            if (!value) {
+                showInfoBox(this, QStringLiteral(
+                                      "体温は 34.00 から 42.00 までの数で入力してください（例: 36.52 または 3652）。"));
+                ui->txtTemp->setFocus();
+                ui->txtTemp->selectAll();
+                return;
+            }
+            reading = TemperatureReading{MemoDate, *value, ui->chkTempExcluded->isChecked()};
+        }
+        if (reading != m_storedReading) {
+            storeTemperatureReading(Variable::TempFilePath, MemoDate, reading);
+        }
+        // A morning reading alone adds no empty memo to a day that had none.
+        if (m_hadMemo || !text.isEmpty() || !reading) {
+            SaveMemo(Variable::MemoFilePath, MemoDate, text);
+        }
         accept();
     });
 }

@@ -3,13 +3,16 @@
 #include <QDate>
 #include <QDialog>
 
+#include "temperaturefile.h"
+
 #include <memory>
 
 namespace Ui {
 class frmMemo;
 }
 
-// Shows and edits the memo of one day in dateMemo.dat. The opener puts the day's date text
+// Shows and edits the memo of one day in dateMemo.dat and her basal body temperature that day in
+// dateTemp.dat; 保存 stores both. The opener puts the day's date text
 // ("2011/3/5" or "2011/03/05") into the label before showing the dialog; a save or delete that
 // succeeds closes it, one that fails leaves it open with the text.
 class TfrmMemo final : public QDialog
@@ -39,4 +42,6 @@ private:
     std::unique_ptr<Ui::frmMemo> ui;
     QDate MemoDate;
     bool m_shown = false;
+    bool m_hadMemo = false;
+    std::optional<TemperatureReading> m_storedReading;
 };

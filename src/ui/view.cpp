@@ -13,6 +13,7 @@
 #include "memofile.h"
 #include "periodfile.h"
 #include "pictures.h"
+#include "temperaturefile.h"
 #include "variable.h"
 
 #include <QEvent>
@@ -122,6 +123,7 @@ TfrmView::TfrmView(QWidget *parent, QString cycleLengthText)
     connect(ui->btnMemoDelete, &QPushButton::clicked, this, [this] { btnMemoDeleteClick(); });
     connect(ui->btnHistory, &QPushButton::clicked, this, [this] { btnHistoryClick(); });
     connect(ui->btmClose, &QPushButton::clicked, this, [this] { btmCloseClick(); });
+    addTemperatureDays();
 
     FormCreate();
 }
@@ -152,6 +154,68 @@ void TfrmView::FormCreate()
         }
         fillList(ui->lstDays, LineFile::readIfExists(Variable::DateFilePath).lines());
         fillMemoDays();
+        fillTemperatureDays();
+    });
+}
+
+void TfrmView::addTemperatureDays()
+{
+    // A third panel, laid out as the memo panel and as far to its right.
+    const int step = ui->Panel2->x() - ui->Panel1->x();
+    auto *panel = new QFrame(this);
+    panel->setFrameStyle(ui->Panel2->frameStyle());
+    panel->setGeometry(ui->Panel2->geometry().translated(step, 0));
+    m_tempDays = new QListWidget(panel);
+    m_tempDays->setGeometry(ui->lstMemoDays->geometry());
+    m_tempDays->setUniformItemSizes(true);
+    m_tempDays->setAccessibleName(QStringLiteral("体温一覧"));
+    auto *remove = new QPushButton(QStringLiteral("削除(&T)"), panel);
+    remove->setGeometry(ui->btnMemoDelete->geometry());
+    remove->setAutoDefault(false);
+    remove->setIcon(picture(Picture::Delete));
+    auto *caption = new QLabel(QStringLiteral("体温一覧"), this);
+    caption->setGeometry(ui->StaticText2->geometry().translated(step, 0));
+    caption->setAutoFillBackground(true);
+    caption->resize(caption->sizeHint().width(), caption->height());
+    setFixedSize(width() + step, height());
+    setTabOrder(ui->btnMemoDelete, m_tempDays);
+    setTabOrder(m_tempDays, remove);
+    connect(remove, &QPushButton::clicked, this, [this] { btnTempDeleteClick(); });
+    connect(m_tempDays, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem *item) {
+        guarded(this, [&] {
+            {
+                TfrmMemo memo(this);
+                memo.setDateText(item->text());
+                memo.exec();
+            }
+            fillTemperatureDays();
+        });
+    });
+}
+
+void TfrmView::fillTemperatureDays()
+{
+    m_tempDays->clear();
+    QStringList texts;
+    for (const TemperatureReading &reading : readTemperatureFile(Variable::TempFilePath).readings) {
+        texts.append(formatDateText(reading.date));
+    }
+    fillList(m_tempDays, texts);
+}
+
+void TfrmView::btnTempDeleteClick()
+{
+    guarded(this, [this] {
+        QList<QDate> days;
+        for (const CheckedEntry &entry : entriesOf(m_tempDays)) {
+            if (entry.checked) {
+                days.append(parseDateText(entry.text));
+            }
+        }
+        if (!days.isEmpty()) {
+            deleteTemperatureReadings(Variable::TempFilePath, days);
+        }
+        fillTemperatureDays();
     });
 }
 
@@ -191,6 +255,7 @@ void TfrmView::lstMemoDaysDblClick()
             memo.exec();
         }
         fillMemoDays();
+        fillTemperatureDays();
     });
 }
 

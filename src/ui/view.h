@@ -12,7 +12,8 @@ class frmView;
 
 // The registered-data dialog: the lines of date.dat on the left, the days of dateMemo.dat on the right,
 // both as check lists whose positions are the line positions of their files. Checked entries are deleted
-// from the file and the list; a double click on a memo day opens that day's memo.
+// from the file and the list; a double click on a memo day opens that day's memo. A third list, beside
+// them, shows the days of dateTemp.dat (basal body temperature) and deletes them likewise.
 class TfrmView final : public QDialog
 {
     Q_OBJECT
@@ -41,6 +42,12 @@ private:
     // once every line has been read, so a bad line leaves it empty.
     void fillMemoDays();
 
+    // The list of temperature days, built in code beside the two lists of the form.
+    void addTemperatureDays();
+    void fillTemperatureDays();
+    void btnTempDeleteClick();
+
     std::unique_ptr<Ui::frmView> ui;
+    QListWidget *m_tempDays = nullptr;
     QString m_cycleLengthText;
 };

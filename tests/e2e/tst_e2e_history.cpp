@@ -133,6 +133,66 @@ private slots:
         QVERIFY(m_x.pressKey(window, QStringLiteral("Escape")));
         QVERIFY2(program.waitForExit(10000), qPrintable(program.report()));
     }
+
+    // A morning reading typed in the day dialog of today lands in dateTemp.dat (and adds no empty memo);
+    // the report then carries the 基礎体温表 with the readings as text.
+    void temperature_typedInDayDialog_landsInFileAndReport()
+    {
+        ProgramFolder folder;
+        QVERIFY(folder.isValid());
+        const QDate today = QDate::currentDate();
+        const QDate start = today.addDays(-14);
+        QVERIFY(folder.writeFile(QStringLiteral("date.dat"), start.toString(u"yyyy/MM/dd").toLatin1() + "\r\n"));
+        QByteArray readings;
+        for (int d = 0; d < 14; ++d) {
+            readings += start.addDays(d).toString(u"yyyy/MM/dd").toLatin1() + (d < 10 ? ",36.41\r\n" : ",36.83\r\n");
+        }
+        QVERIFY(folder.writeFile(QStringLiteral("dateTemp.dat"), readings));
+        QTemporaryDir home;
+        QVERIFY(home.isValid());
+        QProcessEnvironment extra;
+        extra.insert(QStringLiteral("HOME"), home.path());
+        RunningProgram program(m_x, folder.executable(), folder.path(), extra);
+        QVERIFY2(program.start(), qPrintable(program.report()));
+        const QString window = m_x.waitForWindow(MainTitle, 15000, &program);
+        QVERIFY2(!window.isEmpty(), qPrintable(program.report()));
+
+        // Frame today, Enter, four digits, Alt+S.
+        for (const char *key : {"shift+Tab", "Return"}) {
+            QVERIFY(m_x.pressKey(window, QString::fromLatin1(key)));
+        }
+        const QString memo = m_x.waitForWindow(QStringLiteral("メモ"), 10000, &program);
+        QVERIFY2(!memo.isEmpty(), qPrintable(program.report()));
+        for (const char *key : {"3", "6", "5", "2", "alt+s"}) {
+            QVERIFY(m_x.pressKey(memo, QString::fromLatin1(key)));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(m_x.visibleWindows(QStringLiteral("メモ")).isEmpty(), 10000);
+        QCOMPARE(folder.readFile(QStringLiteral("dateTemp.dat")),
+                 readings + today.toString(u"yyyy/MM/dd").toLatin1() + ",36.52\r\n");
+        QVERIFY(!folder.exists(QStringLiteral("dateMemo.dat")));
+
+        QVERIFY(m_x.pressKey(window, QStringLiteral("alt+v")));
+        const QString view = m_x.waitForWindow(QStringLiteral("登録データ"), 10000, &program);
+        QVERIFY2(!view.isEmpty(), qPrintable(program.report()));
+        QVERIFY(m_x.pressKey(view, QStringLiteral("alt+g")));
+        const QString history = m_x.waitForWindow(QStringLiteral("生理の履歴"), 10000, &program);
+        QVERIFY2(!history.isEmpty(), qPrintable(program.report()));
+        const QString pdf = home.filePath(QStringLiteral("eveluna-履歴.pdf"));
+        QVERIFY(saveWithDefaultName(history, "alt+s", QStringLiteral("PDFに保存"), pdf, program).startsWith("%PDF"));
+        const QString text = run(QStringLiteral("pdftotext"),
+                                 {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+        const QString todayText = QStringLiteral("15日目 %1/%2 36.52").arg(today.month()).arg(today.day());
+        for (const QString &expected : {QStringLiteral("基礎体温表"), QStringLiteral("1日目"), QStringLiteral("36.41"),
+                                        QStringLiteral("36.83"), todayText}) {
+            QVERIFY2(text.contains(expected), qPrintable(expected + QStringLiteral(" not in:\n") + text));
+        }
+        QVERIFY(m_x.pressKey(history, QStringLiteral("Escape")));
+        QTRY_VERIFY_WITH_TIMEOUT(m_x.visibleWindows(QStringLiteral("生理の履歴")).isEmpty(), 10000);
+        QVERIFY(m_x.pressKey(view, QStringLiteral("Escape")));
+        QTRY_VERIFY_WITH_TIMEOUT(m_x.visibleWindows(QStringLiteral("登録データ")).isEmpty(), 10000);
+        QVERIFY(m_x.pressKey(window, QStringLiteral("Escape")));
+        QVERIFY2(program.waitForExit(10000), qPrintable(program.report()));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestEndToEndHistory)

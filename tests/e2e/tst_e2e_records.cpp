@@ -140,7 +140,10 @@ private slots:
         const QString windowA = m_x.waitForWindow(Title, 15000, &first);
         QVERIFY(m_x.pressKey(windowA, QStringLiteral("shift+Tab")) && m_x.pressKey(windowA, QStringLiteral("Return")));
         const QString memoA = m_x.waitForWindow(QStringLiteral("メモ"), 10000, &first);
-        QVERIFY2(!memoA.isEmpty() && m_x.pressKey(memoA, QStringLiteral("a")), qPrintable(first.report()));
+        // Opened on today without a reading, the dialog starts in 体温; the memo box is one step back.
+        QVERIFY2(!memoA.isEmpty() && m_x.pressKey(memoA, QStringLiteral("shift+Tab")) &&
+                     m_x.pressKey(memoA, QStringLiteral("a")),
+                 qPrintable(first.report()));
         const auto other = [this](const QString &title, const QString &known) {
             const QStringList ids = m_x.visibleWindows(title);
             return ids.size() == 2 ? ids.at(ids.at(0) == known ? 1 : 0) : QString();

@@ -174,7 +174,7 @@ private slots:
             {"alt+e", QStringLiteral("生理登録"), QPoint(119 + 52, 69 + 15)},
             {"alt+m", QStringLiteral("メール送信"), QPoint(272 + 52, 328 + 15)},
             {"alt+v", QStringLiteral("登録データ"), QPoint(224 + 39, 303 + 15)},
-            {nullptr, QStringLiteral("メモ"), QPoint(268 + 52, 229 + 15)},
+            {nullptr, QStringLiteral("メモ"), QPoint(268 + 52, 265 + 15)},
         };
         for (const auto &dialog : dialogs) {
             if (dialog.opener != nullptr) {

@@ -48,16 +48,18 @@ private slots:
 
         const auto *area = history.findChild<QScrollArea *>(u"chartArea"_qs);
         QVERIFY(area != nullptr && area->isVisible());
-        // The day scale: a widget of its own left of the scroll area, inside the window.
+        // The day scale: a widget of its own left of the scroll area (beside it on the cycle page), inside the
+        // window.
         QWidget *axis = nullptr;
         for (QWidget *child : history.findChildren<QWidget *>()) {
-            if (child->isVisible() && child->parentWidget() == &history && child->geometry().right() < area->x() &&
-                child->y() <= area->y() + area->height() && child->y() + child->height() >= area->y()) {
+            if (child->isVisible() && child->parentWidget() == area->parentWidget() &&
+                child->geometry().right() < area->x() && child->y() <= area->y() + area->height() &&
+                child->y() + child->height() >= area->y()) {
                 axis = child;
             }
         }
         QVERIFY(axis != nullptr);
-        QVERIFY(history.rect().contains(axis->geometry()));
+        QVERIFY(history.rect().contains(QRect(axis->mapTo(&history, QPoint()), axis->size())));
         QVERIFY(axis->width() >= qFloor(CycleChart::LeftMargin));
 
         // The newest bar lies within the viewport, the scroll bar at its end.

@@ -1,0 +1,66 @@
+#include "temperaturestatus.h"
+
+#include "datetext.h"
+#include "errors.h"
+#include "linefile.h"
+#include "temperatureshift.h"
+
+#include <QJsonObject>
+
+QList<QDate> readFirstDays(const QString &datePath)
+{
+    const LineFile file = LineFile::readIfExists(datePath);
+    QList<QDate> days;
+    days.reserve(file.lines().size());
+    for (const QString &line : file.lines()) {
+        if (line.trimmed().isEmpty()) {
+            continue;
+        }
+        try {
+            days.append(parseDateText(line));
+        } catch (const EConvertError &) {
+        }
+    }
+    std::sort(days.begin(), days.end());
+    return days;
+}
+
+namespace {
+
+QJsonValue isoDate(const QDate &date)
+{
+    return date.isValid() ? QJsonValue(date.toString(Qt::ISODate)) : QJsonValue();
+}
+
+QJsonValue degrees(std::optional<int> centiDegrees)
+{
+    return centiDegrees ? QJsonValue(*centiDegrees / 100.0) : QJsonValue();
+}
+
+} // namespace
+
+QJsonValue temperatureStatusJson(const QString &datePath, const QString &tempPath, const QDate &today)
+{
+    const TemperatureFileContent content = readTemperatureFile(tempPath);
+    if (content.readings.isEmpty()) {
+        return QJsonValue();
+    }
+    const QList<CycleTemperature> cycles = temperatureCycles(readFirstDays(datePath), content.readings, today);
+    QJsonObject status{{QStringLiteral("first_higher"), QJsonValue()}, {QStringLiteral("confirmed"), false},
+                       {QStringLiteral("ovulation"), QJsonValue()},    {QStringLiteral("cover_line"), QJsonValue()},
+                       {QStringLiteral("high_days"), QJsonValue()},    {QStringLiteral("low_mean"), QJsonValue()},
+                       {QStringLiteral("high_mean"), QJsonValue()},    {QStringLiteral("next_start"), QJsonValue()}};
+    if (cycles.isEmpty() || cycles.back().closed || !cycles.back().shift.confirmed) {
+        return status;
+    }
+    const CycleTemperature &current = cycles.back();
+    status[QStringLiteral("first_higher")] = isoDate(*current.shift.firstHigher);
+    status[QStringLiteral("confirmed")] = true;
+    status[QStringLiteral("ovulation")] = isoDate(current.ovulation);
+    status[QStringLiteral("cover_line")] = degrees(current.shift.coverLine);
+    status[QStringLiteral("high_days")] = current.highDays;
+    status[QStringLiteral("low_mean")] = degrees(current.lowMean);
+    status[QStringLiteral("high_mean")] = degrees(current.highMean);
+    status[QStringLiteral("next_start")] = isoDate(temperatureNextStart(cycles).value_or(QDate()));
+    return status;
+}

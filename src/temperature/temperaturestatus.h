@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QDate>
+#include <QJsonValue>
+#include <QList>
+#include <QString>
+
+// The first days of date.dat, ascending; lines that are not dates are passed over (the windows report
+// them). Throws EFileError when the file cannot be read.
+QList<QDate> readFirstDays(const QString &datePath);
+
+// The status line's `temperature` member for the current cycle: an object with
+//   first_higher, ovulation, next_start  dates "yyyy-mm-dd"
+//   cover_line, low_mean, high_mean       °C as numbers with two decimals
+//   high_days                             days so far from the first higher reading
+//   confirmed                             true once the shift of the current cycle is confirmed
+// every member but `confirmed` null while nothing is confirmed; null when dateTemp.dat holds no reading.
+// Throws EFileError when a file cannot be read.
+QJsonValue temperatureStatusJson(const QString &datePath, const QString &tempPath, const QDate &today);
