@@ -3,6 +3,7 @@
 #include "errors.h"
 #include "layout.h"
 #include "statusreport.h"
+#include "temperaturestatus.h"
 #include "variable.h"
 
 #include <QCommandLineParser>
@@ -77,7 +78,9 @@ int printStatus(bool json)
     Variable::initFileLocations(layout->folder);
     try {
         const StatusInput input = readStatusInput(Variable::DateFilePath, Variable::SettingFilePath);
-        const StatusReport report = computeStatus(input, QDate::currentDate());
+        const QDate today = QDate::currentDate();
+        const StatusReport report = computeStatus(
+            input, today, temperatureStatusJson(Variable::DateFilePath, Variable::TempFilePath, today));
         if (json) {
             print(stdout, QString::fromUtf8(QJsonDocument(statusJson(report)).toJson(QJsonDocument::Compact)) + u'\n');
         } else {
