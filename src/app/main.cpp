@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 #include "fonts.h"
 #include "guard.h"
+#include "importcommand.h"
 #include "language.h"
 #include "layout.h"
 #include "reminderrun.h"
@@ -10,7 +11,9 @@
 #include "variable.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -39,6 +42,18 @@ int main(int argc, char *argv[])
     // The login entry's reminder is no copy of the program: it may run beside one and ends by itself.
     if (isReminderRun(argc, argv)) {
         return runReminder(argc, argv);
+    }
+
+    // --import FILE [--dry-run] and --export FILE: no window, no display, no copy of the program.
+    if (const ImportExportRequest request = importExportRequest(argc, argv);
+        request.kind != ImportExportRequest::Kind::None) {
+        if (request.kind == ImportExportRequest::Kind::Usage) {
+            std::fputs("usage: eveluna --import FILE [--dry-run] | eveluna --export FILE\n", stderr);
+            return 2;
+        }
+        const QCoreApplication core(argc, argv);
+        return request.kind == ImportExportRequest::Kind::Import ? runImportCommand(request.file, request.dryRun)
+                                                                 : runExportCommand(request.file);
     }
 
     // Decided before any window system connection: a second copy shows nothing and touches no data

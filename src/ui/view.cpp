@@ -1,11 +1,16 @@
 #include "view.h"
 #include "ui_view.h"
 
+#include "backup.h"
+#include "backups.h"
 #include "buttonkeys.h"
 #include "calendar.h"
 #include "datetext.h"
+#include "exportfile.h"
 #include "guard.h"
 #include "history.h"
+#include "importfile.h"
+#include "importpreview.h"
 #include "linefile.h"
 #include "look.h"
 #include "memo.h"
@@ -14,10 +19,15 @@
 #include "pictures.h"
 #include "variable.h"
 
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
 #include <QEvent>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScopeGuard>
 
 namespace {
 
@@ -120,6 +130,9 @@ TfrmView::TfrmView(QWidget *parent, QString cycleLengthText)
     connect(ui->btnMemoDelete, &QPushButton::clicked, this, [this] { btnMemoDeleteClick(); });
     connect(ui->btnHistory, &QPushButton::clicked, this, [this] { btnHistoryClick(); });
     connect(ui->btmClose, &QPushButton::clicked, this, [this] { btmCloseClick(); });
+    connect(ui->btnImport, &QPushButton::clicked, this, [this] { btnImportClick(); });
+    connect(ui->btnExportAll, &QPushButton::clicked, this, [this] { btnExportAllClick(); });
+    connect(ui->btnRestore, &QPushButton::clicked, this, [this] { btnRestoreClick(); });
 
     FormCreate();
 }
@@ -145,6 +158,9 @@ bool TfrmView::eventFilter(QObject *watched, QEvent *event)
 void TfrmView::FormCreate()
 {
     guarded(this, [this] {
+        // Read again after an import or a restore, which may also have removed the files.
+        ui->lstDays->clear();
+        ui->lstMemoDays->clear();
         if (!QFileInfo::exists(Variable::DateFilePath)) {
             return;
         }
@@ -209,4 +225,62 @@ void TfrmView::btnHistoryClick()
 void TfrmView::btmCloseClick()
 {
     reject();
+}
+
+void TfrmView::btnImportClick()
+{
+    guarded(this, [this] {
+        const QString file = QFileDialog::getOpenFileName(
+            this, QStringLiteral("ほかのアプリから読み込む"), QDir::homePath(),
+            QStringLiteral("書き出したデーター (*.zip *.xml *.csv *.json);;すべてのファイル (*)"));
+        if (file.isEmpty()) {
+            return;
+        }
+        ImportedRecords records;
+        MergeCounts counts;
+        {
+            // A large Apple Health export takes some seconds to read.
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+            try {
+                records = readImportFile(file);
+            } catch (const EImportError &e) {
+                throw EFileError(QStringLiteral("%1 を読み込めません。%2").arg(file, e.reason()));
+            }
+            counts = mergeImport(Variable::AppDir, records, false);
+        }
+        TfrmImportPreview preview(file, previewText(records, counts), counts.changesAnything(), this);
+        if (preview.exec() != QDialog::Accepted) {
+            return;
+        }
+        const QString backup = Backup::makeTimedBackup(Variable::AppDir, QDateTime::currentDateTime());
+        mergeImport(Variable::AppDir, records, true);
+        FormCreate();
+        showInfoBox(this, QStringLiteral("読み込みました。読み込む前のデーターは %1 にあります。").arg(backup));
+    });
+}
+
+void TfrmView::btnExportAllClick()
+{
+    guarded(this, [this] {
+        const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("すべてのデータを書き出す"),
+                                                          QDir::home().filePath(QStringLiteral("eveluna-export.json")),
+                                                          QStringLiteral("JSON (*.json)"));
+        if (file.isEmpty()) {
+            return;
+        }
+        writeExport(Variable::AppDir, file);
+        showInfoBox(this, QStringLiteral("すべてのデーターを %1 に書き出しました。").arg(file));
+    });
+}
+
+void TfrmView::btnRestoreClick()
+{
+    guarded(this, [this] {
+        TfrmBackups backups(Variable::AppDir, this);
+        backups.exec();
+        if (backups.restored()) {
+            FormCreate();
+        }
+    });
 }
