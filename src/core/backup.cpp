@@ -116,13 +116,7 @@ void makeDailyBackup(const QString &dataFolder, const QDate &today)
     if (QFileInfo::exists(backupRoot(dataFolder) + name)) {
         return;
     }
-    bool anyFile = false;
-    for (const QString &file : dataFileNames()) {
-        anyFile = anyFile || QFileInfo(QDir(dataFolder).filePath(file)).isFile();
-    }
-    if (!anyFile) {
-        return;
-    }
+    // Also when no data file exists yet: the empty backup says so, and restoring it empties the folder.
     makeBackup(dataFolder, name);
     // Keep the folders of the KeptDays newest days (a day may have several: the daily one, imports).
     std::map<QString, QStringList, std::greater<>> byDay;

@@ -29,7 +29,7 @@ QString makeBackup(const QString &dataFolder, const QString &name);
 // The backup before an import or a restore: backup/yyyy-mm-dd-hhmmss/ at `now`.
 QString makeTimedBackup(const QString &dataFolder, const QDateTime &now);
 
-// Makes backup/<today>/ unless it exists or no data file exists yet, then removes the folders of all
+// Makes backup/<today>/ unless it exists (empty when no data file exists yet), then removes the folders of all
 // but the KeptDays newest days. Throws EFileError when the copy cannot be made.
 void makeDailyBackup(const QString &dataFolder, const QDate &today);
 

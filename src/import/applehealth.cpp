@@ -26,6 +26,8 @@ public:
     {
         m_records.format = QStringLiteral("Apple ヘルスケア");
         m_records.positionUnit = QStringLiteral("行目");
+        // The export uses no namespaces; resolving them would cost time on every one of millions of elements.
+        m_xml.setNamespaceProcessing(false);
     }
 
     void feed(QByteArrayView bytes)
@@ -79,8 +81,8 @@ private:
             m_sawRoot = true;
             return;
         }
-        const QXmlStreamAttributes attributes = m_xml.attributes();
         if (name == QLatin1String("Record")) {
+            const QXmlStreamAttributes attributes = m_xml.attributes();
             const QStringView type = attributes.value(QLatin1String("type"));
             m_kind = type == FlowType ? Kind::Flow : type == TemperatureType ? Kind::Temperature : Kind::Other;
             if (m_kind == Kind::Other) {
@@ -91,9 +93,11 @@ private:
             m_value = attributes.value(QLatin1String("value")).toString();
             m_unit = attributes.value(QLatin1String("unit")).toString();
             m_cycleStart = false;
-        } else if (name == QLatin1String("MetadataEntry") && m_kind == Kind::Flow &&
-                   attributes.value(QLatin1String("key")) == QLatin1String("HKMenstrualCycleStart")) {
-            m_cycleStart = attributes.value(QLatin1String("value")).trimmed() == QLatin1String("1");
+        } else if (m_kind == Kind::Flow && name == QLatin1String("MetadataEntry")) {
+            const QXmlStreamAttributes attributes = m_xml.attributes();
+            if (attributes.value(QLatin1String("key")) == QLatin1String("HKMenstrualCycleStart")) {
+                m_cycleStart = attributes.value(QLatin1String("value")).trimmed() == QLatin1String("1");
+            }
         }
     }
 
