@@ -72,9 +72,13 @@ QString backupRoot(const QString &dataFolder)
 QString makeBackup(const QString &dataFolder, const QString &name)
 {
     const QString root = backupRoot(dataFolder);
-    QString reason;
-    if (!Variable::makePrivatePath(root, reason)) {
-        fail(root, reason);
+    // Only backup/ itself is made: a data folder that is missing is not created here (the portable
+    // program's save must fail then, and the installed program's save makes it first).
+    if (!QFileInfo(dataFolder).isDir()) {
+        fail(root, systemErrorText(ENOENT));
+    }
+    if (::mkdir(QFile::encodeName(root).constData(), S_IRWXU) != 0 && errno != EEXIST) {
+        fail(root, systemErrorText(errno));
     }
     QString target = root + name;
     for (int n = 2; QFileInfo::exists(target); ++n) {
@@ -139,8 +143,9 @@ void beforeDataFileWrite(const QString &path)
         return;
     }
     const QFileInfo info(path);
-    if (info.absolutePath() + QLatin1Char('/') != Variable::AppDir || !dataFileNames().contains(info.fileName())) {
-        return;
+    if (info.absolutePath() + QLatin1Char('/') != Variable::AppDir || !dataFileNames().contains(info.fileName()) ||
+        !QFileInfo(Variable::AppDir).isDir()) {
+        return; // a missing folder holds nothing to keep; the save reports its own error
     }
     try {
         makeDailyBackup(Variable::AppDir, QDate::currentDate());

@@ -1,18 +1,28 @@
-// dateTemp.dat: any bytes read as the file; what the reader takes is written back and read again alike.
+// dateTemp.dat: any bytes read as the file, then one reading stored into it as the day dialog does.
+// The save keeps every reading, adds the new one and keeps every line it could not read.
 #include "fuzzsupport.h"
 #include "temperaturefile.h"
 
+#include <algorithm>
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const TemperatureFileContent content =
-        parseTemperatureFile(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
-    for (const TemperatureReading &reading : content.readings) {
+    const QString path = fuzzFile("dateTemp.dat", data, size);
+    const TemperatureFileContent before = readTemperatureFile(path);
+    for (const TemperatureReading &reading : before.readings) {
         FUZZ_CHECK(reading.date.isValid(), formatTemperatureLine(reading));
         FUZZ_CHECK(reading.centiDegrees >= MinCentiDegrees && reading.centiDegrees <= MaxCentiDegrees,
                    formatTemperatureLine(reading));
     }
-    const TemperatureFileContent again = parseTemperatureFile(formatTemperatureFile(content));
-    FUZZ_CHECK(again.readings == content.readings, QString::number(content.readings.size()));
-    FUZZ_CHECK(again.unreadableLines.size() == content.unreadableLines.size(), content.unreadableLines.join(u'|'));
+    const QDate day(2000, 1, 1);
+    const TemperatureReading added{day, 3650, false};
+    storeTemperatureReading(path, day, added);
+    QList<TemperatureReading> expected = before.readings;
+    expected.removeIf([&](const TemperatureReading &r) { return r.date == day; });
+    expected.append(added);
+    std::stable_sort(expected.begin(), expected.end(), [](auto &a, auto &b) { return a.date < b.date; });
+    const TemperatureFileContent after = readTemperatureFile(path);
+    FUZZ_CHECK(after.readings == expected, QString::number(before.readings.size()));
+    FUZZ_CHECK(after.unreadableLines == before.unreadableLines, before.unreadableLines.join(u'|'));
     return 0;
 }
