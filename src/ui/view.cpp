@@ -1,7 +1,6 @@
 #include "view.h"
 #include "ui_view.h"
 
-#include "backup.h"
 #include "backups.h"
 #include "buttonkeys.h"
 #include "calendar.h"
@@ -9,7 +8,6 @@
 #include "exportfile.h"
 #include "guard.h"
 #include "history.h"
-#include "importfile.h"
 #include "importpreview.h"
 #include "linefile.h"
 #include "look.h"
@@ -19,15 +17,12 @@
 #include "pictures.h"
 #include "variable.h"
 
-#include <QApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QScopeGuard>
 
 namespace {
 
@@ -230,33 +225,9 @@ void TfrmView::btmCloseClick()
 void TfrmView::btnImportClick()
 {
     guarded(this, [this] {
-        const QString file = QFileDialog::getOpenFileName(
-            this, QStringLiteral("ほかのアプリから読み込む"), QDir::homePath(),
-            QStringLiteral("書き出したデーター (*.zip *.xml *.csv *.json);;すべてのファイル (*)"));
-        if (file.isEmpty()) {
-            return;
+        if (importFromOtherApp(this, Variable::AppDir)) {
+            FormCreate();
         }
-        ImportedRecords records;
-        MergeCounts counts;
-        {
-            // A large Apple Health export takes some seconds to read.
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-            const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-            try {
-                records = readImportFile(file);
-            } catch (const EImportError &e) {
-                throw EFileError(QStringLiteral("%1 を読み込めません。%2").arg(file, e.reason()));
-            }
-            counts = mergeImport(Variable::AppDir, records, false);
-        }
-        TfrmImportPreview preview(file, previewText(records, counts), counts.changesAnything(), this);
-        if (preview.exec() != QDialog::Accepted) {
-            return;
-        }
-        const QString backup = Backup::makeTimedBackup(Variable::AppDir, QDateTime::currentDateTime());
-        mergeImport(Variable::AppDir, records, true);
-        FormCreate();
-        showInfoBox(this, QStringLiteral("読み込みました。読み込む前のデーターは %1 にあります。").arg(backup));
     });
 }
 
