@@ -12,6 +12,8 @@
 
 #include <memory>
 
+#include <locale.h>
+
 namespace {
 
 constexpr qsizetype ChunkBytes = 1 << 20;
@@ -167,6 +169,38 @@ bool isHealthXmlEntry(const QString &name)
            !name.endsWith(QLatin1String("_cda.xml"), Qt::CaseInsensitive);
 }
 
+// The Japanese phone names the file 書き出したデータ.xml. libarchive converts entry names through the
+// thread's character type, and under the "C" locale such a name has no form at all: the zip is read
+// with a UTF-8 character type on this thread, the rest of the process left as it is.
+class Utf8CharacterType final
+{
+public:
+    Utf8CharacterType()
+        : m_utf8(newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(nullptr)))
+        , m_previous(m_utf8 != locale_t(nullptr) ? uselocale(m_utf8) : locale_t(nullptr))
+    {
+    }
+    ~Utf8CharacterType()
+    {
+        if (m_utf8 != locale_t(nullptr)) {
+            uselocale(m_previous);
+            freelocale(m_utf8);
+        }
+    }
+    Utf8CharacterType(const Utf8CharacterType &) = delete;
+    Utf8CharacterType &operator=(const Utf8CharacterType &) = delete;
+
+private:
+    locale_t m_utf8;
+    locale_t m_previous;
+};
+
+QString entryName(archive_entry *entry)
+{
+    const char *name = archive_entry_pathname_utf8(entry);
+    return name != nullptr ? QString::fromUtf8(name) : QString();
+}
+
 [[noreturn]] void zipFailure(archive *a)
 {
     const char *text = archive_error_string(a);
@@ -176,6 +210,7 @@ bool isHealthXmlEntry(const QString &name)
 
 ImportedRecords readZip(archive *a)
 {
+    const Utf8CharacterType utf8;
     archive_entry *entry = nullptr;
     while (true) {
         const int status = archive_read_next_header(a, &entry);
@@ -185,8 +220,7 @@ ImportedRecords readZip(archive *a)
         if (status != ARCHIVE_OK && status != ARCHIVE_WARN) {
             zipFailure(a);
         }
-        const char *name = archive_entry_pathname(entry);
-        if (name != nullptr && isHealthXmlEntry(QString::fromUtf8(name))) {
+        if (isHealthXmlEntry(entryName(entry))) {
             break;
         }
     }

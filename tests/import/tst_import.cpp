@@ -130,8 +130,12 @@ void TestImport::formats_data()
     const QStringList healthReadings{QStringLiteral("2026-10-02 3647"), QStringLiteral("2026-10-03 3672")};
     QTest::newRow("Apple Health export.xml with its DTD")
         << HealthXml << "Apple ヘルスケア" << healthDays << QStringList() << healthReadings << 1;
-    QTest::newRow("Apple Health export.zip") << zipOf("apple_health_export/export.xml", HealthXml) << "Apple ヘルスケア"
-                                             << healthDays << QStringList() << healthReadings << 1;
+    // A phone set to Japanese names the file in the zip 書き出したデータ.xml.
+    QTest::newRow("Apple Health export.zip")
+        << zipOf("apple_health_export/\xE6\x9B\xB8\xE3\x81\x8D\xE5\x87\xBA\xE3\x81\x97\xE3\x81\x9F"
+                 "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF.xml",
+                 HealthXml)
+        << "Apple ヘルスケア" << healthDays << QStringList() << healthReadings << 1;
 
     QTest::newRow("drip CSV, rows in any order")
         << QByteArray("date,temperature.value,temperature.exclude,bleeding.value,bleeding.exclude,isCycleStart,"
