@@ -1,6 +1,7 @@
 #include "commandline.h"
 
 #include "errors.h"
+#include "importcommand.h"
 #include "layout.h"
 #include "statusreport.h"
 #include "temperaturestatus.h"
@@ -56,7 +57,12 @@ QString helpText()
         "  -v, --version    バージョンを表示して終わります。\n"
         "  --remind         今日が通知の日なら、デスクトップ通知を表示して終わります (ログイン時の通知)。\n"
         "  --status         次の生理までの日数と見込みを1行で表示して終わります (パネル用)。\n"
-        "  --status --json  同じ内容を JSON で表示して終わります。\n");
+        "  --status --json  同じ内容を JSON で表示して終わります。\n"
+        "  --import ファイル  ほかのアプリ (Apple Health, drip., Clue, Flo, Mensinator)、日付の CSV、\n"
+        "                   このプログラムの書き出しから記録を読み込みます。先にバックアップを作ります。\n"
+        "  --import ファイル --dry-run\n"
+        "                   読み込む内容を表示するだけで、何も書き込みません。\n"
+        "  --export ファイル  すべての記録と設定 (パスワードを除く) を JSON で書き出します。\n");
 }
 
 bool hasOption(int argc, char *argv[])
@@ -79,8 +85,8 @@ int printStatus(bool json)
     try {
         const StatusInput input = readStatusInput(Variable::DateFilePath, Variable::SettingFilePath);
         const QDate today = QDate::currentDate();
-        const StatusReport report = computeStatus(
-            input, today, temperatureStatusJson(Variable::DateFilePath, Variable::TempFilePath, today));
+        const StatusReport report =
+            computeStatus(input, today, temperatureStatusJson(Variable::DateFilePath, Variable::TempFilePath, today));
         if (json) {
             print(stdout, QString::fromUtf8(QJsonDocument(statusJson(report)).toJson(QJsonDocument::Compact)) + u'\n');
         } else {
@@ -110,7 +116,10 @@ CommandLineResult runCommandLine(int argc, char *argv[])
     const QCommandLineOption remind(QStringLiteral("remind"), QString());
     const QCommandLineOption status(QStringLiteral("status"), QString());
     const QCommandLineOption json(QStringLiteral("json"), QString());
-    parser.addOptions({help, version, remind, status, json});
+    const QCommandLineOption import(QStringLiteral("import"), QString(), QStringLiteral("file"));
+    const QCommandLineOption exportAll(QStringLiteral("export"), QString(), QStringLiteral("file"));
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"), QString());
+    parser.addOptions({help, version, remind, status, json, import, exportAll, dryRun});
     for (const QString &name : QtValueOptions) {
         QCommandLineOption option(name, QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -125,7 +134,8 @@ CommandLineResult runCommandLine(int argc, char *argv[])
     const QString hint = QStringLiteral("使い方は「eveluna --help」で表示できます。\n");
     if (!parser.parse(QCoreApplication::arguments())) {
         const QStringList unknown = parser.unknownOptionNames();
-        QString reason = parser.errorText();
+        // Qt's own wording (a value missing after --import, say) in brackets after ours.
+        QString reason = QStringLiteral("オプションの使い方が正しくありません (%1)").arg(parser.errorText());
         if (!unknown.isEmpty()) {
             // As she typed it, with one dash or two.
             QString typed = unknown.first();
@@ -152,8 +162,22 @@ CommandLineResult runCommandLine(int argc, char *argv[])
         print(stderr, QStringLiteral("eveluna: --json は --status と一緒に使います。\n") + hint);
         return {CommandLineAction::Done, 2};
     }
+    if (parser.isSet(dryRun) && !parser.isSet(import)) {
+        print(stderr, QStringLiteral("eveluna: --dry-run は --import と一緒に使います。\n") + hint);
+        return {CommandLineAction::Done, 2};
+    }
+    if (parser.isSet(import) && parser.isSet(exportAll)) {
+        print(stderr, QStringLiteral("eveluna: --import と --export は一緒に使えません。\n") + hint);
+        return {CommandLineAction::Done, 2};
+    }
     if (parser.isSet(status)) {
         return {CommandLineAction::Done, printStatus(parser.isSet(json))};
+    }
+    if (parser.isSet(import)) {
+        return {CommandLineAction::Done, runImportCommand(parser.value(import), parser.isSet(dryRun))};
+    }
+    if (parser.isSet(exportAll)) {
+        return {CommandLineAction::Done, runExportCommand(parser.value(exportAll))};
     }
     if (parser.isSet(remind)) {
         return {CommandLineAction::Remind, 0};

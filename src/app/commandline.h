@@ -1,8 +1,10 @@
 #pragma once
 
 // The options of the command line, read before any window system connection: --help, --version,
-// --status [--json] print to standard output and end, --remind runs the login entry's reminder. None of
-// them counts as a copy for the one-copy rule or writes a file, and all work without a display. An
+// --status [--json] print to standard output and end, --remind runs the login entry's reminder,
+// --import FILE [--dry-run] and --export FILE move records in and out (importcommand.h). Only the last
+// two write files, and only an import that writes counts as a copy for the one-copy rule; all work
+// without a display. An
 // unknown option prints one line and a hint on standard error and ends with status 2. Qt's own window
 // options (-platform, -name, ...) still start the window.
 

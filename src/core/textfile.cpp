@@ -1,5 +1,6 @@
 #include "textfile.h"
 
+#include "backup.h"
 #include "codepage.h"
 #include "savetemps.h"
 #include "variable.h"
@@ -480,6 +481,8 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes,
     if (!Variable::prepareFolderOf(path, errorText)) {
         return false;
     }
+    // Every data file passes here: the day's first change copies the old files to backup/ first.
+    Backup::beforeDataFileWrite(path);
     // mkostemp creates the file with O_CREAT | O_EXCL and mode 0600 whatever the umask, so nobody can
     // open it before its bits are final, and no process-wide umask is switched while another thread
     // may be creating files.

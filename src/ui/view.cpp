@@ -1,12 +1,15 @@
 #include "view.h"
 #include "ui_view.h"
 
+#include "backups.h"
 #include "buttonkeys.h"
 #include "calendar.h"
 #include "datetext.h"
+#include "exportfile.h"
 #include "guard.h"
 #include "help.h"
 #include "history.h"
+#include "importpreview.h"
 #include "linefile.h"
 #include "look.h"
 #include "memo.h"
@@ -16,7 +19,9 @@
 #include "temperaturefile.h"
 #include "variable.h"
 
+#include <QDir>
 #include <QEvent>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMouseEvent>
@@ -124,6 +129,9 @@ TfrmView::TfrmView(QWidget *parent, QString cycleLengthText)
     connect(ui->btnHistory, &QPushButton::clicked, this, [this] { btnHistoryClick(); });
     connect(ui->btmClose, &QPushButton::clicked, this, [this] { btmCloseClick(); });
     addTemperatureDays();
+    connect(ui->btnImport, &QPushButton::clicked, this, [this] { btnImportClick(); });
+    connect(ui->btnExportAll, &QPushButton::clicked, this, [this] { btnExportAllClick(); });
+    connect(ui->btnRestore, &QPushButton::clicked, this, [this] { btnRestoreClick(); });
 
     FormCreate();
 }
@@ -149,6 +157,9 @@ bool TfrmView::eventFilter(QObject *watched, QEvent *event)
 void TfrmView::FormCreate()
 {
     guarded(this, [this] {
+        // Read again after an import or a restore, which may also have removed the files.
+        ui->lstDays->clear();
+        ui->lstMemoDays->clear();
         if (!QFileInfo::exists(Variable::DateFilePath)) {
             return;
         }
@@ -278,4 +289,38 @@ void TfrmView::btnHistoryClick()
 void TfrmView::btmCloseClick()
 {
     reject();
+}
+
+void TfrmView::btnImportClick()
+{
+    guarded(this, [this] {
+        if (importFromOtherApp(this, Variable::AppDir)) {
+            FormCreate();
+        }
+    });
+}
+
+void TfrmView::btnExportAllClick()
+{
+    guarded(this, [this] {
+        const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("すべてのデータを書き出す"),
+                                                          QDir::home().filePath(QStringLiteral("eveluna-export.json")),
+                                                          QStringLiteral("JSON (*.json)"));
+        if (file.isEmpty()) {
+            return;
+        }
+        writeExport(Variable::AppDir, file);
+        showInfoBox(this, QStringLiteral("すべてのデーターを %1 に書き出しました。").arg(file));
+    });
+}
+
+void TfrmView::btnRestoreClick()
+{
+    guarded(this, [this] {
+        TfrmBackups backups(Variable::AppDir, this);
+        backups.exec();
+        if (backups.restored()) {
+            FormCreate();
+        }
+    });
 }

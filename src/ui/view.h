@@ -37,6 +37,9 @@ private:
     void lstMemoDaysDblClick();
     void btnHistoryClick();
     void btmCloseClick();
+    void btnImportClick();
+    void btnExportAllClick();
+    void btnRestoreClick();
 
     // Reads dateMemo.dat and shows its days, all unchecked. The list is emptied first and filled only
     // once every line has been read, so a bad line leaves it empty.

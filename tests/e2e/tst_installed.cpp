@@ -254,8 +254,9 @@ private slots:
 
         QVERIFY(m_x.pressKey(window, QStringLiteral("Escape")));
         QVERIFY2(program.waitForExit(10000) && program.exitCode() == 0, qPrintable(program.report()));
+        // backup/ holds the day's copy of the files as they were before the first save (none yet).
         QCOMPARE(QDir(data).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                 QStringList({QStringLiteral("date.dat"), QStringLiteral("setting.ini")}));
+                 QStringList({QStringLiteral("backup"), QStringLiteral("date.dat"), QStringLiteral("setting.ini")}));
         // Nothing was written beside the program, nor into the working folder.
         QCOMPARE(treeState(m_root.path()), programBefore);
         QCOMPARE(QDir(cwd.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());

@@ -1,24 +1,28 @@
-// dateTemp.dat: reading any bytes as the file, writing what was read and reading it again, and the
-// typed reading of the day dialog.
+// dateTemp.dat: any bytes read as the file, then one reading stored into it as the day dialog does.
+// The save keeps every reading, adds the new one and keeps every line it could not read.
 #include "fuzzsupport.h"
 #include "temperaturefile.h"
 
+#include <algorithm>
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
-    const TemperatureFileContent content = parseTemperatureFile(bytes);
-    for (qsizetype i = 0; i < content.readings.size(); ++i) {
-        const TemperatureReading &r = content.readings[i];
-        FUZZ_CHECK(r.date.isValid() && r.centiDegrees >= MinCentiDegrees && r.centiDegrees <= MaxCentiDegrees,
-                   formatTemperatureLine(r));
-        FUZZ_CHECK(i == 0 || content.readings[i - 1].date < r.date, formatTemperatureLine(r));
+    const QString path = fuzzFile("dateTemp.dat", data, size);
+    const TemperatureFileContent before = readTemperatureFile(path);
+    for (const TemperatureReading &reading : before.readings) {
+        FUZZ_CHECK(reading.date.isValid(), formatTemperatureLine(reading));
+        FUZZ_CHECK(reading.centiDegrees >= MinCentiDegrees && reading.centiDegrees <= MaxCentiDegrees,
+                   formatTemperatureLine(reading));
     }
-    // A save keeps every reading and every line it could not read.
-    const TemperatureFileContent again = parseTemperatureFile(formatTemperatureFile(content));
-    FUZZ_CHECK(again.readings == content.readings, QString::fromUtf8(bytes));
-    FUZZ_CHECK(again.unreadableLines.size() == content.unreadableLines.size(), QString::fromUtf8(bytes));
-
-    const std::optional<int> typed = parseTemperatureText(fuzzText(data, size));
-    FUZZ_CHECK(!typed || (*typed >= MinCentiDegrees && *typed <= MaxCentiDegrees), fuzzText(data, size));
+    const QDate day(2000, 1, 1);
+    const TemperatureReading added{day, 3650, false};
+    storeTemperatureReading(path, day, added);
+    QList<TemperatureReading> expected = before.readings;
+    expected.removeIf([&](const TemperatureReading &r) { return r.date == day; });
+    expected.append(added);
+    std::stable_sort(expected.begin(), expected.end(), [](auto &a, auto &b) { return a.date < b.date; });
+    const TemperatureFileContent after = readTemperatureFile(path);
+    FUZZ_CHECK(after.readings == expected, QString::number(before.readings.size()));
+    FUZZ_CHECK(after.unreadableLines == before.unreadableLines, before.unreadableLines.join(u'|'));
     return 0;
 }

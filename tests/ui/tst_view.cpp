@@ -108,7 +108,7 @@ void TestView::formCreate_showsLinesAsTheyStandAndMemoDaysFormatted()
         QCOMPARE(list->visualItemRect(list->item(2)).height(), 14); // every entry, not just the first
     }
     QCOMPARE(dlg.windowTitle(), QStringLiteral("登録データ"));
-    QCOMPARE(dlg.size(), QSize(311 + 151, 339)); // the form and the temperature days beside it
+    QCOMPARE(dlg.size(), QSize(311 + 151, 441)); // the temperature days beside, import, export, restore below
 }
 
 void TestView::formCreate_withoutDateFile_leavesBothListsEmpty()

@@ -1,0 +1,55 @@
+#include "importcommand.h"
+
+#include "importrun.h"
+#include "layout.h"
+#include "singleinstance.h"
+#include "variable.h"
+
+#include <QTextStream>
+
+namespace {
+
+// The data folder of this build, or false (after one line on standard error) when it must not be used.
+bool useDataFolder(const char *option)
+{
+    const std::optional<DataLayout> layout = commandLineDataLayout(option);
+    if (!layout) {
+        return false;
+    }
+    Variable::initFileLocations(layout->folder);
+    Variable::CreateAppDirOnSave = layout->createdOnSave;
+    return true;
+}
+
+} // namespace
+
+int runImportCommand(const QString &file, bool dryRun)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    if (!useDataFolder("--import")) {
+        return ImportCommand::WriteFailed;
+    }
+    // Held to the end, so that no window opens on the files halfway through the import.
+    SingleInstance instance;
+    if (!dryRun && !instance.tryAcquire()) {
+        err << QStringLiteral(
+                   "Easy VELUNA "
+                   "が起動しています。読み込みは登録データの「ほかのアプリから読み込む」から行ってください。")
+            << Qt::endl;
+        return 3;
+    }
+    const int status = ImportCommand::runImport(Variable::AppDir, file, dryRun, out, err);
+    instance.release();
+    return status;
+}
+
+int runExportCommand(const QString &file)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    if (!useDataFolder("--export")) {
+        return ImportCommand::WriteFailed;
+    }
+    return ImportCommand::runExport(Variable::AppDir, file, out, err);
+}

@@ -1,0 +1,292 @@
+// Apple Health's export: export.xml, alone or inside export.zip as apple_health_export/export.xml (the
+// file is named in the phone's language, so any .xml directly in that folder but the CDA document
+// counts). Exports of one or two gigabytes are common: the zip entry is read through libarchive in
+// chunks and fed to a QXmlStreamReader, so memory stays the size of a chunk and of the records found.
+#include "readers.h"
+
+#include <QFile>
+#include <QXmlStreamReader>
+
+#include <archive.h>
+#include <archive_entry.h>
+
+#include <memory>
+
+#include <locale.h>
+
+namespace {
+
+constexpr qsizetype ChunkBytes = 1 << 20;
+
+const QLatin1String FlowType("HKCategoryTypeIdentifierMenstrualFlow");
+const QLatin1String TemperatureType("HKQuantityTypeIdentifierBasalBodyTemperature");
+
+class HealthXmlParser final
+{
+public:
+    HealthXmlParser()
+    {
+        m_records.format = QStringLiteral("Apple ヘルスケア");
+        m_records.positionUnit = QStringLiteral("行目");
+        // The export uses no namespaces; resolving them would cost time on every one of millions of elements.
+        m_xml.setNamespaceProcessing(false);
+    }
+
+    void feed(QByteArrayView bytes)
+    {
+        m_xml.addData(QByteArray(bytes.data(), bytes.size()));
+        parse();
+    }
+
+    ImportedRecords finish()
+    {
+        parse();
+        if (m_xml.hasError() || !m_sawRoot) {
+            throw EImportError(m_xml.error() == QXmlStreamReader::PrematureEndOfDocumentError || !m_sawRoot
+                                   ? QStringLiteral("XML が途中で終わっています")
+                                   : QStringLiteral("XML として読めません（%1 行目: %2）")
+                                         .arg(m_xml.lineNumber())
+                                         .arg(m_xml.errorString()));
+        }
+        m_records.firstDays = firstDaysWithMarks(m_bleeding, m_marked);
+        return std::move(m_records);
+    }
+
+private:
+    void parse()
+    {
+        while (!m_xml.atEnd()) {
+            const QXmlStreamReader::TokenType token = m_xml.readNext();
+            if (token == QXmlStreamReader::Invalid) {
+                if (m_xml.error() == QXmlStreamReader::PrematureEndOfDocumentError) {
+                    return; // more data to come
+                }
+                throw EImportError(QStringLiteral("XML として読めません（%1 行目: %2）")
+                                       .arg(m_xml.lineNumber())
+                                       .arg(m_xml.errorString()));
+            }
+            if (token == QXmlStreamReader::StartElement) {
+                startElement();
+            } else if (token == QXmlStreamReader::EndElement && m_xml.name() == QLatin1String("Record")) {
+                endRecord();
+            }
+        }
+    }
+
+    void startElement()
+    {
+        const QStringView name = m_xml.name();
+        if (!m_sawRoot) {
+            if (name != QLatin1String("HealthData")) {
+                throw EImportError(QStringLiteral("Apple ヘルスケアの書き出しではありません"));
+            }
+            m_sawRoot = true;
+            return;
+        }
+        if (name == QLatin1String("Record")) {
+            const QXmlStreamAttributes attributes = m_xml.attributes();
+            const QStringView type = attributes.value(QLatin1String("type"));
+            m_kind = type == FlowType ? Kind::Flow : type == TemperatureType ? Kind::Temperature : Kind::Other;
+            if (m_kind == Kind::Other) {
+                return;
+            }
+            m_line = m_xml.lineNumber();
+            m_day = parseImportDate(attributes.value(QLatin1String("startDate")), true);
+            m_value = attributes.value(QLatin1String("value")).toString();
+            m_unit = attributes.value(QLatin1String("unit")).toString();
+            m_cycleStart = false;
+        } else if (m_kind == Kind::Flow && name == QLatin1String("MetadataEntry")) {
+            const QXmlStreamAttributes attributes = m_xml.attributes();
+            if (attributes.value(QLatin1String("key")) == QLatin1String("HKMenstrualCycleStart")) {
+                m_cycleStart = attributes.value(QLatin1String("value")).trimmed() == QLatin1String("1");
+            }
+        }
+    }
+
+    void endRecord()
+    {
+        const Kind kind = m_kind;
+        m_kind = Kind::Other;
+        if (kind == Kind::Other) {
+            return;
+        }
+        if (!m_day.isValid()) {
+            m_records.skip(m_line, QStringLiteral("startDate が読めません"));
+            return;
+        }
+        if (kind == Kind::Flow) {
+            // ...None means the day was recorded as one without bleeding.
+            if (m_value.endsWith(QLatin1String("None"))) {
+                return;
+            }
+            if (!m_value.startsWith(QLatin1String("HKCategoryValueMenstrualFlow")) &&
+                !m_value.startsWith(QLatin1String("HKCategoryValueVaginalBleeding"))) {
+                m_records.skip(m_line, QStringLiteral("出血の値 \"%1\" が読めません").arg(m_value.left(60)));
+                return;
+            }
+            m_bleeding.append(m_day);
+            if (m_cycleStart) {
+                m_marked.append(m_day);
+            }
+            return;
+        }
+        const bool fahrenheit = m_unit == QLatin1String("degF");
+        const std::optional<int> centi =
+            fahrenheit || m_unit == QLatin1String("degC") ? centiDegreesFrom(m_value, fahrenheit) : std::nullopt;
+        if (!centi || *centi < MinCentiDegrees || *centi > MaxCentiDegrees) {
+            m_records.skip(m_line, QStringLiteral("体温 \"%1 %2\" は 34.00〜42.00 ℃ の値ではありません")
+                                       .arg(m_value.left(20), m_unit.left(10)));
+            return;
+        }
+        m_records.readings.append({m_day, *centi, false});
+    }
+
+    enum class Kind { Other, Flow, Temperature };
+
+    QXmlStreamReader m_xml;
+    ImportedRecords m_records;
+    QList<QDate> m_bleeding;
+    QList<QDate> m_marked;
+    bool m_sawRoot = false;
+    Kind m_kind = Kind::Other;
+    qint64 m_line = 0;
+    QDate m_day;
+    QString m_value;
+    QString m_unit;
+    bool m_cycleStart = false;
+};
+
+struct ArchiveFree
+{
+    void operator()(archive *a) const { archive_read_free(a); }
+};
+
+// The export's XML inside the zip: directly in the top folder, ending in ".xml", not the CDA document.
+bool isHealthXmlEntry(const QString &name)
+{
+    const QStringList parts = name.split(u'/', Qt::SkipEmptyParts);
+    return (parts.size() == 1 || parts.size() == 2) && name.endsWith(QLatin1String(".xml"), Qt::CaseInsensitive) &&
+           !name.endsWith(QLatin1String("_cda.xml"), Qt::CaseInsensitive);
+}
+
+// The Japanese phone names the file 書き出したデータ.xml. libarchive converts entry names through the
+// thread's character type, and under the "C" locale such a name has no form at all: the zip is read
+// with a UTF-8 character type on this thread, the rest of the process left as it is.
+class Utf8CharacterType final
+{
+public:
+    Utf8CharacterType()
+        : m_utf8(newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(nullptr)))
+        , m_previous(m_utf8 != locale_t(nullptr) ? uselocale(m_utf8) : locale_t(nullptr))
+    {
+    }
+    ~Utf8CharacterType()
+    {
+        if (m_utf8 != locale_t(nullptr)) {
+            uselocale(m_previous);
+            freelocale(m_utf8);
+        }
+    }
+    Utf8CharacterType(const Utf8CharacterType &) = delete;
+    Utf8CharacterType &operator=(const Utf8CharacterType &) = delete;
+
+private:
+    locale_t m_utf8;
+    locale_t m_previous;
+};
+
+QString entryName(archive_entry *entry)
+{
+    const char *name = archive_entry_pathname_utf8(entry);
+    return name != nullptr ? QString::fromUtf8(name) : QString();
+}
+
+[[noreturn]] void zipFailure(archive *a)
+{
+    const char *text = archive_error_string(a);
+    throw EImportError(QStringLiteral("zip を読めません（%1）")
+                           .arg(text != nullptr ? QString::fromLocal8Bit(text) : QStringLiteral("壊れています")));
+}
+
+ImportedRecords readZip(archive *a)
+{
+    const Utf8CharacterType utf8;
+    archive_entry *entry = nullptr;
+    while (true) {
+        const int status = archive_read_next_header(a, &entry);
+        if (status == ARCHIVE_EOF) {
+            throw EImportError(QStringLiteral("zip に apple_health_export/export.xml がありません"));
+        }
+        if (status != ARCHIVE_OK && status != ARCHIVE_WARN) {
+            zipFailure(a);
+        }
+        if (isHealthXmlEntry(entryName(entry))) {
+            break;
+        }
+    }
+    HealthXmlParser parser;
+    QByteArray chunk(ChunkBytes, Qt::Uninitialized);
+    while (true) {
+        const la_ssize_t got = archive_read_data(a, chunk.data(), size_t(chunk.size()));
+        if (got < 0) {
+            zipFailure(a);
+        }
+        if (got == 0) {
+            break;
+        }
+        parser.feed(QByteArrayView(chunk.constData(), qsizetype(got)));
+    }
+    return parser.finish();
+}
+
+bool isZip(QByteArrayView head)
+{
+    return head.startsWith("PK\x03\x04") || head.startsWith("PK\x05\x06");
+}
+
+} // namespace
+
+ImportedRecords readAppleHealthFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw EImportError(file.errorString());
+    }
+    if (isZip(file.peek(4))) {
+        file.close();
+        std::unique_ptr<archive, ArchiveFree> a(archive_read_new());
+        archive_read_support_format_zip_seekable(a.get());
+        if (archive_read_open_filename(a.get(), QFile::encodeName(path).constData(), size_t(ChunkBytes)) !=
+            ARCHIVE_OK) {
+            zipFailure(a.get());
+        }
+        return readZip(a.get());
+    }
+    HealthXmlParser parser;
+    while (true) {
+        const QByteArray chunk = file.read(ChunkBytes);
+        if (chunk.isEmpty()) {
+            if (file.error() != QFileDevice::NoError) {
+                throw EImportError(file.errorString());
+            }
+            break;
+        }
+        parser.feed(chunk);
+    }
+    return parser.finish();
+}
+
+ImportedRecords readAppleHealthBytes(const QByteArray &bytes)
+{
+    if (isZip(bytes)) {
+        std::unique_ptr<archive, ArchiveFree> a(archive_read_new());
+        archive_read_support_format_zip_seekable(a.get());
+        if (archive_read_open_memory(a.get(), bytes.constData(), size_t(bytes.size())) != ARCHIVE_OK) {
+            zipFailure(a.get());
+        }
+        return readZip(a.get());
+    }
+    HealthXmlParser parser;
+    parser.feed(bytes);
+    return parser.finish();
+}

@@ -1,0 +1,158 @@
+#include "exportfile.h"
+
+#include "errors.h"
+#include "linefile.h"
+#include "memofile.h"
+#include "readers.h"
+#include "settings.h"
+#include "temperaturefile.h"
+#include "textfile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include <cmath>
+
+namespace {
+
+QString isoDay(const QDate &day)
+{
+    return day.toString(Qt::ISODate);
+}
+
+// Every key of setting.ini by section, read as the program reads it, the mail password left out.
+QJsonObject settingsOf(const QString &path)
+{
+    QJsonObject sections;
+    if (!QFileInfo::exists(path)) {
+        return sections;
+    }
+    const IniFile ini(path);
+    QString section;
+    const LineFile file = LineFile::readIfExists(path);
+    for (const QString &raw : file.lines()) {
+        const QString line = raw.trimmed();
+        if (line.startsWith(u'[') && line.endsWith(u']')) {
+            section = line.mid(1, line.size() - 2).trimmed();
+            continue;
+        }
+        const qsizetype eq = line.indexOf(u'=');
+        if (section.isEmpty() || eq <= 0) {
+            continue;
+        }
+        const QString key = line.left(eq).trimmed();
+        if (section.compare(QLatin1String("Mail Setting"), Qt::CaseInsensitive) == 0 &&
+            key.compare(QLatin1String("Pass"), Qt::CaseInsensitive) == 0) {
+            continue;
+        }
+        QJsonObject keys = sections.value(section).toObject();
+        keys.insert(key, ini.readString(section, key, QString()));
+        sections.insert(section, keys);
+    }
+    return sections;
+}
+
+} // namespace
+
+QByteArray buildExport(const QString &dataFolder, const QDateTime &now)
+{
+    const QDir folder(dataFolder);
+    QJsonArray firstDays;
+    const LineFile dates = LineFile::readIfExists(folder.filePath(QStringLiteral("date.dat")));
+    for (const QString &line : dates.lines()) {
+        const QDate day = parseImportDate(line);
+        if (day.isValid()) {
+            firstDays.append(isoDay(day));
+        }
+    }
+    QJsonArray memos;
+    const LineFile memoFile = LineFile::readIfExists(folder.filePath(QStringLiteral("dateMemo.dat")));
+    for (const QString &line : memoFile.lines()) {
+        if (isBlankMemoLine(line)) {
+            continue;
+        }
+        const QStringList fields = splitMemoLine(line);
+        const QDate day = parseImportDate(fields.value(0));
+        if (day.isValid()) {
+            QString text = fields.value(1);
+            memos.append(
+                QJsonObject{{QStringLiteral("date"), isoDay(day)},
+                            {QStringLiteral("text"), text.replace(QStringLiteral("$$"), QStringLiteral("\r\n"))}});
+        }
+    }
+    QJsonArray readings;
+    const TemperatureFileContent temperatures = readTemperatureFile(folder.filePath(QStringLiteral("dateTemp.dat")));
+    for (const TemperatureReading &reading : temperatures.readings) {
+        readings.append(QJsonObject{{QStringLiteral("date"), isoDay(reading.date)},
+                                    {QStringLiteral("celsius"), reading.centiDegrees / 100.0},
+                                    {QStringLiteral("leftOut"), reading.excluded}});
+    }
+    const QJsonObject root{
+        {QStringLiteral("format"), QLatin1String(ExportFormatName)},
+        {QStringLiteral("version"), ExportFormatVersion},
+        {QStringLiteral("exported"), now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate)},
+        {QStringLiteral("firstDays"), firstDays},
+        {QStringLiteral("memos"), memos},
+        {QStringLiteral("readings"), readings},
+        {QStringLiteral("settings"), settingsOf(folder.filePath(QStringLiteral("setting.ini")))},
+    };
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+void writeExport(const QString &dataFolder, const QString &path)
+{
+    const QByteArray bytes = buildExport(dataFolder, QDateTime::currentDateTime());
+    QString reason;
+    if (!writeFileAtomically(path, bytes, QFileDevice::ReadOwner | QFileDevice::WriteOwner, reason, true)) {
+        throw EFileError(QStringLiteral("ファイル \"%1\" を作成できません。%2").arg(path, reason));
+    }
+}
+
+ImportedRecords readOwnExport(const QJsonDocument &document)
+{
+    const QJsonObject root = document.object();
+    if (root.value(QLatin1String("format")).toString() != QLatin1String(ExportFormatName)) {
+        throw EImportError(QStringLiteral("Easy VELUNA の書き出しではありません"));
+    }
+    if (root.value(QLatin1String("version")).toInt() != ExportFormatVersion) {
+        throw EImportError(QStringLiteral("この版では読めない書き出しです（version %1）")
+                               .arg(root.value(QLatin1String("version")).toInt()));
+    }
+    ImportedRecords records;
+    records.format = QStringLiteral("Easy VELUNA の書き出し");
+    records.positionUnit = QStringLiteral("件目");
+    // Records are numbered through the three lists, first days first.
+    qint64 position = 0;
+    for (const QJsonValue value : root.value(QLatin1String("firstDays")).toArray()) {
+        ++position;
+        const QDate day = parseImportDate(value.toString());
+        day.isValid()
+            ? records.firstDays.append(day)
+            : records.skip(position, QStringLiteral("日付 \"%1\" が読めません").arg(value.toString().left(40)));
+    }
+    for (const QJsonValue value : root.value(QLatin1String("memos")).toArray()) {
+        ++position;
+        const QJsonObject memo = value.toObject();
+        const QDate day = parseImportDate(memo.value(QLatin1String("date")).toString());
+        if (!day.isValid()) {
+            records.skip(position, QStringLiteral("メモの日付が読めません"));
+            continue;
+        }
+        records.memos.append({day, memo.value(QLatin1String("text")).toString()});
+    }
+    for (const QJsonValue value : root.value(QLatin1String("readings")).toArray()) {
+        ++position;
+        const QJsonObject reading = value.toObject();
+        const QDate day = parseImportDate(reading.value(QLatin1String("date")).toString());
+        const double celsius = reading.value(QLatin1String("celsius")).toDouble();
+        const long centi = std::isfinite(celsius) && std::abs(celsius) < 1e6 ? std::lround(celsius * 100.0) : 0;
+        if (!day.isValid() || centi < MinCentiDegrees || centi > MaxCentiDegrees) {
+            records.skip(position, QStringLiteral("体温の記録が読めません"));
+            continue;
+        }
+        records.readings.append({day, int(centi), reading.value(QLatin1String("leftOut")).toBool()});
+    }
+    return records;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "importrecords.h"
+
+#include <QByteArray>
+#include <QJsonDocument>
+#include <QString>
+
+// One reader per format. Each takes the whole file (the small formats) or streams it (Apple Health),
+// returns plain records and throws EImportError when the file is not of its format or breaks off.
+// importfile.h chooses among them by the content.
+
+// Apple Health: export.zip (its apple_health_export/export.xml, read as a stream) or export.xml.
+ImportedRecords readAppleHealthFile(const QString &path);
+// The same from bytes in memory (a zip or the XML).
+ImportedRecords readAppleHealthBytes(const QByteArray &bytes);
+
+// drip.'s CSV export: a header of dotted column names, one row per day in any order.
+ImportedRecords readDripCsv(const QString &text);
+
+// A CSV whose first column holding dates lists first days; a メモ/note column gives memos.
+ImportedRecords readDatesCsv(const QString &text);
+
+// Clue: an array of objects, those of type "period" with a date are bleeding days.
+ImportedRecords readClueJson(const QJsonDocument &document);
+
+// Flo: operationalData.cycles[] with period_start_date.
+ImportedRecords readFloJson(const QJsonDocument &document);
+
+// Mensinator: periods[] with date and period_id; the earliest date of each period_id begins it.
+ImportedRecords readMensinatorJson(const QJsonDocument &document);
+
+// This program's own full export (exportfile.h).
+ImportedRecords readOwnExport(const QJsonDocument &document);

@@ -1,0 +1,80 @@
+#include "backups.h"
+#include "ui_backups.h"
+
+#include "backup.h"
+#include "guard.h"
+#include "look.h"
+#include "restore.h"
+
+#include <QDateTime>
+#include <QHeaderView>
+#include <QMessageBox>
+
+TfrmBackups::TfrmBackups(const QString &dataFolder, QWidget *parent)
+    : QDialog(parent)
+    , ui(std::make_unique<Ui::frmBackups>())
+    , m_dataFolder(dataFolder)
+{
+    ui->setupUi(this);
+    useDesignFont(this);
+    ui->tblBackups->setColumnCount(4);
+    ui->tblBackups->setHorizontalHeaderLabels(
+        {QStringLiteral("日付"), QStringLiteral("生理開始日"), QStringLiteral("メモ"), QStringLiteral("体温")});
+    ui->tblBackups->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    ui->tblBackups->verticalHeader()->hide();
+    connect(ui->btnRestore, &QPushButton::clicked, this, [this] { btnRestoreClick(); });
+    connect(ui->btnClose, &QPushButton::clicked, this, &QDialog::reject);
+    guarded(this, [this] { fillList(); });
+}
+
+TfrmBackups::~TfrmBackups() = default;
+
+void TfrmBackups::fillList()
+{
+    QString folderText = QStringLiteral("バックアップの場所: %1").arg(Backup::backupRoot(m_dataFolder));
+    if (!Backup::lastFailure().isEmpty()) {
+        folderText += QLatin1Char('\n') + Backup::lastFailure();
+    }
+    ui->lblFolder->setText(folderText);
+    const QList<BackupSummary> list = listBackupSummaries(m_dataFolder);
+    ui->tblBackups->setRowCount(int(list.size()));
+    for (int row = 0; row < list.size(); ++row) {
+        const BackupSummary &b = list[row];
+        const QStringList cells{b.name, QString::number(b.firstDays), QString::number(b.memos),
+                                QString::number(b.readings)};
+        for (int column = 0; column < cells.size(); ++column) {
+            auto *item = new QTableWidgetItem(cells[column]);
+            item->setData(Qt::UserRole, b.folder);
+            ui->tblBackups->setItem(row, column, item);
+        }
+    }
+    if (!list.isEmpty()) {
+        ui->tblBackups->selectRow(0);
+    }
+    ui->btnRestore->setEnabled(!list.isEmpty());
+}
+
+void TfrmBackups::btnRestoreClick()
+{
+    guarded(this, [this] {
+        const QTableWidgetItem *item = ui->tblBackups->item(ui->tblBackups->currentRow(), 0);
+        if (item == nullptr) {
+            return;
+        }
+        QMessageBox ask(QMessageBox::Question, QStringLiteral("確認"),
+                        QStringLiteral("%1 のバックアップに戻しますか？\nいまのデーターは先にバックアップするので、"
+                                       "この操作も元に戻せます。")
+                            .arg(item->text()),
+                        QMessageBox::Yes | QMessageBox::No, this);
+        ask.setDefaultButton(QMessageBox::No);
+        useDesignFont(&ask);
+        if (ask.exec() != QMessageBox::Yes) {
+            return;
+        }
+        const QString undo =
+            restoreBackup(m_dataFolder, item->data(Qt::UserRole).toString(), QDateTime::currentDateTime());
+        m_restored = true;
+        fillList();
+        showInfoBox(this, QStringLiteral("戻しました。戻す前のデーターは %1 にあります。").arg(undo));
+    });
+}

@@ -1,0 +1,436 @@
+// Readers of other trackers' files, the merge, the full export, the command line and the backups.
+// Every fixture is written here from the format's public description.
+#include "backup.h"
+#include "exportfile.h"
+#include "importfile.h"
+#include "importrun.h"
+#include "memofile.h"
+#include "periodfile.h"
+#include "restore.h"
+#include "textfile.h"
+#include "variable.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <sys/resource.h>
+
+using Files = QMap<QString, QByteArray>;
+
+namespace {
+
+const QDateTime Noon(QDate(2026, 12, 7), QTime(12, 0));
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// Every file under the folder by relative path, backups included unless withBackups is false.
+Files snapshot(const QString &folder, bool withBackups = true)
+{
+    Files files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (!withBackups && QDir(folder).relativeFilePath(path).startsWith(QLatin1String("backup/"))) {
+            continue;
+        }
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        files.insert(QDir(folder).relativeFilePath(path), file.readAll());
+    }
+    return files;
+}
+
+QByteArray zipOf(const char *entryName, const QByteArray &bytes)
+{
+    QByteArray out(bytes.size() + 4096, '\0');
+    size_t used = 0;
+    archive *a = archive_write_new();
+    archive_write_set_format_zip(a);
+    archive_write_open_memory(a, out.data(), size_t(out.size()), &used);
+    archive_entry *entry = archive_entry_new();
+    archive_entry_set_pathname(entry, entryName);
+    archive_entry_set_size(entry, bytes.size());
+    archive_entry_set_filetype(entry, AE_IFREG);
+    archive_entry_set_perm(entry, 0644);
+    archive_write_header(a, entry);
+    archive_write_data(a, bytes.constData(), size_t(bytes.size()));
+    archive_entry_free(entry);
+    archive_write_close(a);
+    archive_write_free(a);
+    out.truncate(qsizetype(used));
+    return out;
+}
+
+const QByteArray HealthXml = R"(<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE HealthData [
+<!ELEMENT HealthData (ExportDate,Me,(Record|Workout)*)>
+<!ATTLIST HealthData locale CDATA #REQUIRED>
+<!ELEMENT Record (MetadataEntry*)>
+<!ATTLIST Record type CDATA #REQUIRED value CDATA #IMPLIED unit CDATA #IMPLIED startDate CDATA #REQUIRED>
+]>
+<HealthData locale="ja_JP">
+ <ExportDate value="2026-12-01 10:00:00 +0900"/>
+ <Me HKCharacteristicTypeIdentifierBiologicalSex="HKBiologicalSexFemale"/>
+ <Record type="HKCategoryTypeIdentifierMenstrualFlow" value="HKCategoryValueMenstrualFlowMedium" startDate="2026-10-02 07:00:00 +0900" endDate="2026-10-02 07:00:00 +0900"/>
+ <Record type="HKCategoryTypeIdentifierMenstrualFlow" value="HKCategoryValueMenstrualFlowLight" startDate="2026-10-03 07:00:00 +0900"/>
+ <Record type="HKCategoryTypeIdentifierMenstrualFlow" value="HKCategoryValueMenstrualFlowNone" startDate="2026-10-20 07:00:00 +0900"/>
+ <Record type="HKCategoryTypeIdentifierMenstrualFlow" value="HKCategoryValueVaginalBleedingHeavy" startDate="2026-10-30 23:30:00 -0500">
+  <MetadataEntry key="HKMenstrualCycleStart" value="1"/>
+ </Record>
+ <Record type="HKCategoryTypeIdentifierMenstrualFlow" value="HKCategoryValueVaginalBleedingMedium" startDate="2026-10-31 07:00:00 +0900">
+  <MetadataEntry key="HKMenstrualCycleStart" value="0"/>
+ </Record>
+ <Record type="HKQuantityTypeIdentifierBasalBodyTemperature" unit="degC" value="36.47" startDate="2026-10-02 06:30:00 +0900"/>
+ <Record type="HKQuantityTypeIdentifierBasalBodyTemperature" unit="degF" value="98.1" startDate="2026-10-03 06:30:00 +0900"/>
+ <Record type="HKQuantityTypeIdentifierStepCount" unit="count" value="4000" startDate="2026-10-03 06:30:00 +0900"/>
+ <Record type="HKQuantityTypeIdentifierBasalBodyTemperature" unit="degC" value="hot" startDate="2026-10-04 06:30:00 +0900"/>
+</HealthData>
+)";
+
+} // namespace
+
+class TestImport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void formats_data();
+    void formats();
+    void badFile_data();
+    void badFile();
+    void roundTrip_exportIntoEmptyFolder();
+    void importTwice_changesNothingTheSecondTime();
+    void backups_keepThirtyDays();
+    void restore_bringsFilesBackAndIsUndoable();
+    void appleHealth200MB_peakMemoryUnder100MiB();
+};
+
+void TestImport::formats_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QStringList>("firstDays");
+    QTest::addColumn<QStringList>("memos");    // "yyyy-mm-dd text"
+    QTest::addColumn<QStringList>("readings"); // "yyyy-mm-dd 3652" and a trailing " x" when left out
+    QTest::addColumn<int>("skipped");
+
+    // Bleeding on 10-02, 10-03 (a first day by the ten-day rule), "None" on 10-20, a marked first day on
+    // 10-30 (the day written in startDate, whatever its offset); 98.1 °F is 36.72 °C.
+    const QStringList healthDays{QStringLiteral("2026-10-02"), QStringLiteral("2026-10-30")};
+    const QStringList healthReadings{QStringLiteral("2026-10-02 3647"), QStringLiteral("2026-10-03 3672")};
+    QTest::newRow("Apple Health export.xml with its DTD")
+        << HealthXml << "Apple ヘルスケア" << healthDays << QStringList() << healthReadings << 1;
+    // A phone set to Japanese names the file in the zip 書き出したデータ.xml.
+    QTest::newRow("Apple Health export.zip")
+        << zipOf("apple_health_export/\xE6\x9B\xB8\xE3\x81\x8D\xE5\x87\xBA\xE3\x81\x97\xE3\x81\x9F"
+                 "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF.xml",
+                 HealthXml)
+        << "Apple ヘルスケア" << healthDays << QStringList() << healthReadings << 1;
+
+    QTest::newRow("drip CSV, rows in any order")
+        << QByteArray("date,temperature.value,temperature.exclude,bleeding.value,bleeding.exclude,isCycleStart,"
+                      "note.value\n"
+                      "2026-03-02,36.45,false,2,false,false,\n"
+                      "2026-03-01,36.40,true,1,false,true,\"first, with a comma\"\n"
+                      "2026-03-20,,,0,false,false,spotting only\n"
+                      "2026-02-01,,,3,false,false,\n"
+                      "2026-02-02,,,2,false,false,\n"
+                      "bad-date,,,,,,\n")
+        << "drip (CSV)" << QStringList{QStringLiteral("2026-02-01"), QStringLiteral("2026-03-01")}
+        << QStringList{QStringLiteral("2026-03-01 first, with a comma"), QStringLiteral("2026-03-20 spotting only")}
+        << QStringList{QStringLiteral("2026-03-01 3640 x"), QStringLiteral("2026-03-02 3645")} << 1;
+
+    QTest::newRow("Clue JSON") << QByteArray(R"([{"date":"2026-05-03","type":"period","value":{"option":"medium"}},
+                         {"date":"2026-05-04T00:00:00Z","type":"period"},
+                         {"date":"2026-05-04","type":"mood"},
+                         {"date":"2026-06-01","type":"period"},
+                         {"type":"period"}])")
+                               << "Clue (JSON)"
+                               << QStringList{QStringLiteral("2026-05-03"), QStringLiteral("2026-06-01")}
+                               << QStringList() << QStringList() << 1;
+
+    QTest::newRow("Flo JSON") << QByteArray(R"({"operationalData":{"cycles":[
+                          {"period_start_date":"2026-01-05 00:00:00","period_end_date":"2026-01-09 00:00:00"},
+                          {"period_start_date":"2026-02-02T00:00:00.000Z","period_end_date":"2026-02-06"},
+                          {"period_end_date":"2026-03-06"}]}})")
+                              << "Flo (JSON)" << QStringList{QStringLiteral("2026-01-05"), QStringLiteral("2026-02-02")}
+                              << QStringList() << QStringList() << 1;
+
+    QTest::newRow("Mensinator JSON") << QByteArray(R"({"periods":[{"id":1,"date":"2026-04-03","period_id":7},
+                                     {"id":2,"date":"2026-04-02","period_id":7},
+                                     {"id":3,"date":"2026-05-01","period_id":8},
+                                     {"id":4,"date":"2026-05-02","period_id":8}],
+                          "symptoms":[]})")
+                                     << "Mensinator (JSON)"
+                                     << QStringList{QStringLiteral("2026-04-02"), QStringLiteral("2026-05-01")}
+                                     << QStringList() << QStringList() << 0;
+
+    QTest::newRow("this program's history CSV, with its mark")
+        << QByteArray("\xEF\xBB\xBF\xE9\x96\x8B\xE5\xA7\x8B\xE6\x97\xA5,\xE5\x91\xA8\xE6\x9C\x9F(\xE6\x97\xA5),"
+                      "\xE3\x83\xA1\xE3\x83\xA2\r\n"
+                      "2026/01/03,29,\"two\r\nlines\"\r\n2026/02/01,,\r\n")
+        << "日付の CSV" << QStringList{QStringLiteral("2026-01-03"), QStringLiteral("2026-02-01")}
+        << QStringList{QStringLiteral("2026-01-03 two\r\nlines")} << QStringList() << 0;
+    QTest::newRow("a CSV of dates in the second column")
+        << QByteArray("n,when,note\n1,2025-7-4,x\n2,2025/08/01,\n3,someday,\n") << "日付の CSV"
+        << QStringList{QStringLiteral("2025-07-04"), QStringLiteral("2025-08-01")}
+        << QStringList{QStringLiteral("2025-07-04 x")} << QStringList() << 1;
+
+    QTest::newRow("this program's full export")
+        << QByteArray(R"({"format":"Easy VELUNA export","version":1,"firstDays":["2026-02-01","2026-01-03"],
+                          "memos":[{"date":"2026-01-03","text":"a\r\nb"}],
+                          "readings":[{"date":"2026-01-04","celsius":36.52,"leftOut":true}],"settings":{}})")
+        << "Easy VELUNA の書き出し" << QStringList{QStringLiteral("2026-01-03"), QStringLiteral("2026-02-01")}
+        << QStringList{QStringLiteral("2026-01-03 a\r\nb")} << QStringList{QStringLiteral("2026-01-04 3652 x")} << 0;
+}
+
+void TestImport::formats()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, format);
+    QFETCH(QStringList, firstDays);
+    QFETCH(QStringList, memos);
+    QFETCH(QStringList, readings);
+    QFETCH(int, skipped);
+    QTemporaryDir dir;
+    // No extension: the reader is chosen by the content.
+    const QString path = dir.filePath(QStringLiteral("export"));
+    writeFile(path, bytes);
+    const ImportedRecords records = readImportFile(path);
+    QCOMPARE(records.format, format);
+
+    QStringList gotDays;
+    for (QDate day : records.firstDays) {
+        gotDays << day.toString(Qt::ISODate);
+    }
+    gotDays.sort();
+    QCOMPARE(gotDays, firstDays);
+    QStringList gotMemos;
+    for (const ImportedMemo &memo : records.memos) {
+        gotMemos << memo.day.toString(Qt::ISODate) + u' ' + memo.text;
+    }
+    QCOMPARE(gotMemos, memos);
+    QStringList gotReadings;
+    for (const TemperatureReading &r : records.readings) {
+        gotReadings << QStringLiteral("%1 %2%3")
+                           .arg(r.date.toString(Qt::ISODate))
+                           .arg(r.centiDegrees)
+                           .arg(r.excluded ? QStringLiteral(" x") : QString());
+    }
+    gotReadings.sort();
+    QCOMPARE(gotReadings, readings);
+    QCOMPARE(records.skippedCount, qint64(skipped));
+}
+
+void TestImport::badFile_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QByteArray zip = zipOf("apple_health_export/export.xml", HealthXml);
+    zip.truncate(zip.size() / 2);
+    QTest::newRow("truncated zip") << zip;
+    QTest::newRow("broken JSON") << QByteArray(R"({"periods":[{"date":"2026-01-01","period_id":1},)");
+    QTest::newRow("a picture") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x01", 24);
+    QTest::newRow("empty file") << QByteArray();
+}
+
+// Through the program itself (the build for installation, whose data folder follows XDG_DATA_HOME).
+static QProcess *startProgram(const QString &home, const QStringList &arguments)
+{
+    auto *process = new QProcess;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home);
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home);
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    process->setProcessEnvironment(env);
+    process->start(QStringLiteral(EVELUNA_INSTALLED_BINARY), arguments);
+    return process;
+}
+
+void TestImport::badFile()
+{
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir home;
+    const QString data = home.filePath(QStringLiteral("eveluna"));
+    QVERIFY(QDir().mkpath(data));
+    QFile::setPermissions(data, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    writeFile(data + QStringLiteral("/date.dat"), "2026/01/03\r\n");
+    writeFile(data + QStringLiteral("/dateMemo.dat"), "2026/01/03,\"memo\"\r\n");
+    writeFile(data + QStringLiteral("/dateTemp.dat"), "2026/01/03,36.50\r\n");
+    writeFile(data + QStringLiteral("/setting.ini"), "[Cycle Setting]\r\nMode=0\r\n");
+    const Files before = snapshot(data);
+    const QString file = home.filePath(QStringLiteral("export.zip"));
+    writeFile(file, bytes);
+
+    std::unique_ptr<QProcess> program(startProgram(home.path(), {QStringLiteral("--import"), file}));
+    QVERIFY(program->waitForFinished(10000));
+    QCOMPARE(program->exitCode(), 2);
+    const QString message = QString::fromUtf8(program->readAllStandardError()).trimmed();
+    QVERIFY2(message.startsWith(file + QStringLiteral(": ")) && !message.contains(u'\n'), qPrintable(message));
+    QCOMPARE(snapshot(data), before); // byte for byte, and no backup made
+}
+
+void TestImport::roundTrip_exportIntoEmptyFolder()
+{
+    QTemporaryDir from;
+    const QString folder = from.path() + u'/';
+    writeFile(folder + QStringLiteral("date.dat"), "2026/02/01\r\n2026/01/03\r\n2025/12/06\r\n");
+    writeFile(folder + QStringLiteral("dateMemo.dat"),
+              "2026/02/01,\"two$$lines, \"\"quoted\"\"\"\r\n2026/01/10,\"\xE3\x83\xA1\xE3\x83\xA2\"\r\n");
+    writeFile(folder + QStringLiteral("dateTemp.dat"), "2026/01/04,36.52,x\r\n2026/01/05,36.70\r\n");
+    writeFile(folder + QStringLiteral("setting.ini"),
+              "[Cycle Setting]\r\nMode=2\r\n[Mail Setting]\r\nSmtp=mail.example.org\r\nPass=secret\r\n");
+    const QString exported = from.filePath(QStringLiteral("all.json"));
+    QTextStream out(stdout), err(stderr);
+    QCOMPARE(ImportCommand::runExport(folder, exported, out, err), ImportCommand::Done);
+    QCOMPARE(QFile::permissions(exported) & 0x0077, QFileDevice::Permissions());
+    QFile file(exported);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray json = file.readAll();
+    QVERIFY(json.contains("mail.example.org"));
+    QVERIFY(!json.contains("secret"));
+
+    QTemporaryDir to;
+    const QString empty = to.path() + u'/';
+    QCOMPARE(ImportCommand::runImport(empty, exported, false, out, err), ImportCommand::Done);
+    for (const char *name : {"date.dat", "dateMemo.dat", "dateTemp.dat"}) {
+        QFile a(folder + QLatin1String(name)), b(empty + QLatin1String(name));
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        QCOMPARE(decodeTextFile(b.readAll()).text, decodeTextFile(a.readAll()).text);
+    }
+}
+
+void TestImport::importTwice_changesNothingTheSecondTime()
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path() + u'/';
+    writeFile(folder + QStringLiteral("date.dat"), "2026/01/03\r\n");
+    writeFile(folder + QStringLiteral("dateMemo.dat"), "2026/01/03,\"mine\"\r\n");
+    const QString csv = dir.filePath(QStringLiteral("in.csv"));
+    writeFile(csv, "date,memo\n2026-01-03,theirs\n2026-02-01,\"new\nday\"\n2026-03-01,costs 5$$\n");
+
+    const ImportedRecords records = readImportFile(csv);
+    const MergeCounts first = mergeImport(folder, records, true);
+    QCOMPARE(first.firstDaysNew, 2);
+    QCOMPARE(first.firstDaysThere, 1);
+    QCOMPARE(first.memosNew, 1);
+    QCOMPARE(first.memosAppended, 1);
+    QCOMPARE(first.memosRefused.size(), 1); // "$$" would read back as a line break: reported, not stored
+    QVERIFY(previewText(records, first).contains(QStringLiteral("2026/03/01")));
+    QCOMPARE(LoadMemo(folder + QStringLiteral("dateMemo.dat"), QDate(2026, 1, 3)).value(),
+             QStringLiteral("mine\r\ntheirs"));
+    QVERIFY(!LoadMemo(folder + QStringLiteral("dateMemo.dat"), QDate(2026, 3, 1)));
+
+    const Files after = snapshot(folder);
+    const MergeCounts second = mergeImport(folder, records, true);
+    QVERIFY(!second.changesAnything());
+    QCOMPARE(second.firstDaysThere, 3);
+    QCOMPARE(second.memosThere, 2);
+    QCOMPARE(snapshot(folder), after);
+}
+
+void TestImport::backups_keepThirtyDays()
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path() + u'/';
+    for (int day = 0; day < 31; ++day) {
+        writeFile(folder + QStringLiteral("date.dat"), QByteArray::number(day));
+        Backup::makeDailyBackup(folder, QDate(2026, 1, 1).addDays(day));
+    }
+    const QStringList kept = Backup::listBackups(folder);
+    QCOMPARE(kept.size(), Backup::KeptDays);
+    QCOMPARE(kept.first(), QStringLiteral("2026-01-31"));
+    QCOMPARE(kept.last(), QStringLiteral("2026-01-02"));
+    QFile newest(Backup::backupRoot(folder) + QStringLiteral("2026-01-31/date.dat"));
+    QVERIFY(newest.open(QIODevice::ReadOnly));
+    QCOMPARE(newest.readAll(), QByteArray("30"));
+    QCOMPARE(newest.permissions() & 0x0077, QFileDevice::Permissions()); // no access for group and others
+
+    // A real save of the program's data folder makes the day's backup of the file as it was.
+    Variable::initFileLocations(folder);
+    QCOMPARE(AddPeriodStart(Variable::DateFilePath, QDate(2026, 2, 1)), AddResult::Added);
+    const QString today = Backup::backupRoot(folder) + QDate::currentDate().toString(Qt::ISODate);
+    QFile old(today + QStringLiteral("/date.dat"));
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("30"));
+    QCOMPARE(QFile::permissions(today) & 0x0077, QFileDevice::Permissions());
+    Variable::initFileLocations(QString());
+}
+
+void TestImport::restore_bringsFilesBackAndIsUndoable()
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path() + u'/';
+    writeFile(folder + QStringLiteral("date.dat"), "2026/01/03\r\n");
+    writeFile(folder + QStringLiteral("setting.ini"), "[Cycle Setting]\r\nMode=1\r\n");
+    const Files original = snapshot(folder);
+    const QString backup = Backup::makeTimedBackup(folder, Noon);
+    writeFile(folder + QStringLiteral("date.dat"), "2026/02/01\r\n2026/01/03\r\n");
+    writeFile(folder + QStringLiteral("dateTemp.dat"), "2026/01/04,36.50\r\n");
+    const Files changed = snapshot(folder, false);
+
+    const QList<BackupSummary> list = listBackupSummaries(folder);
+    QCOMPARE(list.size(), 1);
+    QCOMPARE(list[0].firstDays, 1);
+    const QString undo = restoreBackup(folder, backup, Noon.addSecs(60));
+    QCOMPARE(snapshot(folder, false), original);
+
+    restoreBackup(folder, undo, Noon.addSecs(120));
+    QCOMPARE(snapshot(folder, false), changed);
+}
+
+void TestImport::appleHealth200MB_peakMemoryUnder100MiB()
+{
+    QTemporaryDir home;
+    const QString path = home.filePath(QStringLiteral("export.xml"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(HealthXml.left(HealthXml.indexOf("<Record")));
+    // Mostly records of other kinds, as in real exports, with a bleeding day every 28th record.
+    QByteArray block;
+    int records = 0;
+    QDate day(2000, 1, 1);
+    while (file.size() < qint64(200) << 20) {
+        block.clear();
+        for (int i = 0; i < 1000; ++i, ++records) {
+            const QByteArray date = day.addDays(records / 100).toString(Qt::ISODate).toLatin1();
+            if (records % 2800 == 0) {
+                block += "<Record type=\"HKCategoryTypeIdentifierMenstrualFlow\" "
+                         "value=\"HKCategoryValueMenstrualFlowHeavy\" "
+                         "startDate=\"" +
+                         date + " 08:00:00 +0900\"/>\n";
+            } else {
+                block += "<Record type=\"HKQuantityTypeIdentifierStepCount\" sourceName=\"Phone\" unit=\"count\" "
+                         "value=\"" +
+                         QByteArray::number(i) + "\" startDate=\"" + date + " 08:00:00 +0900\" endDate=\"" + date +
+                         " 08:10:00 +0900\"/>\n";
+            }
+        }
+        file.write(block);
+    }
+    file.write("</HealthData>\n");
+    file.close();
+
+    std::unique_ptr<QProcess> program(
+        startProgram(home.path(), {QStringLiteral("--import"), path, QStringLiteral("--dry-run")}));
+    QVERIFY(program->waitForFinished(120000));
+    QCOMPARE(program->exitCode(), 0);
+    const QString out = QString::fromUtf8(program->readAllStandardOutput());
+    QVERIFY2(out.contains(QStringLiteral("生理開始日: 新しく %1 件").arg((records + 2799) / 2800)), qPrintable(out));
+    rusage usage = {};
+    QCOMPARE(getrusage(RUSAGE_CHILDREN, &usage), 0);
+    QVERIFY2(usage.ru_maxrss < 100 * 1024, qPrintable(QStringLiteral("peak %1 KiB").arg(usage.ru_maxrss)));
+}
+
+QTEST_GUILESS_MAIN(TestImport)
+#include "tst_import.moc"
