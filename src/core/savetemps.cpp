@@ -20,12 +20,13 @@ constexpr qsizetype RandomLength = 6; // mkstemp replaces exactly six X
 QByteArray temporaryFileTemplate(const QByteArray &targetPath)
 {
     const qsizetype slash = targetPath.lastIndexOf('/');
-    return targetPath.left(slash + 1) + '.' + targetPath.mid(slash + 1) + Marker.toLatin1() + "XXXXXX";
+    return targetPath.left(slash + 1) + '.' + targetPath.mid(slash + 1) + Marker.toLatin1() +
+           QByteArray(RandomLength, 'X');
 }
 
 bool isTemporaryFileName(const QString &fileName)
 {
-    static const QRegularExpression form(QStringLiteral("^\\..+\\.tmp-[A-Za-z0-9]{6}$"));
+    static const QRegularExpression form(QStringLiteral("^\\..+\\.tmp-[A-Za-z0-9]{%1}$").arg(RandomLength));
     return form.match(fileName).hasMatch();
 }
 

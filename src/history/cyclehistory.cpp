@@ -5,6 +5,7 @@
 #include "errors.h"
 #include "linefile.h"
 #include "memofile.h"
+#include "periodfile.h"
 #include "textfile.h"
 
 #include <algorithm>
@@ -30,12 +31,7 @@ int CycleHistory::memoDaysInCycle(qsizetype i) const
 CycleHistory readCycleHistory(const QString &datePath, const QString &memoPath)
 {
     CycleHistory history;
-    const LineFile dates = LineFile::readIfExists(datePath);
-    for (const QString &line : dates.lines()) {
-        history.firstDays.append(parseDateText(line));
-    }
-    std::sort(history.firstDays.begin(), history.firstDays.end());
-    history.firstDays.erase(std::unique(history.firstDays.begin(), history.firstDays.end()), history.firstDays.end());
+    history.firstDays = readFirstDaysAscending(datePath);
 
     const LineFile memoLines = LineFile::readIfExists(memoPath);
     for (const QString &line : memoLines.lines()) {

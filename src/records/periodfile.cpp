@@ -4,6 +4,8 @@
 #include "errors.h"
 #include "linefile.h"
 
+#include <algorithm>
+
 AddResult AddPeriodStart(const QString &datePath, const QDate &day)
 {
     const auto lock = LineFile::lockForUpdate(datePath);
@@ -80,4 +82,17 @@ void deleteCheckedLines(const QString &path, QList<CheckedEntry> &shown,
         shown = before;
         throw;
     }
+}
+
+QList<QDate> readFirstDaysAscending(const QString &datePath)
+{
+    const LineFile dates = LineFile::readIfExists(datePath);
+    QList<QDate> days;
+    days.reserve(dates.lines().size());
+    for (const QString &line : dates.lines()) {
+        days.append(parseDateText(line));
+    }
+    std::sort(days.begin(), days.end());
+    days.erase(std::unique(days.begin(), days.end()), days.end());
+    return days;
 }

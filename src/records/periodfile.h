@@ -14,6 +14,10 @@ enum class AddResult { Added, AlreadyRegistered };
 // newest first and writes the file, creating it when missing.
 AddResult AddPeriodStart(const QString &datePath, const QDate &day);
 
+// The first days of date.dat oldest first, each once, whatever order a hand edit left them in; a missing
+// file holds none. Throws EConvertError for a line that is not a date, EFileError when it cannot be read.
+QList<QDate> readFirstDaysAscending(const QString &datePath);
+
 // One entry of a list shown to the user with check boxes.
 struct CheckedEntry
 {

@@ -5,6 +5,7 @@
 #include "datetext.h"
 #include "errors.h"
 #include "linefile.h"
+#include "periodfile.h"
 #include "settings.h"
 #include "temperatureshift.h"
 #include "temperaturestatus.h"
@@ -90,13 +91,7 @@ std::optional<DueNotice> noticeDueToday(const QString &datePath, const QString &
     std::optional<DueNotice> due =
         dueNotice(settings, parseDateText(lines.front()), storedCycleLength(lines, settingPath), today, body);
     if (due && due->kind != NoticeKind::Fertile) {
-        QList<QDate> firstDays;
-        for (const QString &line : lines) {
-            firstDays.append(parseDateText(line));
-        }
-        std::sort(firstDays.begin(), firstDays.end());
-        firstDays.erase(std::unique(firstDays.begin(), firstDays.end()), firstDays.end());
-        due->range = nextStartRange(firstDays, readExcludedCycles(settingPath));
+        due->range = nextStartRange(readFirstDaysAscending(datePath), readExcludedCycles(settingPath));
     }
     return due;
 }

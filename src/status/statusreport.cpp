@@ -3,7 +3,7 @@
 #include "cyclestats.h"
 #include "cyclewindows.h"
 #include "datetext.h"
-#include "linefile.h"
+#include "periodfile.h"
 #include "settings.h"
 
 #include <algorithm>
@@ -121,12 +121,7 @@ QJsonObject statusJson(const StatusReport &report)
 StatusInput readStatusInput(const QString &datePath, const QString &settingPath)
 {
     StatusInput input;
-    const LineFile dates = LineFile::readIfExists(datePath);
-    for (const QString &line : dates.lines()) {
-        input.firstDays.append(parseDateText(line));
-    }
-    std::sort(input.firstDays.begin(), input.firstDays.end());
-    input.firstDays.erase(std::unique(input.firstDays.begin(), input.firstDays.end()), input.firstDays.end());
+    input.firstDays = readFirstDaysAscending(datePath);
     const IniFile ini(settingPath);
     const QString section = QStringLiteral("Day Setting");
     input.mode = ini.readInteger(section, QStringLiteral("Daymode"), input.mode);

@@ -3,6 +3,7 @@
 
 #include "backup.h"
 #include "guard.h"
+#include "help.h"
 #include "look.h"
 #include "restore.h"
 
@@ -17,6 +18,7 @@ TfrmBackups::TfrmBackups(const QString &dataFolder, QWidget *parent)
 {
     ui->setupUi(this);
     useDesignFont(this);
+    installHelpKey(this, QStringLiteral("import.html"));
     ui->tblBackups->setColumnCount(4);
     ui->tblBackups->setHorizontalHeaderLabels(
         {QStringLiteral("日付"), QStringLiteral("生理開始日"), QStringLiteral("メモ"), QStringLiteral("体温")});

@@ -132,6 +132,7 @@ TfrmHistory::TfrmHistory(std::optional<int> cycleLength, QWidget *parent)
         new TemperaturePage(Variable::DateFilePath, Variable::TempFilePath, m_stats.nextFirstDay, m_families, this);
     m_temperaturePage->attachTo(ui->gridLayout,
                                 {ui->chartLayout, ui->gridLayout->itemAt(ui->gridLayout->indexOf(ui->lblNoData))});
+    showStatistics();
 }
 
 TfrmHistory::~TfrmHistory()
@@ -184,17 +185,27 @@ void TfrmHistory::showHistory()
     m_stats = computeStatistics(m_history.firstDays, QDate::currentDate(), m_cycleLength, m_excluded, m_mode,
                                 m_cycleLength.value_or(28));
     m_chart = std::make_unique<CycleChart>(m_history, m_stats, m_families, m_excluded);
-    QString statistics;
-    for (const auto &[label, value] : statisticsTexts(m_stats) + outlookTexts(m_stats)) {
-        statistics += label + QStringLiteral(": ") + value + u'\n';
-    }
-    ui->txtStatistics->setPlainText(statistics.trimmed());
+    showStatistics();
     ui->chartArea->setAccessibleDescription(m_chart->description());
     fillTable();
     if (m_chartView != nullptr) {
         m_chartView->update();
         m_axisView->update();
     }
+}
+
+void TfrmHistory::showStatistics()
+{
+    QList<std::pair<QString, QString>> texts = statisticsTexts(m_stats) + outlookTexts(m_stats);
+    // Once the current cycle's temperature rise is confirmed, the body's day stands beside the calendar's.
+    if (m_temperaturePage != nullptr && m_temperaturePage->bodyNextStart()) {
+        texts.append({QStringLiteral("体温から見た予定日"), formatDateText(*m_temperaturePage->bodyNextStart())});
+    }
+    QString statistics;
+    for (const auto &[label, value] : texts) {
+        statistics += label + QStringLiteral(": ") + value + u'\n';
+    }
+    ui->txtStatistics->setPlainText(statistics.trimmed());
 }
 
 void TfrmHistory::fillTable()

@@ -38,6 +38,8 @@ private:
     void FormCreate();
     // Statistics, chart and table from m_history and m_excluded.
     void showHistory();
+    // The 統計 box: the history's figures, the outlook and, once confirmed, the body's next first day.
+    void showStatistics();
     void fillTable();
     void tblCyclesItemChanged(int row);
     void fitToScreen();

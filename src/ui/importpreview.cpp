@@ -4,6 +4,7 @@
 #include "backup.h"
 #include "errors.h"
 #include "guard.h"
+#include "help.h"
 #include "importfile.h"
 #include "look.h"
 
@@ -22,6 +23,7 @@ TfrmImportPreview::TfrmImportPreview(const QString &file, const QString &preview
 {
     ui->setupUi(this);
     useDesignFont(this);
+    installHelpKey(this, QStringLiteral("import.html"));
     ui->lblFile->setText(file);
     ui->txtPreview->setPlainText(preview);
     // Nothing new to take: only キャンセル makes sense, and it is the default.

@@ -31,6 +31,8 @@ public:
     // Shows the cycle at position `index` of those with readings (0 the oldest); clamped.
     void showCycle(qsizetype index);
     qsizetype shownIndex() const { return m_index; }
+    // The next first day from the current cycle's confirmed temperature rise, if any.
+    std::optional<QDate> bodyNextStart() const { return m_bodyNextStart; }
 
     // Puts the widgets and layouts of the history window's first chart cell into a page "周期" of a new tab widget in
     // that cell, and this page beside it as "基礎体温".
