@@ -143,8 +143,13 @@ QColor readableTextColor(const QColor &design, const QColor &background)
 
 void setPanelColors(QWidget *widget, const QColor &background, const QColor &text)
 {
-    setRoleColor(widget, QPalette::Window, background);
-    setRoleColor(widget, QPalette::WindowText, text);
+    // One palette change for both roles: the month grid sets 37 cells at every repaint.
+    QPalette palette = widget->palette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        palette.setColor(group, QPalette::Window, background);
+        palette.setColor(group, QPalette::WindowText, text);
+    }
+    widget->setPalette(palette);
 }
 
 void setFieldColors(QWidget *field, const QColor &base, const QColor &text)
