@@ -4,11 +4,10 @@
 // chunks and fed to a QXmlStreamReader, so memory stays the size of a chunk and of the records found.
 #include "readers.h"
 
+#include "archivelibrary.h"
+
 #include <QFile>
 #include <QXmlStreamReader>
-
-#include <archive.h>
-#include <archive_entry.h>
 
 #include <memory>
 
@@ -158,7 +157,7 @@ private:
 
 struct ArchiveFree
 {
-    void operator()(archive *a) const { archive_read_free(a); }
+    void operator()(archive *a) const { archiveLibrary().archive_read_free(a); }
 };
 
 // The export's XML inside the zip: directly in the top folder, ending in ".xml", not the CDA document.
@@ -197,13 +196,13 @@ private:
 
 QString entryName(archive_entry *entry)
 {
-    const char *name = archive_entry_pathname_utf8(entry);
+    const char *name = archiveLibrary().archive_entry_pathname_utf8(entry);
     return name != nullptr ? QString::fromUtf8(name) : QString();
 }
 
 [[noreturn]] void zipFailure(archive *a)
 {
-    const char *text = archive_error_string(a);
+    const char *text = archiveLibrary().archive_error_string(a);
     throw EImportError(QStringLiteral("zip を読めません（%1）")
                            .arg(text != nullptr ? QString::fromLocal8Bit(text) : QStringLiteral("壊れています")));
 }
@@ -213,7 +212,7 @@ ImportedRecords readZip(archive *a)
     const Utf8CharacterType utf8;
     archive_entry *entry = nullptr;
     while (true) {
-        const int status = archive_read_next_header(a, &entry);
+        const int status = archiveLibrary().archive_read_next_header(a, &entry);
         if (status == ARCHIVE_EOF) {
             throw EImportError(QStringLiteral("zip に apple_health_export/export.xml がありません"));
         }
@@ -227,7 +226,7 @@ ImportedRecords readZip(archive *a)
     HealthXmlParser parser;
     QByteArray chunk(ChunkBytes, Qt::Uninitialized);
     while (true) {
-        const la_ssize_t got = archive_read_data(a, chunk.data(), size_t(chunk.size()));
+        const la_ssize_t got = archiveLibrary().archive_read_data(a, chunk.data(), size_t(chunk.size()));
         if (got < 0) {
             zipFailure(a);
         }
@@ -254,10 +253,10 @@ ImportedRecords readAppleHealthFile(const QString &path)
     }
     if (isZip(file.peek(4))) {
         file.close();
-        std::unique_ptr<archive, ArchiveFree> a(archive_read_new());
-        archive_read_support_format_zip_seekable(a.get());
-        if (archive_read_open_filename(a.get(), QFile::encodeName(path).constData(), size_t(ChunkBytes)) !=
-            ARCHIVE_OK) {
+        std::unique_ptr<archive, ArchiveFree> a(archiveLibrary().archive_read_new());
+        archiveLibrary().archive_read_support_format_zip_seekable(a.get());
+        if (archiveLibrary().archive_read_open_filename(a.get(), QFile::encodeName(path).constData(),
+                                                        size_t(ChunkBytes)) != ARCHIVE_OK) {
             zipFailure(a.get());
         }
         return readZip(a.get());
@@ -279,9 +278,9 @@ ImportedRecords readAppleHealthFile(const QString &path)
 ImportedRecords readAppleHealthBytes(const QByteArray &bytes)
 {
     if (isZip(bytes)) {
-        std::unique_ptr<archive, ArchiveFree> a(archive_read_new());
-        archive_read_support_format_zip_seekable(a.get());
-        if (archive_read_open_memory(a.get(), bytes.constData(), size_t(bytes.size())) != ARCHIVE_OK) {
+        std::unique_ptr<archive, ArchiveFree> a(archiveLibrary().archive_read_new());
+        archiveLibrary().archive_read_support_format_zip_seekable(a.get());
+        if (archiveLibrary().archive_read_open_memory(a.get(), bytes.constData(), size_t(bytes.size())) != ARCHIVE_OK) {
             zipFailure(a.get());
         }
         return readZip(a.get());
