@@ -193,19 +193,7 @@ void mergeMemos(const QString &path, const QList<ImportedMemo> &memos, bool writ
         changed = true;
     }
     if (write && changed) {
-        // Blank lines (a hand edit) keep their places; the memo lines around them are sorted.
-        QList<qsizetype> memoSlots;
-        QStringList memoLines;
-        for (qsizetype i = 0; i < lines.size(); ++i) {
-            if (!isBlankMemoLine(lines[i])) {
-                memoSlots.append(i);
-                memoLines.append(lines[i]);
-            }
-        }
-        sortLinesDescending(memoLines);
-        for (qsizetype k = 0; k < memoSlots.size(); ++k) {
-            lines[memoSlots[k]] = memoLines[k];
-        }
+        sortMemoLines(lines);
         file.saveToFile(path);
     }
 }

@@ -183,19 +183,7 @@ void SaveMemo(const QString &memoPath, const QDate &day, const QString &text)
     } else {
         lines[p] = line;
     }
-    // Blank lines (a hand edit) keep their places; the memo lines around them are sorted.
-    QList<qsizetype> memoSlots;
-    QStringList memoLines;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (!isBlankMemoLine(lines[i])) {
-            memoSlots.append(i);
-            memoLines.append(lines[i]);
-        }
-    }
-    sortLinesDescending(memoLines);
-    for (qsizetype k = 0; k < memoSlots.size(); ++k) {
-        lines[memoSlots[k]] = memoLines[k];
-    }
+    sortMemoLines(lines);
     file.saveToFile(memoPath);
 }
 
@@ -272,4 +260,20 @@ void DeleteMemoLines(const QString &memoPath, QList<CheckedEntry> &shown)
     deleteCheckedLines(
         memoPath, shown, [](const QString &line, const QString &text) { return memoDayField(line) == text; },
         [](const QString &line) { return !isBlankMemoLine(line); });
+}
+
+void sortMemoLines(QStringList &lines)
+{
+    QList<qsizetype> memoSlots;
+    QStringList memoLines;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (!isBlankMemoLine(lines[i])) {
+            memoSlots.append(i);
+            memoLines.append(lines[i]);
+        }
+    }
+    sortLinesDescending(memoLines);
+    for (qsizetype k = 0; k < memoSlots.size(); ++k) {
+        lines[memoSlots[k]] = memoLines[k];
+    }
 }

@@ -46,6 +46,9 @@ std::optional<QString> LoadMemo(const QString &memoPath, const QDate &day);
 // Replaces the day's line or adds one, sorts newest first and writes the file.
 void SaveMemo(const QString &memoPath, const QDate &day, const QString &text);
 
+// Sorts the memo lines newest first; blank lines (a hand edit) keep their places among them.
+void sortMemoLines(QStringList &lines);
+
 // Removes the day's line if there is one and writes the file in any case (created empty when missing).
 void DeleteMemo(const QString &memoPath, const QDate &day);
 
