@@ -189,6 +189,10 @@ void TfrmView::addTemperatureDays()
     caption->setAutoFillBackground(true);
     caption->resize(caption->sizeHint().width(), caption->height());
     setFixedSize(width() + step, height());
+    // The buttons that act on all the records span every panel, this one included.
+    for (QPushButton *button : {ui->btnImport, ui->btnExportAll, ui->btnRestore}) {
+        button->resize(button->width() + step, button->height());
+    }
     setTabOrder(ui->btnMemoDelete, m_tempDays);
     setTabOrder(m_tempDays, remove);
     connect(remove, &QPushButton::clicked, this, [this] { btnTempDeleteClick(); });
