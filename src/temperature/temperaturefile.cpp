@@ -84,9 +84,10 @@ StoredFile parseStored(const QByteArray &bytes)
     return file;
 }
 
-StoredFile readStored(const QString &path)
+// The file's bytes; none for a missing file. A folder at the path is not "no file": reading it reports
+// the error instead of hiding it.
+QByteArray readBytesIfExists(const QString &path)
 {
-    // A folder at the path is not "no file": reading it reports the error instead of hiding it.
     if (!QFileInfo::exists(path)) {
         return {};
     }
@@ -95,7 +96,12 @@ StoredFile readStored(const QString &path)
     if (!readFileBytes(path, bytes, errorText)) {
         throw EFileError(QStringLiteral("ファイル %1 は開けません。 %2 ").arg(path, errorText));
     }
-    return parseStored(bytes);
+    return bytes;
+}
+
+StoredFile readStored(const QString &path)
+{
+    return parseStored(readBytesIfExists(path));
 }
 
 QByteArray formatStored(QList<TemperatureReading> readings, const QList<QByteArray> &unreadable)
@@ -147,15 +153,7 @@ TemperatureFileContent parseTemperatureFile(const QByteArray &bytes)
 
 TemperatureFileContent readTemperatureFile(const QString &path)
 {
-    if (!QFileInfo::exists(path)) {
-        return {};
-    }
-    QByteArray bytes;
-    QString errorText;
-    if (!readFileBytes(path, bytes, errorText)) {
-        throw EFileError(QStringLiteral("ファイル %1 は開けません。 %2 ").arg(path, errorText));
-    }
-    return parseTemperatureFile(bytes);
+    return parseTemperatureFile(readBytesIfExists(path));
 }
 
 QByteArray formatTemperatureFile(const TemperatureFileContent &content)
