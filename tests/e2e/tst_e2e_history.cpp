@@ -36,6 +36,31 @@ private:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
+    // From the main window: 登録データ (Alt+V), then 履歴とグラフ (Alt+G); the history window, or empty.
+    // The registered-data dialog under it goes to `view`.
+    QString openHistory(const QString &window, RunningProgram &program, QString &view)
+    {
+        if (!m_x.pressKey(window, QStringLiteral("alt+v"))) {
+            return QString();
+        }
+        view = m_x.waitForWindow(QStringLiteral("登録データ"), 10000, &program);
+        if (view.isEmpty() || !m_x.pressKey(view, QStringLiteral("alt+g"))) {
+            return QString();
+        }
+        return m_x.waitForWindow(QStringLiteral("生理の履歴"), 10000, &program);
+    }
+
+    // The report saved through PDFに保存 as ~/eveluna-履歴.pdf, as pdftotext reads it; empty when no PDF came.
+    QString savedReportText(const QString &history, const QTemporaryDir &home, RunningProgram &program)
+    {
+        const QString pdf = home.filePath(QStringLiteral("eveluna-履歴.pdf"));
+        if (!saveWithDefaultName(history, "alt+s", QStringLiteral("PDFに保存"), pdf, program).startsWith("%PDF")) {
+            return QString();
+        }
+        return run(QStringLiteral("pdftotext"),
+                   {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+    }
+
     static QString run(const QString &program, const QStringList &arguments)
     {
         QProcess process;
@@ -80,21 +105,16 @@ private slots:
         QVERIFY2(program.start(), qPrintable(program.report()));
         const QString window = m_x.waitForWindow(MainTitle, 15000, &program);
         QVERIFY2(!window.isEmpty(), qPrintable(program.report()));
-        QVERIFY(m_x.pressKey(window, QStringLiteral("alt+v")));
-        const QString view = m_x.waitForWindow(QStringLiteral("登録データ"), 10000, &program);
-        QVERIFY2(!view.isEmpty(), qPrintable(program.report()));
-        QVERIFY(m_x.pressKey(view, QStringLiteral("alt+g")));
-        const QString history = m_x.waitForWindow(QStringLiteral("生理の履歴"), 10000, &program);
+        QString view;
+        const QString history = openHistory(window, program, view);
         QVERIFY2(!history.isEmpty(), qPrintable(program.report()));
 
-        const QString pdf = home.filePath(QStringLiteral("eveluna-履歴.pdf"));
-        QVERIFY(saveWithDefaultName(history, "alt+s", QStringLiteral("PDFに保存"), pdf, program).startsWith("%PDF"));
-        const QString text = run(QStringLiteral("pdftotext"),
-                                 {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+        const QString text = savedReportText(history, home, program);
+        QVERIFY2(!text.isEmpty(), qPrintable(program.report()));
         for (const QString &day : firstDays + QStringList{QStringLiteral("32.5日"), QStringLiteral("2025/06/16")}) {
             QVERIFY2(text.contains(day), qPrintable(day + QStringLiteral(" not in:\n") + text));
         }
-        const QString fonts = run(QStringLiteral("pdffonts"), {pdf});
+        const QString fonts = run(QStringLiteral("pdffonts"), {home.filePath(QStringLiteral("eveluna-履歴.pdf"))});
         bool embedded = false;
         for (const QString &line : fonts.split(u'\n')) {
             const QStringList columns = line.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
@@ -171,16 +191,11 @@ private slots:
                  readings + today.toString(u"yyyy/MM/dd").toLatin1() + ",36.52\r\n");
         QVERIFY(!folder.exists(QStringLiteral("dateMemo.dat")));
 
-        QVERIFY(m_x.pressKey(window, QStringLiteral("alt+v")));
-        const QString view = m_x.waitForWindow(QStringLiteral("登録データ"), 10000, &program);
-        QVERIFY2(!view.isEmpty(), qPrintable(program.report()));
-        QVERIFY(m_x.pressKey(view, QStringLiteral("alt+g")));
-        const QString history = m_x.waitForWindow(QStringLiteral("生理の履歴"), 10000, &program);
+        QString view;
+        const QString history = openHistory(window, program, view);
         QVERIFY2(!history.isEmpty(), qPrintable(program.report()));
-        const QString pdf = home.filePath(QStringLiteral("eveluna-履歴.pdf"));
-        QVERIFY(saveWithDefaultName(history, "alt+s", QStringLiteral("PDFに保存"), pdf, program).startsWith("%PDF"));
-        const QString text = run(QStringLiteral("pdftotext"),
-                                 {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+        const QString text = savedReportText(history, home, program);
+        QVERIFY2(!text.isEmpty(), qPrintable(program.report()));
         const QString todayText = QStringLiteral("15日目 %1/%2 36.52").arg(today.month()).arg(today.day());
         for (const QString &expected : {QStringLiteral("基礎体温表"), QStringLiteral("1日目"), QStringLiteral("36.41"),
                                         QStringLiteral("36.83"), todayText}) {
