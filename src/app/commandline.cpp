@@ -75,11 +75,11 @@ bool hasOption(int argc, char *argv[])
     return false;
 }
 
-int printStatus(bool json)
+ExitStatus printStatus(bool json)
 {
     const std::optional<DataLayout> layout = commandLineDataLayout("--status");
     if (!layout) {
-        return 1;
+        return ExitStatus::Failed;
     }
     Variable::initFileLocations(layout->folder);
     try {
@@ -94,9 +94,9 @@ int printStatus(bool json)
         }
     } catch (const AppError &e) {
         print(stderr, QStringLiteral("eveluna: %1\n").arg(e.message()));
-        return 1;
+        return ExitStatus::Failed;
     }
-    return 0;
+    return ExitStatus::Done;
 }
 
 } // namespace
@@ -148,27 +148,27 @@ CommandLineResult runCommandLine(int argc, char *argv[])
             reason = QStringLiteral("不明なオプションです: %1").arg(typed);
         }
         print(stderr, QStringLiteral("eveluna: %1\n").arg(reason) + hint);
-        return {CommandLineAction::Done, 2};
+        return {CommandLineAction::Done, ExitStatus::Refused};
     }
     if (parser.isSet(help)) {
         print(stdout, helpText());
-        return {CommandLineAction::Done, 0};
+        return {CommandLineAction::Done, ExitStatus::Done};
     }
     if (parser.isSet(version)) {
         print(stdout, QStringLiteral("Easy VELUNA %1\n").arg(QStringLiteral(EVELUNA_VERSION)));
-        return {CommandLineAction::Done, 0};
+        return {CommandLineAction::Done, ExitStatus::Done};
     }
     if (parser.isSet(json) && !parser.isSet(status)) {
         print(stderr, QStringLiteral("eveluna: --json は --status と一緒に使います。\n") + hint);
-        return {CommandLineAction::Done, 2};
+        return {CommandLineAction::Done, ExitStatus::Refused};
     }
     if (parser.isSet(dryRun) && !parser.isSet(import)) {
         print(stderr, QStringLiteral("eveluna: --dry-run は --import と一緒に使います。\n") + hint);
-        return {CommandLineAction::Done, 2};
+        return {CommandLineAction::Done, ExitStatus::Refused};
     }
     if (parser.isSet(import) && parser.isSet(exportAll)) {
         print(stderr, QStringLiteral("eveluna: --import と --export は一緒に使えません。\n") + hint);
-        return {CommandLineAction::Done, 2};
+        return {CommandLineAction::Done, ExitStatus::Refused};
     }
     if (parser.isSet(status)) {
         return {CommandLineAction::Done, printStatus(parser.isSet(json))};
@@ -180,7 +180,7 @@ CommandLineResult runCommandLine(int argc, char *argv[])
         return {CommandLineAction::Done, runExportCommand(parser.value(exportAll))};
     }
     if (parser.isSet(remind)) {
-        return {CommandLineAction::Remind, 0};
+        return {CommandLineAction::Remind, ExitStatus::Done};
     }
     return {};
 }

@@ -1,23 +1,25 @@
 #pragma once
 
+#include "exitstatus.h"
+
 // The options of the command line, read before any window system connection: --help, --version,
 // --status [--json] print to standard output and end, --remind runs the login entry's reminder,
 // --import FILE [--dry-run] and --export FILE move records in and out (importcommand.h). Only the last
 // two write files, and only an import that writes counts as a copy for the one-copy rule; all work
 // without a display. An
-// unknown option prints one line and a hint on standard error and ends with status 2. Qt's own window
+// unknown option prints one line and a hint on standard error and ends with ExitStatus::Refused. Qt's own window
 // options (-platform, -name, ...) still start the window.
 
 enum class CommandLineAction {
     StartWindow, // no option of ours: the program as usual
     Remind,      // --remind: runReminder()
-    Done,        // printed what was asked; end with exitCode
+    Done,        // printed what was asked; end with status
 };
 
 struct CommandLineResult
 {
     CommandLineAction action = CommandLineAction::StartWindow;
-    int exitCode = 0;
+    ExitStatus status = ExitStatus::Done;
 };
 
 CommandLineResult runCommandLine(int argc, char *argv[]);

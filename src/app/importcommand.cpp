@@ -23,12 +23,12 @@ bool useDataFolder(const char *option)
 
 } // namespace
 
-int runImportCommand(const QString &file, bool dryRun)
+ExitStatus runImportCommand(const QString &file, bool dryRun)
 {
     QTextStream out(stdout);
     QTextStream err(stderr);
     if (!useDataFolder("--import")) {
-        return ImportCommand::WriteFailed;
+        return ExitStatus::Failed;
     }
     // Held to the end, so that no window opens on the files halfway through the import.
     SingleInstance instance;
@@ -37,19 +37,19 @@ int runImportCommand(const QString &file, bool dryRun)
                    "Easy VELUNA "
                    "が起動しています。読み込みは登録データの「ほかのアプリから読み込む」から行ってください。")
             << Qt::endl;
-        return 3;
+        return ExitStatus::CopyRunning;
     }
-    const int status = ImportCommand::runImport(Variable::AppDir, file, dryRun, out, err);
+    const ExitStatus status = ImportCommand::runImport(Variable::AppDir, file, dryRun, out, err);
     instance.release();
     return status;
 }
 
-int runExportCommand(const QString &file)
+ExitStatus runExportCommand(const QString &file)
 {
     QTextStream out(stdout);
     QTextStream err(stderr);
     if (!useDataFolder("--export")) {
-        return ImportCommand::WriteFailed;
+        return ExitStatus::Failed;
     }
     return ImportCommand::runExport(Variable::AppDir, file, out, err);
 }

@@ -44,7 +44,7 @@ int main(int argc, char *argv[])
     case CommandLineAction::Remind:
         return runReminder(argc, argv);
     case CommandLineAction::Done:
-        return command.exitCode;
+        return exitCode(command.status);
     case CommandLineAction::StartWindow:
         break;
     }
@@ -54,7 +54,7 @@ int main(int argc, char *argv[])
     SingleInstance instance;
     const SingleInstance::StartResult start = instance.acquireOrActivate();
     if (start == SingleInstance::StartResult::Activated) {
-        return 0;
+        return exitCode(ExitStatus::Done);
     }
 
     // Docks on X11 match a window to its menu entry by the entry's StartupWMClass and the instance name
@@ -78,7 +78,7 @@ int main(int argc, char *argv[])
         showErrorBox(nullptr, QStringLiteral("起動中の Easy VELUNA に接続できません。ロックファイル %1 を使えず、"
                                              "起動中のプログラムからの応答もありません")
                                   .arg(instance.lockFilePath()));
-        return 1;
+        return exitCode(ExitStatus::Failed);
     }
     // Wayland's application id and the desktop portals name the menu entry by this.
     QGuiApplication::setDesktopFileName(QStringLiteral(EVELUNA_APP_ID));
@@ -88,7 +88,7 @@ int main(int argc, char *argv[])
     const DataLayout layout = checkedDataLayout();
     if (!layout.refusal.isEmpty()) {
         showErrorBox(nullptr, layout.refusal);
-        return 1;
+        return exitCode(ExitStatus::Failed);
     }
     // Saves cut off by a kill or a power loss left their temporary files. Removed under the data lock,
     // which every save holds, so that the save of a reminder or a script now under way keeps its own.
@@ -114,5 +114,5 @@ int main(int argc, char *argv[])
     // Destroying the window stores the cycle mode; only then may a new copy start and read the file.
     window.reset();
     instance.release();
-    return 0;
+    return exitCode(ExitStatus::Done);
 }

@@ -4,6 +4,7 @@
 #include "desktopnotification.h"
 #include "duenotice.h"
 #include "errors.h"
+#include "exitstatus.h"
 #include "layout.h"
 #include "pictures.h"
 #include "singleinstance.h"
@@ -83,19 +84,19 @@ int runReminder(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const std::optional<DataLayout> layout = commandLineDataLayout("--remind");
     if (!layout) {
-        return 1;
+        return exitCode(ExitStatus::Failed);
     }
     Variable::initFileLocations(layout->folder);
     Variable::CreateAppDirOnSave = layout->createdOnSave;
     if (!QFileInfo(Variable::AppDir).isDir()) {
-        return 0; // nothing registered yet, and the reminder makes no folder
+        return exitCode(ExitStatus::Done); // nothing registered yet, and the reminder makes no folder
     }
     // Held from reading LastNotice to writing it, so that two runs at once (two sessions, a double
     // start) show one reminder between them: the second reads the day the first wrote.
     auto lock = std::make_unique<DataFolderLock>(Variable::SettingFilePath);
     if (lock->busy()) {
         complain(DataFolderLock::busyText());
-        return 1;
+        return exitCode(ExitStatus::Failed);
     }
     const QDate today = QDate::currentDate();
     std::optional<DueNotice> due;
@@ -103,10 +104,10 @@ int runReminder(int argc, char *argv[])
         due = noticeDueToday(Variable::DateFilePath, Variable::SettingFilePath, today, Variable::TempFilePath);
     } catch (const AppError &e) {
         complain(e.message());
-        return 1;
+        return exitCode(ExitStatus::Failed);
     }
     if (!due) {
-        return 0;
+        return exitCode(ExitStatus::Done);
     }
 
     const NoticeText text = noticeText(*due);

@@ -1,5 +1,6 @@
 #include "backup.h"
 
+#include "datafiles.h"
 #include "errors.h"
 #include "textfile.h"
 #include "variable.h"
@@ -58,12 +59,6 @@ void removeFolder(const QString &path)
 
 } // namespace
 
-QStringList dataFileNames()
-{
-    return {QStringLiteral("date.dat"), QStringLiteral("dateMemo.dat"), QStringLiteral("dateTemp.dat"),
-            QStringLiteral("setting.ini")};
-}
-
 QString backupRoot(const QString &dataFolder)
 {
     return QDir(dataFolder).filePath(QStringLiteral("backup")) + QLatin1Char('/');
@@ -91,10 +86,10 @@ QString makeBackup(const QString &dataFolder, const QString &name)
         fail(target, systemErrorText(errno));
     }
     try {
-        for (const QString &file : dataFileNames()) {
-            const QString from = QDir(dataFolder).filePath(file);
-            if (QFileInfo(from).isFile()) {
-                copyPrivately(from, work + QLatin1Char('/') + file, target);
+        for (const DataFile &file : DataFiles) {
+            const QString from = QDir(dataFolder).filePath(dataFileName(file));
+            if (file.backedUp && QFileInfo(from).isFile()) {
+                copyPrivately(from, work + QLatin1Char('/') + dataFileName(file), target);
             }
         }
     } catch (...) {
@@ -143,7 +138,7 @@ void beforeDataFileWrite(const QString &path)
         return;
     }
     const QFileInfo info(path);
-    if (info.absolutePath() + QLatin1Char('/') != Variable::AppDir || !dataFileNames().contains(info.fileName()) ||
+    if (info.absolutePath() + QLatin1Char('/') != Variable::AppDir || !findDataFile(info.fileName()) ||
         !QFileInfo(Variable::AppDir).isDir()) {
         return; // a missing folder holds nothing to keep; the save reports its own error
     }

@@ -15,13 +15,10 @@ namespace Backup {
 // How many days of backups stay.
 constexpr int KeptDays = 30;
 
-// date.dat, dateMemo.dat, dateTemp.dat and setting.ini: the files a backup holds.
-QStringList dataFileNames();
-
 // "<dataFolder>/backup/"
 QString backupRoot(const QString &dataFolder);
 
-// Copies the data files that exist into backup/<name>/ (made under a temporary name and renamed, so a
+// Copies the data files (datafiles.h) that exist into backup/<name>/ (made under a temporary name and renamed, so a
 // half-made backup never counts). A folder of that name already there gets "-2", "-3", ... appended.
 // Returns the folder made; throws EFileError with the system's reason when it cannot be made.
 QString makeBackup(const QString &dataFolder, const QString &name);

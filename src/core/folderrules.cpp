@@ -1,5 +1,7 @@
 #include "folderrules.h"
 
+#include "datafiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,8 +10,6 @@
 #include <unistd.h>
 
 namespace {
-
-const char *const DataFileNames[] = {"date.dat", "dateMemo.dat", "setting.ini"};
 
 bool statOf(const QString &path, struct stat &info, bool followLink)
 {
@@ -76,8 +76,8 @@ QString dataFolderRefusal(const QString &folder)
                               "ほかのユーザーも書き込めるフォルダーです")
             .arg(QDir::toNativeSeparators(clean));
     }
-    for (const char *name : DataFileNames) {
-        const QString path = QDir(clean).filePath(QString::fromLatin1(name));
+    for (const DataFile &file : DataFiles) {
+        const QString path = QDir(clean).filePath(dataFileName(file));
         if (!isOwnDataFile(path)) {
             return QStringLiteral("データファイル %1 は使えません。ほかのユーザーのファイルか、"
                                   "ほかのユーザーのファイルを指すリンクです")

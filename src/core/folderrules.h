@@ -9,7 +9,7 @@
 
 // Empty when the records in folder may be read and written by this user; otherwise the one line that
 // tells her why not, naming the folder or the file. The folder (and the link, when it is one) must be
-// hers and writable by nobody else; each of date.dat, dateMemo.dat and setting.ini that is there must
+// hers and writable by nobody else; each data file of datafiles.h that is there must
 // be hers, and one that is a symbolic link must lead to a file of hers (or, not there yet, into a
 // folder of hers that nobody else may write). A folder that does not exist yet passes: the first save
 // makes it, private to her.

@@ -1,5 +1,6 @@
 #include "savetemps.h"
 
+#include "datafiles.h"
 #include "datalock.h"
 
 #include <QDir>
@@ -26,8 +27,9 @@ QByteArray temporaryFileTemplate(const QByteArray &targetPath)
 
 bool isTemporaryFileName(const QString &fileName)
 {
-    static const QRegularExpression form(QStringLiteral("^\\..+\\.tmp-[A-Za-z0-9]{%1}$").arg(RandomLength));
-    return form.match(fileName).hasMatch();
+    static const QRegularExpression form(QStringLiteral("^\\.(.+)\\.tmp-[A-Za-z0-9]{%1}$").arg(RandomLength));
+    const QRegularExpressionMatch match = form.match(fileName);
+    return match.hasMatch() && findDataFile(match.captured(1)) != nullptr;
 }
 
 int removeStaleTemporaryFiles(const QString &folder)

@@ -11,7 +11,8 @@
 // The mkstemp template for a save of targetPath (a path as bytes).
 QByteArray temporaryFileTemplate(const QByteArray &targetPath);
 
-// Whether fileName (no folder) has the form of such a temporary file.
+// Whether fileName (no folder) has the form of such a temporary file of one of her data files
+// (datafiles.h): ".date.dat.tmp-Ab12Cd" is one, ".notes.tmp-backup" and ".thesis.tex.tmp-draft1" are not.
 bool isTemporaryFileName(const QString &fileName);
 
 // Removes the temporary files left in folder by saves that never reached their rename, holding the

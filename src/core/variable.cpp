@@ -1,5 +1,6 @@
 #include "variable.h"
 
+#include "datafiles.h"
 #include "textfile.h"
 
 #include <QDir>
@@ -66,10 +67,10 @@ void initFileLocations(const QString &dataDir)
     if (!AppDir.endsWith(QLatin1Char('/'))) {
         AppDir += QLatin1Char('/');
     }
-    DateFilePath = AppDir + QStringLiteral("date.dat");
-    SettingFilePath = AppDir + QStringLiteral("setting.ini");
-    MemoFilePath = AppDir + QStringLiteral("dateMemo.dat");
-    TempFilePath = AppDir + QStringLiteral("dateTemp.dat");
+    DateFilePath = dataFilePath(AppDir, DataKind::FirstDays);
+    SettingFilePath = dataFilePath(AppDir, DataKind::Settings);
+    MemoFilePath = dataFilePath(AppDir, DataKind::Memos);
+    TempFilePath = dataFilePath(AppDir, DataKind::Readings);
     ShowToday = false;
     ShowMemos = false;
 }

@@ -1,5 +1,6 @@
 #include "exportfile.h"
 
+#include "datafiles.h"
 #include "errors.h"
 #include "linefile.h"
 #include "memofile.h"
@@ -58,9 +59,8 @@ QJsonObject settingsOf(const QString &path)
 
 QByteArray buildExport(const QString &dataFolder, const QDateTime &now)
 {
-    const QDir folder(dataFolder);
     QJsonArray firstDays;
-    const LineFile dates = LineFile::readIfExists(folder.filePath(QStringLiteral("date.dat")));
+    const LineFile dates = LineFile::readIfExists(dataFilePath(dataFolder, DataKind::FirstDays));
     for (const QString &line : dates.lines()) {
         const QDate day = parseImportDate(line);
         if (day.isValid()) {
@@ -68,7 +68,7 @@ QByteArray buildExport(const QString &dataFolder, const QDateTime &now)
         }
     }
     QJsonArray memos;
-    const LineFile memoFile = LineFile::readIfExists(folder.filePath(QStringLiteral("dateMemo.dat")));
+    const LineFile memoFile = LineFile::readIfExists(dataFilePath(dataFolder, DataKind::Memos));
     for (const QString &line : memoFile.lines()) {
         if (isBlankMemoLine(line)) {
             continue;
@@ -83,7 +83,7 @@ QByteArray buildExport(const QString &dataFolder, const QDateTime &now)
         }
     }
     QJsonArray readings;
-    const TemperatureFileContent temperatures = readTemperatureFile(folder.filePath(QStringLiteral("dateTemp.dat")));
+    const TemperatureFileContent temperatures = readTemperatureFile(dataFilePath(dataFolder, DataKind::Readings));
     for (const TemperatureReading &reading : temperatures.readings) {
         readings.append(QJsonObject{{QStringLiteral("date"), isoDay(reading.date)},
                                     {QStringLiteral("celsius"), reading.centiDegrees / 100.0},
@@ -96,7 +96,7 @@ QByteArray buildExport(const QString &dataFolder, const QDateTime &now)
         {QStringLiteral("firstDays"), firstDays},
         {QStringLiteral("memos"), memos},
         {QStringLiteral("readings"), readings},
-        {QStringLiteral("settings"), settingsOf(folder.filePath(QStringLiteral("setting.ini")))},
+        {QStringLiteral("settings"), settingsOf(dataFilePath(dataFolder, DataKind::Settings))},
     };
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }

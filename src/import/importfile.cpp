@@ -1,5 +1,6 @@
 #include "importfile.h"
 
+#include "datafiles.h"
 #include "datetext.h"
 #include "errors.h"
 #include "linefile.h"
@@ -238,12 +239,11 @@ ImportedRecords readImportBytes(const QByteArray &bytes)
 
 MergeCounts mergeImport(const QString &dataFolder, const ImportedRecords &records, bool write)
 {
-    const QDir folder(dataFolder);
     MergeCounts counts;
-    mergeFirstDays(folder.filePath(QStringLiteral("date.dat")), records.firstDays, write, counts);
-    mergeMemos(folder.filePath(QStringLiteral("dateMemo.dat")), records.memos, write, counts);
+    mergeFirstDays(dataFilePath(dataFolder, DataKind::FirstDays), records.firstDays, write, counts);
+    mergeMemos(dataFilePath(dataFolder, DataKind::Memos), records.memos, write, counts);
     const TemperatureMerge readings =
-        mergeTemperatureReadings(folder.filePath(QStringLiteral("dateTemp.dat")), records.readings, write);
+        mergeTemperatureReadings(dataFilePath(dataFolder, DataKind::Readings), records.readings, write);
     counts.readingsNew = int(readings.added.size());
     counts.readingsDiffering = int(readings.differing.size());
     return counts;

@@ -9,47 +9,47 @@
 
 namespace ImportCommand {
 
-int runImport(const QString &dataFolder, const QString &file, bool dryRun, QTextStream &out, QTextStream &err)
+ExitStatus runImport(const QString &dataFolder, const QString &file, bool dryRun, QTextStream &out, QTextStream &err)
 {
     ImportedRecords records;
     try {
         records = readImportFile(file);
     } catch (const EImportError &e) {
         err << QStringLiteral("%1: %2").arg(file, e.reason()) << Qt::endl;
-        return Unreadable;
+        return ExitStatus::Refused;
     }
     try {
         const MergeCounts preview = mergeImport(dataFolder, records, false);
         out << previewText(records, preview) << Qt::endl;
         if (dryRun) {
             out << QStringLiteral("--dry-run: 何も書き込んでいません。") << Qt::endl;
-            return Done;
+            return ExitStatus::Done;
         }
         if (!preview.changesAnything()) {
             out << QStringLiteral("新しいデーターはありません。何も書き込んでいません。") << Qt::endl;
-            return Done;
+            return ExitStatus::Done;
         }
         const QString backup = Backup::makeTimedBackup(dataFolder, QDateTime::currentDateTime());
         out << QStringLiteral("読み込む前のデーターを %1 にバックアップしました。").arg(backup) << Qt::endl;
         mergeImport(dataFolder, records, true);
         out << QStringLiteral("読み込みました。") << Qt::endl;
-        return Done;
+        return ExitStatus::Done;
     } catch (const AppError &e) {
         err << e.message() << Qt::endl;
-        return WriteFailed;
+        return ExitStatus::Failed;
     }
 }
 
-int runExport(const QString &dataFolder, const QString &file, QTextStream &out, QTextStream &err)
+ExitStatus runExport(const QString &dataFolder, const QString &file, QTextStream &out, QTextStream &err)
 {
     try {
         writeExport(dataFolder, file);
     } catch (const AppError &e) {
         err << e.message() << Qt::endl;
-        return WriteFailed;
+        return ExitStatus::Failed;
     }
     out << QStringLiteral("すべてのデーターを %1 に書き出しました。").arg(file) << Qt::endl;
-    return Done;
+    return ExitStatus::Done;
 }
 
 } // namespace ImportCommand

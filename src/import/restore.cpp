@@ -1,6 +1,7 @@
 #include "restore.h"
 
 #include "backup.h"
+#include "datafiles.h"
 #include "datalock.h"
 #include "errors.h"
 #include "linefile.h"
@@ -22,15 +23,14 @@ QList<BackupSummary> listBackupSummaries(const QString &dataFolder)
         BackupSummary summary;
         summary.name = name;
         summary.folder = Backup::backupRoot(dataFolder) + name;
-        const QDir folder(summary.folder);
         try {
-            const LineFile dates = LineFile::readIfExists(folder.filePath(QStringLiteral("date.dat")));
+            const LineFile dates = LineFile::readIfExists(dataFilePath(summary.folder, DataKind::FirstDays));
             for (const QString &line : dates.lines()) {
                 summary.firstDays += line.trimmed().isEmpty() ? 0 : 1;
             }
-            summary.memos = int(ReadMemoDays(folder.filePath(QStringLiteral("dateMemo.dat"))).size());
+            summary.memos = int(ReadMemoDays(dataFilePath(summary.folder, DataKind::Memos)).size());
             summary.readings =
-                int(readTemperatureFile(folder.filePath(QStringLiteral("dateTemp.dat"))).readings.size());
+                int(readTemperatureFile(dataFilePath(summary.folder, DataKind::Readings)).readings.size());
         } catch (const AppError &) {
         }
         list.append(summary);
@@ -43,7 +43,11 @@ QString restoreBackup(const QString &dataFolder, const QString &backupFolder, co
     const QDir from(backupFolder);
     // Every file of the backup is read before anything is replaced.
     QList<std::pair<QString, std::optional<QByteArray>>> files;
-    for (const QString &name : Backup::dataFileNames()) {
+    for (const DataFile &file : DataFiles) {
+        if (!file.backedUp) {
+            continue;
+        }
+        const QString name = dataFileName(file);
         const QString source = from.filePath(name);
         if (!QFileInfo::exists(source)) {
             files.append({name, std::nullopt});

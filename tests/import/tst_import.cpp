@@ -293,7 +293,7 @@ void TestImport::roundTrip_exportIntoEmptyFolder()
               "[Cycle Setting]\r\nMode=2\r\n[Mail Setting]\r\nSmtp=mail.example.org\r\nPass=secret\r\n");
     const QString exported = from.filePath(QStringLiteral("all.json"));
     QTextStream out(stdout), err(stderr);
-    QCOMPARE(ImportCommand::runExport(folder, exported, out, err), ImportCommand::Done);
+    QCOMPARE(ImportCommand::runExport(folder, exported, out, err), ExitStatus::Done);
     QCOMPARE(QFile::permissions(exported) & 0x0077, QFileDevice::Permissions());
     QFile file(exported);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -303,7 +303,7 @@ void TestImport::roundTrip_exportIntoEmptyFolder()
 
     QTemporaryDir to;
     const QString empty = to.path() + u'/';
-    QCOMPARE(ImportCommand::runImport(empty, exported, false, out, err), ImportCommand::Done);
+    QCOMPARE(ImportCommand::runImport(empty, exported, false, out, err), ExitStatus::Done);
     for (const char *name : {"date.dat", "dateMemo.dat", "dateTemp.dat"}) {
         QFile a(folder + QLatin1String(name)), b(empty + QLatin1String(name));
         QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
