@@ -17,6 +17,11 @@
 // key this version does not know, kept as read (a newer version's fields survive a save by this one).
 // A line that cannot be read is never dropped: every save writes it back, after the records, in the
 // order it stood, and the reader reports it. Blank lines carry nothing and are not written back.
+// A line with a date and no field, a field without "=" or a known key given twice cannot be read.
+// A known key with a value this version does not know (flow=extreme, pain=4, weight=12.0) is kept, as
+// read, in unknown and written back in its key's place; the day dialog shows that field as not recorded,
+// and a value she then chooses replaces it. Symptom tokens this version does not know stay in unknown
+// under "symptoms" and are written after the known ones in the same field.
 
 enum class Flow { Spotting, Light, Medium, Heavy }; // flow=spotting|light|medium|heavy
 enum class LhResult { Negative, Positive, Peak };   // lh=negative|positive|peak
@@ -51,7 +56,8 @@ struct DayRecord
     std::optional<PillState> pill;
     std::optional<SexState> sex;
     std::optional<int> weightTenths;
-    QList<std::pair<QString, QString>> unknown; // keys this version does not know, with their values, as read
+    // Keys this version does not know, and known keys whose value it does not know, as read.
+    QList<std::pair<QString, QString>> unknown;
 
     // True when nothing is recorded (such a record is not written: the day's line goes).
     bool isEmpty() const;
@@ -83,3 +89,19 @@ void storeDayRecord(const QString &path, const QDate &day, const std::optional<D
 
 // Removes the records of these days (one write).
 void deleteDayRecords(const QString &path, const QList<QDate> &days);
+
+// The tokens of the file for each value ("spotting", "peak", "taken", "protected"), and back.
+QString flowToken(Flow flow);
+QString lhToken(LhResult result);
+QString pillToken(PillState state);
+QString sexToken(SexState state);
+std::optional<Flow> flowFromToken(QStringView token);
+std::optional<LhResult> lhFromToken(QStringView token);
+std::optional<PillState> pillFromToken(QStringView token);
+std::optional<SexState> sexFromToken(QStringView token);
+
+// "52.3" / "52" / "５２．３" → tenths of a kilogram; nothing for text that is not a weight in 20.0–300.0.
+std::optional<int> parseWeightText(const QString &text);
+
+// "52.3": one decimal, a point whatever the locale.
+QString formatWeightTenths(int tenths);

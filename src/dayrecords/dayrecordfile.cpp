@@ -1,0 +1,407 @@
+#include "dayrecordfile.h"
+
+#include "datetext.h"
+#include "errors.h"
+#include "linefile.h"
+#include "textfile.h"
+
+#include <QSet>
+#include <QStringDecoder>
+
+#include <algorithm>
+
+namespace {
+
+const QByteArray utf8Mark("\xEF\xBB\xBF");
+
+constexpr std::array<const char *, 4> FlowTokens = {"spotting", "light", "medium", "heavy"};
+constexpr std::array<const char *, 3> LhTokens = {"negative", "positive", "peak"};
+constexpr std::array<const char *, 2> PillTokens = {"taken", "missed"};
+constexpr std::array<const char *, 2> SexTokens = {"1", "protected"};
+
+// The known keys in the order a line holds them.
+constexpr std::array<const char *, 9> KnownKeys = {"flow", "pain", "painkiller", "symptoms", "mucus",
+                                                   "lh",   "pill", "sex",        "weight"};
+
+template<typename Enum, size_t N>
+std::optional<Enum> fromToken(const std::array<const char *, N> &tokens, QStringView token)
+{
+    for (size_t i = 0; i < N; ++i) {
+        if (token == QLatin1String(tokens[i])) {
+            return Enum(i);
+        }
+    }
+    return std::nullopt;
+}
+
+bool isKnownKey(QStringView key)
+{
+    return std::any_of(KnownKeys.begin(), KnownKeys.end(), [&key](const char *k) { return key == QLatin1String(k); });
+}
+
+// A small whole number written plainly ("2", not "02" or "+2"), so that what is read is what is written.
+std::optional<int> plainNumber(QStringView text, int low, int high)
+{
+    if (text.size() != 1 || text[0] < u'0' || text[0] > u'9') {
+        return std::nullopt;
+    }
+    const int value = text[0].unicode() - u'0';
+    return value >= low && value <= high ? std::optional<int>(value) : std::nullopt;
+}
+
+// Puts one field into the record; false when the key is known but this version does not know the value.
+bool takeKnownField(DayRecord &record, const QString &key, const QString &value)
+{
+    if (key == QLatin1String("flow")) {
+        record.flow = flowFromToken(value);
+        return record.flow.has_value();
+    }
+    if (key == QLatin1String("pain")) {
+        record.pain = plainNumber(value, 1, MaxPain).value_or(0);
+        return record.pain != 0;
+    }
+    if (key == QLatin1String("painkiller")) {
+        record.painkiller = value == QLatin1String("1");
+        return record.painkiller;
+    }
+    if (key == QLatin1String("mucus")) {
+        record.mucus = plainNumber(value, MinMucus, MaxMucus);
+        return record.mucus.has_value();
+    }
+    if (key == QLatin1String("lh")) {
+        record.lh = lhFromToken(value);
+        return record.lh.has_value();
+    }
+    if (key == QLatin1String("pill")) {
+        record.pill = pillFromToken(value);
+        return record.pill.has_value();
+    }
+    if (key == QLatin1String("sex")) {
+        record.sex = sexFromToken(value);
+        return record.sex.has_value();
+    }
+    if (key == QLatin1String("weight")) {
+        // Only the form this program writes, so that the line comes back as it stood.
+        record.weightTenths = parseWeightText(value);
+        if (record.weightTenths && formatWeightTenths(*record.weightTenths) != value) {
+            record.weightTenths.reset();
+        }
+        return record.weightTenths.has_value();
+    }
+    return false;
+}
+
+// The symptoms field: known tokens in their order, each once; any other token stays in unknown.
+void takeSymptoms(DayRecord &record, const QString &value)
+{
+    QStringList others;
+    QStringList known;
+    for (const QString &token : value.split(u'|')) {
+        const auto found = std::find_if(SymptomTokens.begin(), SymptomTokens.end(),
+                                        [&token](const char *t) { return token == QLatin1String(t); });
+        if (found == SymptomTokens.end() || known.contains(token)) {
+            others.append(token);
+        } else {
+            known.append(token);
+        }
+    }
+    for (const char *token : SymptomTokens) {
+        if (known.contains(QLatin1String(token))) {
+            record.symptoms.append(QLatin1String(token));
+        }
+    }
+    if (!others.isEmpty()) {
+        record.unknown.append({QStringLiteral("symptoms"), others.join(u'|')});
+    }
+}
+
+std::optional<DayRecord> parseLine(const QString &line)
+{
+    const QStringList fields = line.split(u',');
+    if (fields.size() < 2) {
+        return std::nullopt;
+    }
+    DayRecord record;
+    try {
+        record.date = parseDateText(fields[0].trimmed());
+    } catch (const EConvertError &) {
+        return std::nullopt;
+    }
+    QStringList seen;
+    for (qsizetype i = 1; i < fields.size(); ++i) {
+        const qsizetype equals = fields[i].indexOf(u'=');
+        if (equals <= 0) {
+            return std::nullopt;
+        }
+        const QString key = fields[i].left(equals);
+        const QString value = fields[i].mid(equals + 1);
+        if (!isKnownKey(key)) {
+            record.unknown.append({key, value});
+            continue;
+        }
+        if (seen.contains(key)) {
+            return std::nullopt;
+        }
+        seen.append(key);
+        if (key == QLatin1String("symptoms")) {
+            takeSymptoms(record, value);
+        } else if (!takeKnownField(record, key, value)) {
+            record.unknown.append({key, value});
+        }
+    }
+    return record;
+}
+
+bool isBlankLine(QByteArrayView line)
+{
+    return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
+}
+
+// The file as the writers need it: the records and the unreadable lines with the very bytes they had.
+struct StoredFile
+{
+    QList<DayRecord> records;
+    QList<QByteArray> unreadable;
+};
+
+void sortByDate(QList<DayRecord> &records)
+{
+    std::stable_sort(records.begin(), records.end(),
+                     [](const DayRecord &a, const DayRecord &b) { return a.date < b.date; });
+}
+
+StoredFile parseStored(const QByteArray &bytes)
+{
+    QByteArrayView body(bytes);
+    if (body.startsWith(utf8Mark)) {
+        body = body.sliced(utf8Mark.size());
+    }
+    StoredFile file;
+    QSet<QDate> days;
+    forEachByteLine(body, [&](QByteArrayView line, qsizetype) {
+        if (isBlankLine(line)) {
+            return;
+        }
+        std::optional<DayRecord> record;
+        if (isValidUtf8(line)) {
+            record = parseLine(QString::fromUtf8(line));
+        }
+        // A second line for a day already read is kept as unreadable rather than chosen over or dropped.
+        if (record && !days.contains(record->date)) {
+            days.insert(record->date);
+            file.records.append(std::move(*record));
+        } else {
+            file.unreadable.append(line.toByteArray());
+        }
+    });
+    sortByDate(file.records);
+    return file;
+}
+
+StoredFile readStored(const QString &path)
+{
+    return parseStored(LineFile::readBytesIfExists(path));
+}
+
+QByteArray formatStored(QList<DayRecord> records, const QList<QByteArray> &unreadable)
+{
+    sortByDate(records);
+    QByteArray bytes;
+    bytes.reserve(records.size() * 40);
+    // A kept line that itself begins with a byte-order mark would lose it to the reader's skipping.
+    if (records.isEmpty() && !unreadable.isEmpty() && unreadable.front().startsWith(utf8Mark)) {
+        bytes += utf8Mark;
+    }
+    for (const DayRecord &record : records) {
+        if (record.date.isValid() && !record.isEmpty()) {
+            bytes += formatDayLine(record).toUtf8();
+            bytes += "\r\n";
+        }
+    }
+    for (const QByteArray &line : unreadable) {
+        bytes += line;
+        bytes += "\r\n";
+    }
+    return bytes;
+}
+
+void writeStored(const QString &path, const StoredFile &file)
+{
+    QString errorText;
+    // What she observes of her body is hers alone: the file is readable by its owner only.
+    if (!writeFileAtomically(path, formatStored(file.records, file.unreadable),
+                             QFileDevice::ReadOwner | QFileDevice::WriteOwner, errorText)) {
+        throw EFileError(QStringLiteral("ファイル \"%1\" を作成できません。%2").arg(path, errorText));
+    }
+}
+
+} // namespace
+
+bool DayRecord::isEmpty() const
+{
+    return !flow && pain == 0 && !painkiller && symptoms.isEmpty() && !mucus && !lh && !pill && !sex && !weightTenths &&
+           unknown.isEmpty();
+}
+
+QString flowToken(Flow flow)
+{
+    return QLatin1String(FlowTokens[size_t(flow)]);
+}
+
+QString lhToken(LhResult result)
+{
+    return QLatin1String(LhTokens[size_t(result)]);
+}
+
+QString pillToken(PillState state)
+{
+    return QLatin1String(PillTokens[size_t(state)]);
+}
+
+QString sexToken(SexState state)
+{
+    return QLatin1String(SexTokens[size_t(state)]);
+}
+
+std::optional<Flow> flowFromToken(QStringView token)
+{
+    return fromToken<Flow>(FlowTokens, token);
+}
+
+std::optional<LhResult> lhFromToken(QStringView token)
+{
+    return fromToken<LhResult>(LhTokens, token);
+}
+
+std::optional<PillState> pillFromToken(QStringView token)
+{
+    return fromToken<PillState>(PillTokens, token);
+}
+
+std::optional<SexState> sexFromToken(QStringView token)
+{
+    return fromToken<SexState>(SexTokens, token);
+}
+
+std::optional<int> parseWeightText(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    QString digits;
+    qsizetype point = -1;
+    for (const QChar c : trimmed) {
+        if (c == u'.' || c == u'．') {
+            if (point >= 0) {
+                return std::nullopt;
+            }
+            point = digits.size();
+        } else if (c.isDigit() && c.digitValue() >= 0) {
+            digits += QChar(u'0' + c.digitValue());
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digits.isEmpty() || digits.size() > 4 || (point >= 0 && (point == 0 || digits.size() - point != 1))) {
+        return std::nullopt;
+    }
+    const int tenths = point < 0 ? digits.toInt() * 10 : digits.toInt();
+    if (tenths < MinWeightTenths || tenths > MaxWeightTenths) {
+        return std::nullopt;
+    }
+    return tenths;
+}
+
+QString formatWeightTenths(int tenths)
+{
+    return QString::number(tenths / 10) + u'.' + QString::number(tenths % 10);
+}
+
+QString formatDayLine(const DayRecord &record)
+{
+    QString line = formatDateText(record.date);
+    const auto kept = [&record](const char *key) {
+        const auto found = std::find_if(record.unknown.begin(), record.unknown.end(),
+                                        [key](const auto &field) { return field.first == QLatin1String(key); });
+        return found == record.unknown.end() ? std::optional<QString>() : std::optional<QString>(found->second);
+    };
+    const auto add = [&line](const char *key, const QString &value) {
+        line += u',' + QLatin1String(key) + u'=' + value;
+    };
+    // A value she chose replaces one this version could not read; otherwise that one stays in its place.
+    const auto addOrKept = [&](const char *key, bool has, const auto &value) {
+        if (has) {
+            add(key, value());
+        } else if (const std::optional<QString> old = kept(key)) {
+            add(key, *old);
+        }
+    };
+    addOrKept("flow", record.flow.has_value(), [&] { return flowToken(*record.flow); });
+    addOrKept("pain", record.pain > 0, [&] { return QString::number(record.pain); });
+    addOrKept("painkiller", record.painkiller, [] { return QStringLiteral("1"); });
+    QStringList symptoms = record.symptoms;
+    if (const std::optional<QString> others = kept("symptoms")) {
+        symptoms.append(*others);
+    }
+    if (!symptoms.isEmpty()) {
+        add("symptoms", symptoms.join(u'|'));
+    }
+    addOrKept("mucus", record.mucus.has_value(), [&] { return QString::number(*record.mucus); });
+    addOrKept("lh", record.lh.has_value(), [&] { return lhToken(*record.lh); });
+    addOrKept("pill", record.pill.has_value(), [&] { return pillToken(*record.pill); });
+    addOrKept("sex", record.sex.has_value(), [&] { return sexToken(*record.sex); });
+    addOrKept("weight", record.weightTenths.has_value(), [&] { return formatWeightTenths(*record.weightTenths); });
+    for (const auto &[key, value] : record.unknown) {
+        if (!isKnownKey(key)) {
+            line += u',' + key + u'=' + value;
+        }
+    }
+    return line;
+}
+
+DayFileContent parseDayFile(const QByteArray &bytes)
+{
+    StoredFile stored = parseStored(bytes);
+    DayFileContent content;
+    content.records = std::move(stored.records);
+    for (const QByteArray &line : stored.unreadable) {
+        // A byte-order mark that opens a kept line is part of it, not to be skipped as the file's mark.
+        QStringDecoder decoder(QStringConverter::Utf8,
+                               QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
+        content.unreadableLines.append(decoder(line));
+    }
+    return content;
+}
+
+DayFileContent readDayFile(const QString &path)
+{
+    return parseDayFile(LineFile::readBytesIfExists(path));
+}
+
+QByteArray formatDayFile(const DayFileContent &content)
+{
+    QList<QByteArray> unreadable;
+    for (const QString &line : content.unreadableLines) {
+        unreadable.append(line.toUtf8());
+    }
+    return formatStored(content.records, unreadable);
+}
+
+void storeDayRecord(const QString &path, const QDate &day, const std::optional<DayRecord> &record)
+{
+    const auto lock = LineFile::lockForUpdate(path);
+    StoredFile file = readStored(path);
+    file.records.removeIf([&day](const DayRecord &r) { return r.date == day; });
+    if (record && !record->isEmpty()) {
+        DayRecord stored = *record;
+        stored.date = day;
+        file.records.append(std::move(stored));
+    }
+    writeStored(path, file);
+}
+
+void deleteDayRecords(const QString &path, const QList<QDate> &days)
+{
+    const auto lock = LineFile::lockForUpdate(path);
+    StoredFile file = readStored(path);
+    file.records.removeIf([&days](const DayRecord &r) { return days.contains(r.date); });
+    writeStored(path, file);
+}
