@@ -17,45 +17,6 @@ EImportError::EImportError(QString reason)
 {
 }
 
-namespace {
-
-// A period's bleeding days lie close together; a gap of more than ten days starts a new one.
-constexpr int BleedingGapDays = 10;
-
-} // namespace
-
-QList<QDate> firstDaysFromBleeding(QList<QDate> bleedingDays)
-{
-    std::sort(bleedingDays.begin(), bleedingDays.end());
-    bleedingDays.erase(std::unique(bleedingDays.begin(), bleedingDays.end()), bleedingDays.end());
-    QList<QDate> firstDays;
-    QDate previous;
-    for (const QDate &day : bleedingDays) {
-        if (!previous.isValid() || previous.daysTo(day) > BleedingGapDays) {
-            firstDays.append(day);
-        }
-        previous = day;
-    }
-    return firstDays;
-}
-
-QList<QDate> firstDaysWithMarks(const QList<QDate> &bleedingDays, const QList<QDate> &markedDays)
-{
-    QList<QDate> all = bleedingDays + markedDays;
-    QList<QDate> result = markedDays;
-    for (const QDate &derived : firstDaysFromBleeding(all)) {
-        const bool nearMark = std::any_of(markedDays.begin(), markedDays.end(), [&](const QDate &mark) {
-            return std::abs(mark.daysTo(derived)) <= BleedingGapDays;
-        });
-        if (!nearMark) {
-            result.append(derived);
-        }
-    }
-    std::sort(result.begin(), result.end());
-    result.erase(std::unique(result.begin(), result.end()), result.end());
-    return result;
-}
-
 QDate parseImportDate(QStringView text, bool dateOnlyPrefix)
 {
     text = text.trimmed();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "firstdayrule.h"
 #include "temperaturefile.h"
 
 #include <QDate>
@@ -47,14 +48,6 @@ private:
     QString m_reason;
     QByteArray m_utf8;
 };
-
-// The days that begin a bleeding: each day with no other bleeding day in the ten days before it.
-// Returns them ascending, each once.
-QList<QDate> firstDaysFromBleeding(QList<QDate> bleedingDays);
-
-// The first days of a source that marks some days as first days: the marked days, and the first days
-// the bleeding days give (firstDaysFromBleeding) wherever no marked day lies within ten days of one.
-QList<QDate> firstDaysWithMarks(const QList<QDate> &bleedingDays, const QList<QDate> &markedDays);
 
 // "2024-05-01", "2024/05/01", "2024/5/1" (and the first ten characters of "2024-05-01T08:00:00Z" when
 // dateOnlyPrefix): the day, or an invalid date.
