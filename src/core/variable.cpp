@@ -18,6 +18,7 @@ QString DateFilePath;
 QString SettingFilePath;
 QString MemoFilePath;
 QString TempFilePath;
+QString DayFilePath;
 bool ShowToday = false;
 bool ShowMemos = false;
 bool CreateAppDirOnSave = false;
@@ -71,6 +72,7 @@ void initFileLocations(const QString &dataDir)
     SettingFilePath = dataFilePath(AppDir, DataKind::Settings);
     MemoFilePath = dataFilePath(AppDir, DataKind::Memos);
     TempFilePath = dataFilePath(AppDir, DataKind::Readings);
+    DayFilePath = dataFilePath(AppDir, DataKind::DayRecords);
     ShowToday = false;
     ShowMemos = false;
 }

@@ -11,6 +11,7 @@ extern QString DateFilePath;    // AppDir + "date.dat"
 extern QString SettingFilePath; // AppDir + "setting.ini"
 extern QString MemoFilePath;    // AppDir + "dateMemo.dat"
 extern QString TempFilePath;    // AppDir + "dateTemp.dat" (basal body temperature)
+extern QString DayFilePath;     // AppDir + "dateDay.dat" (bleeding, pain, symptoms and the rest of a day)
 extern bool ShowToday;
 extern bool ShowMemos;
 // Whether the first save creates a missing AppDir (see prepareFolderOf). Set by the entry of the
