@@ -9,18 +9,12 @@
 #include <QStringList>
 
 #include "outlook.h"
+#include "periodobservations.h"
 
 #include <optional>
 
 // The registered history as the history window, its report and its CSV export show it: the first days
 // oldest first, the cycles between them and the memos. Qt Core only; files are read by path.
-
-// The usual range of a cycle, in days (both ends included); cycles outside it are marked.
-constexpr int UsualCycleMin = 25;
-constexpr int UsualCycleMax = 38;
-
-// Only the newest this many cycles count for the spread of recent cycles.
-constexpr int RecentCycleCount = 12;
 
 struct CycleHistory
 {
