@@ -2,12 +2,14 @@
 // next first day on generated cycles, beside the calendar rule's; then the time of the status figures
 // over ten years of daily readings and of drawing one cycle's chart.
 //
-// The generated women follow published figures: a luteal phase of 12.4 days on average with a spread
-// of about 2 days, most of it between women (1.9) and less from one of her cycles to the next (0.7,
-// which gives the calendar rule the 69-70 % within 2 days it has on real records); a follicular phase
-// of about 15 days varying more; the temperature rises 0.2-0.5 °C over one or two days after
-// ovulation, each reading carries 0.05-0.15 °C of noise (a woman's own level), one day in ten has no
-// reading and one in fifty a fever, half of them marked as left out.
+// The generated women follow published figures and the habits of real charts: a luteal phase of 12.4
+// days on average with a spread of about 2 days between women, and from one of her cycles to the next
+// a change of 1 to 2 days on average (a standard deviation of 0.9-1.8 days, drawn per woman); a
+// follicular phase of about 15 days varying more. The temperature rises 0.2-0.5 °C after ovulation,
+// at once or in steps spread over two or three days; each reading carries 0.05-0.15 °C of noise (her
+// own level). One morning in ten has no reading, and one rise in four misses its first morning. A
+// fever of 0.3-1.0 °C lasting one or two days comes about once in 50 days, and she marks only a third
+// of them as left out.
 //
 //   bench_temperature [--accuracy_out=FILE] [Google Benchmark flags]
 // Exits with 1 when fewer than 85 % of the cycles with a confirmed shift land within 2 days.
@@ -43,34 +45,46 @@ Woman generateWoman(std::mt19937 &random, int cycles, const QDate &from)
     std::normal_distribution<double> normal(0, 1);
     std::uniform_real_distribution<double> uniform(0, 1);
     const double lutealMean = 12.4 + 1.9 * normal(random);
+    // A mean change of 0.9 x 1.128 to 1.8 x 1.128 days between consecutive cycles: 1 to 2 days.
+    const double lutealSpread = 0.5 + 0.5 * uniform(random);
     const double follicularMean = 15.5 + 2.5 * normal(random);
     const double noise = 0.05 + 0.10 * uniform(random);
     const double base = 36.35 + 0.12 * normal(random);
     Woman woman;
     QDate start = from;
+    int feverDaysLeft = 0;
+    double fever = 0;
+    bool feverMarked = false;
     for (int c = 0; c < cycles; ++c) {
-        const int luteal = std::clamp(int(std::lround(lutealMean + 0.7 * normal(random))), 7, 18);
+        const int luteal = std::clamp(int(std::lround(lutealMean + lutealSpread * normal(random))), 7, 18);
         const int follicular = std::clamp(int(std::lround(follicularMean + 2.0 * normal(random))), 8, 30);
         const double rise = 0.2 + 0.3 * uniform(random);
-        const bool slowRise = uniform(random) < 0.5;
+        const int riseSteps = 1 + int(uniform(random) * 3); // the rise reached over 1, 2 or 3 days
+        const bool riseMissed = uniform(random) < 0.25;
         woman.firstDays.append(start);
         for (int d = 1; d <= follicular + luteal; ++d) {
-            if (uniform(random) < 0.1) {
+            if (feverDaysLeft == 0 && uniform(random) < 0.02) {
+                feverDaysLeft = 1 + int(uniform(random) * 2);
+                fever = 0.3 + 0.7 * uniform(random);
+                feverMarked = uniform(random) < 1.0 / 3;
+            }
+            const bool feverish = feverDaysLeft > 0;
+            if (feverish) {
+                --feverDaysLeft;
+            }
+            if (uniform(random) < 0.1 || (riseMissed && d == follicular + 1)) {
                 continue;
             }
             double value = base + noise * normal(random);
-            if (d == follicular + 1) {
-                value += slowRise ? rise / 2 : rise;
-            } else if (d > follicular + 1) {
-                value += rise;
+            const int sinceRise = d - follicular; // 1 on the first day of the rise
+            if (sinceRise > 0) {
+                value += rise * std::min(sinceRise, riseSteps) / riseSteps;
             }
-            bool excluded = false;
-            if (uniform(random) < 0.02) {
-                value += 0.4 + 0.6 * uniform(random);
-                excluded = uniform(random) < 0.5;
+            if (feverish) {
+                value += fever;
             }
             const int centi = std::clamp(int(std::lround(value * 100)), MinCentiDegrees, MaxCentiDegrees);
-            woman.readings.append({start.addDays(d - 1), centi, excluded});
+            woman.readings.append({start.addDays(d - 1), centi, feverish && feverMarked});
         }
         start = start.addDays(follicular + luteal);
     }

@@ -23,7 +23,7 @@ const QColor Reading(32, 64, 160);
 const QColor Cover(0, 128, 96);
 
 constexpr double LeftMargin = 44;
-constexpr double BottomMargin = 36;
+constexpr double BottomMargin = 54; // day numbers, dates and the legend
 constexpr double TopMargin = 8;
 constexpr double FigureColumn = 170;
 
@@ -46,6 +46,44 @@ QString degreesText(int centi)
 QString shortDate(const QDate &date)
 {
     return QStringLiteral("%1/%2").arg(date.month()).arg(date.day());
+}
+
+// One line under the dates: what the cover line, the shading, the ring and the hollow marks mean, each
+// mark drawn as in the chart.
+void drawLegend(QPainter &painter, const QRectF &line, double dot, const QStringList &families)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setFont(chartFont(families, 10));
+    const QFontMetricsF metrics(painter.font());
+    const double mid = line.center().y();
+    double x = line.left();
+    const auto label = [&](const QString &text) {
+        painter.setPen(Ink);
+        painter.drawText(QRectF(x, line.top(), metrics.horizontalAdvance(text) + 2, line.height()),
+                         Qt::AlignLeft | Qt::AlignVCenter, text);
+        x += metrics.horizontalAdvance(text) + 14;
+    };
+    painter.setPen(QPen(Cover, 1.5));
+    painter.drawLine(QPointF(x, mid), QPointF(x + 18, mid));
+    x += 22;
+    label(QStringLiteral("カバーライン"));
+    painter.fillRect(QRectF(x, mid - 5, 14, 10), HighPhase);
+    x += 18;
+    label(QStringLiteral("高温期"));
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(Cover, 1.5));
+    painter.drawEllipse(QPointF(x + 7, mid), 6, 6);
+    x += 18;
+    label(QStringLiteral("最初の高温"));
+    painter.setPen(QPen(Reading, 1.5));
+    painter.setBrush(Paper);
+    const QPointF mark(x + 5, mid);
+    painter.drawEllipse(mark, dot, dot);
+    painter.drawLine(mark + QPointF(-dot, -dot), mark + QPointF(dot, dot));
+    x += 14;
+    label(QStringLiteral("除外した体温"));
+    painter.restore();
 }
 
 } // namespace
@@ -79,7 +117,7 @@ QList<std::pair<QString, QString>> temperatureFigureTexts(const CycleTemperature
     if (cycle.shift.confirmed) {
         texts.append({QStringLiteral("体温の上昇"),
                       QStringLiteral("%1（カバーライン %2）")
-                          .arg(shortDate(*cycle.shift.firstHigher), degreesText(cycle.shift.coverLine))});
+                          .arg(shortDate(cycle.shift.riseDay), degreesText(cycle.shift.coverLine))});
         texts.append({QStringLiteral("推定排卵日"), shortDate(cycle.ovulation)});
     } else {
         texts.append({QStringLiteral("体温の上昇"), QStringLiteral("まだ確かめられていません")});
@@ -107,9 +145,9 @@ void drawTemperatureChart(QPainter &painter, const QRectF &area, const CycleTemp
     const auto xOf = [&](const QDate &date) { return plot.left() + (cycle.start.daysTo(date) + 0.5) * dayWidth; };
     const auto yOf = [&](int centi) { return plot.bottom() - (centi - low) * plot.height() / (high - low); };
 
-    // The high phase, behind everything else.
-    if (cycle.shift.firstHigher && cycle.shift.confirmed) {
-        const double left = xOf(*cycle.shift.firstHigher) - dayWidth / 2;
+    // The high phase from the rise day, behind everything else.
+    if (cycle.shift.confirmed) {
+        const double left = xOf(cycle.shift.riseDay) - dayWidth / 2;
         painter.fillRect(QRectF(left, plot.top(), xOf(cycle.end) + dayWidth / 2 - left, plot.height()), HighPhase);
     }
     // The registered first day.
@@ -183,6 +221,7 @@ void drawTemperatureChart(QPainter &painter, const QRectF &area, const CycleTemp
         }
     }
     painter.setRenderHint(QPainter::Antialiasing, false);
+    drawLegend(painter, QRectF(plot.left(), plot.bottom() + 36, plot.width(), 16), dot, families);
 
     // The figures and notes.
     const QRectF column(area.right() - FigureColumn, area.top() + TopMargin, FigureColumn, area.height());

@@ -13,9 +13,10 @@ class QPainter;
 // The 基礎体温表 of one cycle, the one drawing for the history window, the printer and the PDF: cycle days
 // with their dates along the bottom, °C up the side (a line every 0.05, a label every 0.1, 35.8–37.4
 // widened to fit), the readings as dots joined while the days follow each other, readings left out as
-// hollow marks off the line, the cover line, the first higher reading, the high phase shaded and the
-// registered first day marked; the figures and notes in a column on the right. Sizes in the painter's
-// units, which the callers set to 1/96 inch; text is drawn as text.
+// hollow marks off the line, the cover line, the first higher reading, the high phase shaded from the
+// rise day and the registered first day marked, a legend line under the dates; the figures and notes in
+// a column on the right. Sizes in the painter's units, which the callers set to 1/96 inch; text is drawn
+// as text.
 
 struct TemperatureChartFigures
 {

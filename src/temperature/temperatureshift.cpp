@@ -73,23 +73,33 @@ QList<const TemperatureReading *> countedReadings(const QList<TemperatureReading
     return counted;
 }
 
-// The change point of counted[from..to] (inclusive) among the positions first..last: the split into two
-// levels with the least sum of squared deviations.
-qsizetype changePoint(const QList<const TemperatureReading *> &counted, qsizetype from, qsizetype to, qsizetype first,
-                      qsizetype last)
+double medianOf(QList<int> values)
+{
+    std::sort(values.begin(), values.end());
+    const qsizetype half = values.size() / 2;
+    return values.size() % 2 == 1 ? values[half] : (values[half - 1] + values[half]) / 2.0;
+}
+
+// The position in counted where the readings step from a low to a high level: of the positions first..last,
+// the split of all the counted readings into a low and a high level, each at its median, with the least
+// sum of absolute deviations. Medians and absolute deviations let a fever she did not mark, or a short
+// night, pull the levels and the split no further than any other single reading; a rise spread over two
+// or three days splits in its middle, in every cycle alike.
+qsizetype changePoint(const QList<const TemperatureReading *> &counted, qsizetype first, qsizetype last)
 {
     qsizetype best = first;
     double bestCost = -1;
-    for (qsizetype split = std::max(first, from + 1); split <= std::min(last, to); ++split) {
+    for (qsizetype split = std::max<qsizetype>(first, 1); split <= std::min(last, counted.size() - 1); ++split) {
         double cost = 0;
-        for (const auto &[begin, end] : {std::pair{from, split}, std::pair{split, to + 1}}) {
-            double sum = 0;
+        for (const auto &[begin, end] : {std::pair{qsizetype(0), split}, std::pair{split, counted.size()}}) {
+            QList<int> values;
+            values.reserve(end - begin);
             for (qsizetype k = begin; k < end; ++k) {
-                sum += counted[k]->centiDegrees;
+                values.append(counted[k]->centiDegrees);
             }
-            const double mean = sum / double(end - begin);
-            for (qsizetype k = begin; k < end; ++k) {
-                cost += (counted[k]->centiDegrees - mean) * (counted[k]->centiDegrees - mean);
+            const double level = medianOf(values);
+            for (const int value : values) {
+                cost += std::abs(value - level);
             }
         }
         if (bestCost < 0 || cost < bestCost) {
@@ -98,6 +108,29 @@ qsizetype changePoint(const QList<const TemperatureReading *> &counted, qsizetyp
         }
     }
     return best;
+}
+
+// The rise day of a confirmed shift from every counted reading of the cycle. The step is looked for from
+// three days before the first higher reading to the confirming one. When mornings are missing before the
+// first reading of the high level, the rise lies in the middle of that gap (the earlier of two middles),
+// never on a reading of the low level.
+QDate riseDayOf(const QList<const TemperatureReading *> &counted, const QDate &firstHigher, const QDate &confirmedOn)
+{
+    qsizetype first = 0;
+    while (first < counted.size() && counted[first]->date < firstHigher.addDays(-3)) {
+        ++first;
+    }
+    qsizetype last = first;
+    while (last + 1 < counted.size() && counted[last + 1]->date <= confirmedOn) {
+        ++last;
+    }
+    const qsizetype split = changePoint(counted, first, last);
+    const QDate high = counted[split]->date;
+    if (split == 0) {
+        return high;
+    }
+    const qint64 gap = counted[split - 1]->date.daysTo(high); // 1 when no morning is missing
+    return counted[split - 1]->date.addDays(1 + (gap - 1) / 2);
 }
 
 } // namespace
@@ -123,7 +156,7 @@ ShiftResult findShift(const QList<TemperatureReading> &cycle)
             result.confirmedOn = counted[at]->date;
             result.coverLine = cover;
             result.rule = rule;
-            result.riseDay = counted[changePoint(counted, i - CoverCount, at, i - 2, i + 1)]->date;
+            result.riseDay = riseDayOf(counted, result.firstHigher.value(), result.confirmedOn);
             return result;
         }
         if (outcome == 0 && !result.firstHigher) {
@@ -163,8 +196,8 @@ CycleTemperature analyseCycle(const QDate &start, const QDate &end, bool closed,
         cycle.lowMean = meanOf(counted, 0, counted.size());
         return cycle;
     }
-    const QDate first = *cycle.shift.firstHigher;
-    cycle.ovulation = cycle.shift.riseDay.addDays(-1);
+    const QDate first = cycle.shift.riseDay;
+    cycle.ovulation = first.addDays(-1);
     cycle.highDays = int(first.daysTo(end)) + 1;
     const qsizetype split = std::find_if(counted.begin(), counted.end(),
                                          [&first](const TemperatureReading *r) { return r->date >= first; }) -
@@ -211,7 +244,11 @@ QList<CycleTemperature> temperatureCycles(QList<QDate> firstDays, const QList<Te
     return cycles;
 }
 
-int learnedHighPhaseDays(const QList<CycleTemperature> &cycles)
+namespace {
+
+// Her last (at most 12) closed cycles with a confirmed shift: the days from the rise to the next first
+// day, newest first; lengths outside 7..20 days (a first day missed, a pregnancy) are not taken.
+QList<int> highPhaseLengths(const QList<CycleTemperature> &cycles)
 {
     QList<int> lengths;
     for (auto it = cycles.crbegin(); it != cycles.crend() && lengths.size() < 12; ++it) {
@@ -220,13 +257,36 @@ int learnedHighPhaseDays(const QList<CycleTemperature> &cycles)
             lengths.append(days);
         }
     }
+    return lengths;
+}
+
+// How much a length has varied for her: the variance of `lengths` about their mean, starting from a
+// typical spread worth two cycles so that two equal cycles do not make a rule look exact.
+double spreadOf(const QList<int> &lengths, double typicalDeviation)
+{
+    constexpr double PriorCycles = 2;
+    double mean = 0;
+    for (const int length : lengths) {
+        mean += length;
+    }
+    mean /= std::max<qsizetype>(1, lengths.size());
+    double squares = PriorCycles * typicalDeviation * typicalDeviation;
+    for (const int length : lengths) {
+        squares += (length - mean) * (length - mean);
+    }
+    return squares / (PriorCycles + std::max<qsizetype>(0, lengths.size() - 1));
+}
+
+} // namespace
+
+int learnedHighPhaseDays(const QList<CycleTemperature> &cycles)
+{
+    const QList<int> lengths = highPhaseLengths(cycles);
     if (lengths.isEmpty()) {
         return DefaultHighPhaseDays;
     }
     // The median: one cycle whose rise was read a few days off moves it little.
-    std::sort(lengths.begin(), lengths.end());
-    const qsizetype half = lengths.size() / 2;
-    return lengths.size() % 2 == 1 ? lengths[half] : int(std::lround((lengths[half - 1] + lengths[half]) / 2.0));
+    return int(std::lround(medianOf(lengths)));
 }
 
 std::optional<QDate> temperatureNextStart(const QList<CycleTemperature> &cycles)
@@ -234,5 +294,26 @@ std::optional<QDate> temperatureNextStart(const QList<CycleTemperature> &cycles)
     if (cycles.isEmpty() || cycles.back().closed || !cycles.back().shift.confirmed) {
         return std::nullopt;
     }
-    return cycles.back().shift.riseDay.addDays(learnedHighPhaseDays(cycles));
+    const CycleTemperature &current = cycles.back();
+    const QDate body = current.shift.riseDay.addDays(learnedHighPhaseDays(cycles));
+    QList<int> cycleLengths;
+    for (auto it = cycles.crbegin() + 1; it != cycles.crend() && cycleLengths.size() < 12; ++it) {
+        cycleLengths.append(it->lengthDays());
+    }
+    if (cycleLengths.isEmpty()) {
+        return body;
+    }
+    // The body and the calendar (her average cycle), each weighed by the inverse of how much it has
+    // varied for her: the days from the rise to the next first day vary by about a day, whole cycles
+    // by about three, so the body counts most unless her own records say otherwise.
+    double meanLength = 0;
+    for (const int length : cycleLengths) {
+        meanLength += length;
+    }
+    meanLength /= double(cycleLengths.size());
+    const double bodyWeight = 1.0 / spreadOf(highPhaseLengths(cycles), 1.0);
+    const double calendarWeight = 1.0 / spreadOf(cycleLengths, 3.0);
+    const double fromStart =
+        (double(current.start.daysTo(body)) * bodyWeight + meanLength * calendarWeight) / (bodyWeight + calendarWeight);
+    return current.start.addDays(std::lround(fromStart));
 }

@@ -26,10 +26,11 @@ struct ShiftResult
     QDate confirmedOn; // the day of the reading that confirmed it
     int coverLine = 0; // the highest of the 6 counted readings before the first higher one (rounded)
     int rule = 0;      // 0 the regular rule, 1 or 2 the exception that confirmed it
-    // The day the temperature most likely rose (confirmed only): of the days from two readings before
-    // the first higher one to the one after it, the split of the readings from the cover line's first to
-    // the confirming one into a low and a high level with the least squared deviation. It uses no reading
-    // after the confirmation, so it is the same the day the shift is confirmed and afterwards.
+    // The day the temperature rose (confirmed only), the one day the chart, the high phase, the ovulation
+    // estimate and the learned length all use: the step of a two-level fit over every counted reading of
+    // the cycle, looked for from three days before the first higher reading to the confirming one; after
+    // missing mornings it lies in the gap, never on a reading of the low level. More readings after the
+    // confirmation may move it by a day.
     QDate riseDay;
 };
 
@@ -50,9 +51,9 @@ struct CycleTemperature
     QList<TemperatureReading> readings;
     ShiftResult shift;
     QDate ovulation;             // estimated: the day before the rise (confirmed only)
-    int highDays = 0;            // from the first higher reading to end, both included (confirmed only)
-    std::optional<int> lowMean;  // mean of the counted readings before the first higher one
-    std::optional<int> highMean; // mean of the counted readings from the first higher one on
+    int highDays = 0;            // from the rise day to end, both included (confirmed only)
+    std::optional<int> lowMean;  // mean of the counted readings before the rise day
+    std::optional<int> highMean; // mean of the counted readings from the rise day on
     QStringList notes;           // observations for the chart, never a diagnosis
 
     int lengthDays() const { return int(start.daysTo(end)) + 1; }
@@ -81,6 +82,8 @@ constexpr int DefaultHighPhaseDays = 12;
 // taken. Otherwise the default.
 int learnedHighPhaseDays(const QList<CycleTemperature> &cycles);
 
-// The next first day from the body: the current (newest, open) cycle's rise day plus her own length;
-// nothing while the shift of the current cycle is not confirmed.
+// The next first day from the body: the current (newest, open) cycle's rise day plus her own length,
+// weighed against her average cycle from the current first day by how much each has varied for her
+// (the body's days from the rise, the calendar's whole cycles); nothing while the shift of the current
+// cycle is not confirmed.
 std::optional<QDate> temperatureNextStart(const QList<CycleTemperature> &cycles);

@@ -1,3 +1,4 @@
+#include "temperaturechart.h"
 #include "temperatureshift.h"
 
 #include <QTest>
@@ -25,6 +26,10 @@ class TestTemperatureShift : public QObject
 private slots:
     void findShift_data();
     void findShift();
+    void riseDay_data();
+    void riseDay();
+    void learnedHighPhaseDays_data();
+    void learnedHighPhaseDays();
 };
 
 // Six low readings, cover line 36.50.
@@ -88,6 +93,81 @@ void TestTemperatureShift::findShift()
     QCOMPARE(shift.confirmed ? int(day1.daysTo(shift.confirmedOn)) + 1 : 0, confirmedDay);
     QCOMPARE(shift.rule, rule);
     QCOMPARE(shift.firstHigher ? shift.coverLine : 0, coverLine);
+}
+
+void TestTemperatureShift::riseDay_data()
+{
+    QTest::addColumn<QString>("readings");
+    QTest::addColumn<int>("riseDay"); // cycle day
+
+    QTest::newRow("a step at the first higher reading") << QStringLiteral(LOWS "3670 3675 3680 3675") << 7;
+    QTest::newRow("a low reading just above the cover line, a morning missing, then the high level")
+        << QStringLiteral("3620 3625 3630 3620 3635 3630 3640 - 3673 3675 3670 3680") << 8;
+    QTest::newRow("two mornings missing before the high level: the middle one")
+        << QStringLiteral(LOWS "- - 3670 3675 3680 3675") << 8;
+    QTest::newRow("three mornings missing: the earlier of the two middles")
+        << QStringLiteral(LOWS "- - - 3670 3675 3680 3675") << 8;
+    QTest::newRow("a rise over three days splits in its middle")
+        << QStringLiteral(LOWS "3655 3670 3685 3685 3690 3685") << 8;
+    QTest::newRow("a fever she did not mark after the rise moves nothing")
+        << QStringLiteral(LOWS "3670 3675 3680 3760 3770 3680 3675") << 7;
+}
+
+// One rise day for the chart, the high phase and the ovulation estimate: on or after the first morning
+// after the last low reading, never on a low reading.
+void TestTemperatureShift::riseDay()
+{
+    QFETCH(QString, readings);
+    QFETCH(int, riseDay);
+
+    const QDate day1(2024, 3, 1);
+    const QList<TemperatureReading> cycle = cycleOf(readings);
+    const CycleTemperature analysed = analyseCycle(day1, cycle.back().date, false, cycle);
+    QVERIFY(analysed.shift.confirmed);
+    const QDate rise = day1.addDays(riseDay - 1);
+    QCOMPARE(analysed.shift.riseDay, rise);
+    QCOMPARE(analysed.ovulation, rise.addDays(-1));
+    QCOMPARE(analysed.highDays, int(rise.daysTo(analysed.end)) + 1);
+    const auto figures = temperatureFigureTexts(analysed);
+    const auto shown = std::find_if(figures.begin(), figures.end(),
+                                    [](const auto &figure) { return figure.first == QStringLiteral("体温の上昇"); });
+    QVERIFY(shown != figures.end());
+    QVERIFY2(shown->second.startsWith(QStringLiteral("%1/%2（").arg(rise.month()).arg(rise.day())),
+             qPrintable(shown->second));
+}
+
+void TestTemperatureShift::learnedHighPhaseDays_data()
+{
+    QTest::addColumn<QList<int>>("riseToStart"); // days from the rise to the next first day, oldest first
+    QTest::addColumn<int>("learned");
+
+    QTest::newRow("no closed cycle: the default") << QList<int>{} << DefaultHighPhaseDays;
+    QTest::newRow("a rise 25 days before the next first day: the default") << QList<int>{25} << DefaultHighPhaseDays;
+    QTest::newRow("13, 14, 15 learn 14") << QList<int>{13, 14, 15} << 14;
+    QTest::newRow("20 days is taken") << QList<int>{20} << 20;
+    QTest::newRow("21 days is not") << QList<int>{21} << DefaultHighPhaseDays;
+    QTest::newRow("7 days is taken") << QList<int>{7} << 7;
+    QTest::newRow("6 days is not") << QList<int>{6} << DefaultHighPhaseDays;
+}
+
+void TestTemperatureShift::learnedHighPhaseDays()
+{
+    QFETCH(QList<int>, riseToStart);
+    QFETCH(int, learned);
+
+    QList<CycleTemperature> cycles;
+    QDate start(2024, 1, 1);
+    for (const int days : riseToStart) {
+        CycleTemperature cycle;
+        cycle.start = start;
+        cycle.end = start.addDays(29);
+        cycle.closed = true;
+        cycle.shift.confirmed = true;
+        cycle.shift.riseDay = cycle.end.addDays(1 - days);
+        cycles.append(cycle);
+        start = start.addDays(30);
+    }
+    QCOMPARE(::learnedHighPhaseDays(cycles), learned);
 }
 
 QTEST_GUILESS_MAIN(TestTemperatureShift)
