@@ -10,6 +10,23 @@ namespace {
 
 const QString Section = QStringLiteral("Notice Setting");
 
+QDate readDay(const IniFile &ini, const QString &key)
+{
+    const QString text = ini.readString(Section, key, QString());
+    try {
+        return text.isEmpty() ? QDate() : parseDateText(text);
+    } catch (const EConvertError &) {
+        // A damaged day only means the reminder may show once more today.
+        return QDate();
+    }
+}
+
+QTime readTime(const IniFile &ini, const QString &key, const QTime &fallback)
+{
+    const QTime time = QTime::fromString(ini.readString(Section, key, QString()).trimmed(), QStringLiteral("H:mm"));
+    return time.isValid() ? time : fallback;
+}
+
 } // namespace
 
 NoticeSettings readNoticeSettings(const QString &settingPath)
@@ -23,13 +40,13 @@ NoticeSettings readNoticeSettings(const QString &settingPath)
     settings.fertile = ini.readBool(Section, QStringLiteral("Fertile"), settings.fertile);
     settings.atLogin = ini.readBool(Section, QStringLiteral("AtLogin"), settings.atLogin);
     settings.discreet = ini.readBool(Section, QStringLiteral("Discreet"), settings.discreet);
-    const QString last = ini.readString(Section, QStringLiteral("LastNotice"), QString());
-    try {
-        settings.lastNotice = last.isEmpty() ? QDate() : parseDateText(last);
-    } catch (const EConvertError &) {
-        // A damaged day only means the reminder may show once more today.
-        settings.lastNotice = QDate();
-    }
+    settings.lastNotice = readDay(ini, QStringLiteral("LastNotice"));
+    settings.tempOn = ini.readBool(Section, QStringLiteral("TempOn"), settings.tempOn);
+    settings.tempAt = readTime(ini, QStringLiteral("TempAt"), settings.tempAt);
+    settings.pillOn = ini.readBool(Section, QStringLiteral("PillOn"), settings.pillOn);
+    settings.pillAt = readTime(ini, QStringLiteral("PillAt"), settings.pillAt);
+    settings.tempLast = readDay(ini, QStringLiteral("TempLast"));
+    settings.pillLast = readDay(ini, QStringLiteral("PillLast"));
     return settings;
 }
 
@@ -43,9 +60,18 @@ void writeNoticeChoices(const QString &settingPath, const NoticeSettings &settin
     ini.writeBool(Section, QStringLiteral("Fertile"), settings.fertile);
     ini.writeBool(Section, QStringLiteral("AtLogin"), settings.atLogin);
     ini.writeBool(Section, QStringLiteral("Discreet"), settings.discreet);
+    ini.writeBool(Section, QStringLiteral("TempOn"), settings.tempOn);
+    ini.writeString(Section, QStringLiteral("TempAt"), settings.tempAt.toString(QStringLiteral("HH:mm")));
+    ini.writeBool(Section, QStringLiteral("PillOn"), settings.pillOn);
+    ini.writeString(Section, QStringLiteral("PillAt"), settings.pillAt.toString(QStringLiteral("HH:mm")));
 }
 
 void writeLastNotice(const QString &settingPath, const QDate &day)
 {
     IniFile(settingPath).writeString(Section, QStringLiteral("LastNotice"), formatDateText(day));
+}
+
+void writeDailyLast(const QString &settingPath, const QString &key, const QDate &day)
+{
+    IniFile(settingPath).writeString(Section, key, formatDateText(day));
 }

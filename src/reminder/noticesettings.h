@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QString>
+#include <QTime>
 
 // The reminder choices of the notice dialog, section "Notice Setting" of setting.ini. A missing key
 // takes the default given here.
@@ -17,11 +18,23 @@ struct NoticeSettings
     QDate lastNotice;     // LastNotice: the day a reminder was last shown (invalid: never)
     // Discreet: notifications and calendar titles without a word about periods.
     bool discreet = false;
+    // The reminders at a time of day (dailytimer.h): TempOn/TempAt, PillOn/PillAt, "hh:mm"; a stored time
+    // that is not one keeps the default.
+    bool tempOn = false;
+    QTime tempAt = QTime(6, 30);
+    bool pillOn = false;
+    QTime pillAt = QTime(21, 0);
+    // TempLast/PillLast: the day each was last shown, so that a made-up run after a start shows it once.
+    QDate tempLast;
+    QDate pillLast;
 };
 
 NoticeSettings readNoticeSettings(const QString &settingPath);
 
-// Writes every choice except LastNotice, which only the reminder itself writes.
+// Writes every choice except LastNotice, TempLast and PillLast, which only the reminders themselves write.
 void writeNoticeChoices(const QString &settingPath, const NoticeSettings &settings);
 
 void writeLastNotice(const QString &settingPath, const QDate &day);
+
+// TempLast or PillLast (key "TempLast", "PillLast").
+void writeDailyLast(const QString &settingPath, const QString &key, const QDate &day);

@@ -2,6 +2,7 @@
 
 #include "autostartentry.h"
 #include "buttonkeys.h"
+#include "dailytimer.h"
 #include "datetext.h"
 #include "guard.h"
 #include "help.h"
@@ -16,11 +17,18 @@
 #include <QDir>
 #include <QFileDialog>
 
+#include <tuple>
+
 namespace {
 
 QString entryPath()
 {
     return autostartEntryPath(qEnvironmentVariable("XDG_CONFIG_HOME"), Variable::userHome());
+}
+
+QString unitFolder()
+{
+    return systemdUserFolder(qEnvironmentVariable("XDG_CONFIG_HOME"), Variable::userHome());
 }
 
 } // namespace
@@ -43,7 +51,12 @@ TfrmNotice::TfrmNotice(const QString &cycleLengthText, QWidget *parent, const QS
     ui->spnBeforeDays->setAccessibleDescription(QStringLiteral("0 から 7 日"));
     ui->chkBefore->setAccessibleName(QStringLiteral("次の生理の前に知らせる"));
     followButtonConventions(this);
+    ui->timeTemp->setAccessibleName(QStringLiteral("体温を測る時刻"));
+    ui->timePill->setAccessibleName(QStringLiteral("ピルを飲む時刻"));
+    ui->lblScheduler->setForegroundRole(QPalette::Text);
     connect(ui->chkBefore, &QCheckBox::toggled, ui->spnBeforeDays, &QWidget::setEnabled);
+    connect(ui->chkTemp, &QCheckBox::toggled, ui->timeTemp, &QWidget::setEnabled);
+    connect(ui->chkPill, &QCheckBox::toggled, ui->timePill, &QWidget::setEnabled);
     connect(ui->btnOK, &QPushButton::clicked, this, &TfrmNotice::btnOKClick);
     connect(ui->btnExport, &QPushButton::clicked, this, &TfrmNotice::btnExportClick);
     connect(ui->btnCancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -63,6 +76,12 @@ void TfrmNotice::FormCreate()
         ui->chkFertile->setChecked(settings.fertile);
         ui->chkAtLogin->setChecked(settings.atLogin);
         ui->chkDiscreet->setChecked(settings.discreet);
+        ui->chkTemp->setChecked(settings.tempOn);
+        ui->timeTemp->setTime(settings.tempAt);
+        ui->timeTemp->setEnabled(settings.tempOn);
+        ui->chkPill->setChecked(settings.pillOn);
+        ui->timePill->setTime(settings.pillAt);
+        ui->timePill->setEnabled(settings.pillOn);
     });
 }
 
@@ -79,7 +98,26 @@ void TfrmNotice::btnOKClick()
             autostartEntry(m_executablePath); // a path no entry can start is refused before anything is stored
         }
         settings.discreet = ui->chkDiscreet->isChecked();
+        settings.tempOn = ui->chkTemp->isChecked();
+        settings.tempAt = ui->timeTemp->time();
+        settings.pillOn = ui->chkPill->isChecked();
+        settings.pillAt = ui->timePill->time();
+        if (settings.tempOn || settings.pillOn) {
+            serviceUnit(DailyReminder::Temperature, m_executablePath); // refused before anything is stored
+            if (!schedulerAvailable()) {
+                ui->lblScheduler->setText(noSchedulerText());
+                return;
+            }
+        }
         writeNoticeChoices(Variable::SettingFilePath, settings);
+        for (const auto &[reminder, on, at] : {std::tuple(DailyReminder::Temperature, settings.tempOn, settings.tempAt),
+                                               std::tuple(DailyReminder::Pill, settings.pillOn, settings.pillAt)}) {
+            if (on) {
+                enableDailyReminder(unitFolder(), reminder, at, m_executablePath);
+            } else {
+                disableDailyReminder(unitFolder(), reminder);
+            }
+        }
         if (settings.atLogin) {
             writeAutostartEntry(entryPath(), m_executablePath);
         } else {

@@ -1,4 +1,5 @@
 #include "autostartentry.h"
+#include "dailytimer.h"
 #include "duenotice.h"
 #include "errors.h"
 #include "icsfile.h"
@@ -27,6 +28,8 @@ private slots:
     void icsContentLine_longUtf8Text_foldsWithinSeventyFiveOctets();
     void autostartEntry_glibStartsTheProgram_withRemind_data();
     void autostartEntry_glibStartsTheProgram_withRemind();
+    void dailyUnits_pathWithSpacesAndPercent_passSystemdVerify_data();
+    void dailyUnits_pathWithSpacesAndPercent_passSystemdVerify();
 };
 
 void TestReminder::dueNotice_onEachDay_data()
@@ -197,3 +200,73 @@ void TestReminder::autostartEntry_glibStartsTheProgram_withRemind()
 
 QTEST_GUILESS_MAIN(TestReminder)
 #include "tst_reminder.moc"
+
+void TestReminder::dailyUnits_pathWithSpacesAndPercent_passSystemdVerify_data()
+{
+    QTest::addColumn<int>("reminder");
+    QTest::addColumn<QString>("programName");
+    QTest::addColumn<QTime>("at");
+    QTest::addColumn<QString>("onCalendar");
+
+    QTest::newRow("temperature, first minute of the day")
+        << int(DailyReminder::Temperature) << QStringLiteral("my eveluna") << QTime(0, 0) << "*-*-* 00:00:00";
+    QTest::newRow("temperature, 100%") << int(DailyReminder::Temperature) << QStringLiteral("eveluna 100%")
+                                       << QTime(6, 30) << "*-*-* 06:30:00";
+    QTest::newRow("pill, %h and $HOME in the name")
+        << int(DailyReminder::Pill) << QStringLiteral("eve %h $HOME luna") << QTime(21, 0) << "*-*-* 21:00:00";
+    QTest::newRow("pill, last minute of the day")
+        << int(DailyReminder::Pill) << QStringLiteral("eveluna%%") << QTime(23, 59) << "*-*-* 23:59:00";
+}
+
+void TestReminder::dailyUnits_pathWithSpacesAndPercent_passSystemdVerify()
+{
+    QFETCH(int, reminder);
+    QFETCH(QString, programName);
+    QFETCH(QTime, at);
+    QFETCH(QString, onCalendar);
+    const auto which = DailyReminder(reminder);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString folder = dir.filePath(QStringLiteral("her 50% folder"));
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/systemd/user")));
+    // verify looks for the executable of ExecStart: a stand-in that prints its arguments.
+    const QString program = folder + u'/' + programName;
+    QFile script(program);
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\"\n");
+    script.close();
+    QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QString units = folder + QStringLiteral("/systemd/user/");
+    const QString name = units + dailyUnitName(which);
+    for (const auto &[path, bytes] : {std::pair(name + QStringLiteral(".timer"), timerUnit(which, at)),
+                                      std::pair(name + QStringLiteral(".service"), serviceUnit(which, program))}) {
+        QFile unit(path);
+        QVERIFY(unit.open(QIODevice::WriteOnly));
+        unit.write(bytes);
+    }
+    QVERIFY(timerUnit(which, at).contains("\nOnCalendar=" + onCalendar.toUtf8() + "\nPersistent=true\n"));
+
+    QProcess verify;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path()); // the user manager's folder, for --user
+    verify.setProcessEnvironment(env);
+    verify.setWorkingDirectory(units);
+    verify.start(QStringLiteral("systemd-analyze"),
+                 {QStringLiteral("verify"), QStringLiteral("--user"),
+                  QStringLiteral("./") + dailyUnitName(which) + QStringLiteral(".timer"),
+                  QStringLiteral("./") + dailyUnitName(which) + QStringLiteral(".service")});
+    QVERIFY(verify.waitForFinished(30000));
+    QCOMPARE(verify.readAllStandardError(), QByteArray());
+    QCOMPARE(verify.exitCode(), 0);
+
+    // What systemd starts: the same program and the word of the reminder, as separate arguments.
+    const QByteArray service = serviceUnit(which, program);
+    const qsizetype exec = service.indexOf("ExecStart=");
+    QVERIFY(exec >= 0);
+    QVERIFY(service.mid(exec).endsWith(" --remind-at " + dailyReminderWord(which).toUtf8() + "\n"));
+    QVERIFY_THROWS_EXCEPTION(EFileError, serviceUnit(which, QStringLiteral("relative/eveluna")));
+    for (const QString &refused :
+         {QStringLiteral("\n"), QStringLiteral("\""), QStringLiteral("'"), QStringLiteral("\\")}) {
+        QVERIFY_THROWS_EXCEPTION(EFileError, serviceUnit(which, program + refused));
+    }
+}

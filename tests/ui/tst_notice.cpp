@@ -1,6 +1,7 @@
 #include "icscheck.h"
 #include "modalanswer.h"
 #include "notice.h"
+#include "noticesettings.h"
 #include "testfiles.h"
 #include "variable.h"
 
@@ -8,11 +9,14 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QJsonArray>
+#include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeEdit>
 
-// The notice dialog's two ways out of the program: the calendar file and the login entry.
+// The notice dialog's ways out of the program: the calendar file, the login entry and the daily timers.
 class TestNotice : public QObject
 {
     Q_OBJECT
@@ -21,6 +25,8 @@ private slots:
     void init();
     void export_sixCycles_readByIcalendarAndKhal();
     void atLogin_entryValidates_andItsExecRunsTheReminder();
+    void dailyReminders_onAndOff_runSystemctl_data();
+    void dailyReminders_onAndOff_runSystemctl();
 
 private:
     QByteArray dateLine(int daysAgo) const
@@ -129,6 +135,101 @@ void TestNotice::atLogin_entryValidates_andItsExecRunsTheReminder()
     QVERIFY(run.waitForFinished(10000));
     QCOMPARE(run.exitCode(), 0);
     QVERIFY2(run.readAllStandardError().startsWith("eveluna --remind: no notification shown"), qPrintable(exec));
+}
+
+void TestNotice::dailyReminders_onAndOff_runSystemctl_data()
+{
+    QTest::addColumn<int>("systemctlExit"); // of the stand-in, for every call
+    QTest::addColumn<bool>("pillOn");
+    QTest::addColumn<QStringList>("calls"); // what systemctl was asked, turning the reminder on
+    QTest::addColumn<bool>("stored");
+
+    QTest::newRow("a user instance: on, then off")
+        << 0 << true
+        << QStringList{QStringLiteral("--user show-environment"), QStringLiteral("--user daemon-reload"),
+                       QStringLiteral("--user enable --now eveluna-temperature.timer"),
+                       QStringLiteral("--user daemon-reload"), QStringLiteral("--user enable --now eveluna-pill.timer")}
+        << true;
+    QTest::newRow("a user instance, pill left off")
+        << 0 << false
+        << QStringList{QStringLiteral("--user show-environment"), QStringLiteral("--user daemon-reload"),
+                       QStringLiteral("--user enable --now eveluna-temperature.timer")}
+        << true;
+    QTest::newRow("no systemd") << 1 << true << QStringList{QStringLiteral("--user show-environment")} << false;
+}
+
+void TestNotice::dailyReminders_onAndOff_runSystemctl()
+{
+    QFETCH(int, systemctlExit);
+    QFETCH(bool, pillOn);
+    QFETCH(QStringList, calls);
+    QFETCH(bool, stored);
+    // A stand-in found first on PATH that writes down its arguments.
+    const QString bin = m_dir->filePath(QStringLiteral("bin"));
+    const QString record = m_dir->filePath(QStringLiteral("systemctl.calls"));
+    QVERIFY(QDir().mkpath(bin));
+    QVERIFY(
+        writeFile(bin + QStringLiteral("/systemctl"),
+                  QStringLiteral("#!/bin/sh\necho \"$*\" >> '%1'\nexit %2\n").arg(record).arg(systemctlExit).toUtf8()));
+    QVERIFY(QFile::setPermissions(bin + QStringLiteral("/systemctl"), QFile::ReadOwner | QFile::ExeOwner));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin) + ':' + path);
+    const auto restorePath = qScopeGuard([&] { qputenv("PATH", path); });
+    const QString program = m_dir->filePath(QStringLiteral("my apps 100%/eveluna"));
+    const QString units = m_dir->filePath(QStringLiteral("config/systemd/user/"));
+
+    {
+        TfrmNotice dialog(QStringLiteral("28"), nullptr, program);
+        dialog.show();
+        QTest::mouseClick(dialog.findChild<QCheckBox *>(QStringLiteral("chkTemp")), Qt::LeftButton, {}, QPoint(6, 8));
+        dialog.findChild<QTimeEdit *>(QStringLiteral("timeTemp"))->setTime(QTime(7, 15));
+        if (pillOn) {
+            QTest::mouseClick(dialog.findChild<QCheckBox *>(QStringLiteral("chkPill")), Qt::LeftButton, {},
+                              QPoint(6, 8));
+        }
+        QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("btnOK")), Qt::LeftButton);
+        QCOMPARE(QString::fromUtf8(readFile(record)).split(u'\n', Qt::SkipEmptyParts), calls);
+        QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("lblScheduler"))->text().isEmpty(), stored);
+        QCOMPARE(dialog.isVisible(), !stored);
+    }
+    if (!stored) {
+        QVERIFY(!QFileInfo::exists(Variable::SettingFilePath));
+        QVERIFY(!QFileInfo::exists(units));
+        return;
+    }
+    const NoticeSettings settings = readNoticeSettings(Variable::SettingFilePath);
+    QCOMPARE(settings.tempOn, true);
+    QCOMPARE(settings.tempAt, QTime(7, 15));
+    QCOMPARE(settings.pillOn, pillOn);
+    QVERIFY(readFile(units + QStringLiteral("eveluna-temperature.timer")).contains("\nOnCalendar=*-*-* 07:15:00\n"));
+    QVERIFY(readFile(units + QStringLiteral("eveluna-temperature.service"))
+                .contains("\nExecStart=\"" + QFile::encodeName(program).replace("%", "%%") +
+                          "\" --remind-at temperature\n"));
+    QCOMPARE(QFileInfo::exists(units + QStringLiteral("eveluna-pill.service")), pillOn);
+
+    // Off again: each timer that was on is stopped, its files go.
+    QVERIFY(QFile::remove(record));
+    {
+        TfrmNotice dialog(QStringLiteral("28"), nullptr, program);
+        dialog.show();
+        QVERIFY(dialog.findChild<QCheckBox *>(QStringLiteral("chkTemp"))->isChecked());
+        QCOMPARE(dialog.findChild<QTimeEdit *>(QStringLiteral("timeTemp"))->time(), QTime(7, 15));
+        QTest::mouseClick(dialog.findChild<QCheckBox *>(QStringLiteral("chkTemp")), Qt::LeftButton, {}, QPoint(6, 8));
+        if (pillOn) {
+            QTest::mouseClick(dialog.findChild<QCheckBox *>(QStringLiteral("chkPill")), Qt::LeftButton, {},
+                              QPoint(6, 8));
+        }
+        QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("btnOK")), Qt::LeftButton);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+    QStringList off = {QStringLiteral("--user disable --now eveluna-temperature.timer"),
+                       QStringLiteral("--user daemon-reload")};
+    if (pillOn) {
+        off << QStringLiteral("--user disable --now eveluna-pill.timer") << QStringLiteral("--user daemon-reload");
+    }
+    QCOMPARE(QString::fromUtf8(readFile(record)).split(u'\n', Qt::SkipEmptyParts), off);
+    QCOMPARE(QDir(units).entryList(QDir::Files), QStringList());
+    QVERIFY(!readNoticeSettings(Variable::SettingFilePath).tempOn);
 }
 
 QTEST_MAIN(TestNotice)
