@@ -83,7 +83,8 @@ ExitStatus printStatus(bool json)
     }
     Variable::initFileLocations(layout->folder);
     try {
-        const StatusInput input = readStatusInput(Variable::DateFilePath, Variable::SettingFilePath);
+        const StatusInput input =
+            readStatusInput(Variable::DateFilePath, Variable::SettingFilePath, Variable::DayFilePath);
         const QDate today = QDate::currentDate();
         const StatusReport report =
             computeStatus(input, today, temperatureStatusJson(Variable::DateFilePath, Variable::TempFilePath, today));

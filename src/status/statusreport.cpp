@@ -4,7 +4,10 @@
 #include "cyclewindows.h"
 #include "datetext.h"
 #include "periodfile.h"
+#include "periodobservations.h"
 #include "settings.h"
+
+#include <QJsonArray>
 
 #include <algorithm>
 #include <cmath>
@@ -57,10 +60,14 @@ StatusReport computeStatus(const StatusInput &input, const QDate &today, const Q
     // A first day registered on or after the expected one would have become the newest.
     const bool late = report.nextStart && *report.nextStart > newest && report.nextStart->daysTo(today) > 0;
     report.lateDays = late ? int(report.nextStart->daysTo(today)) : 0;
+    report.periodDays = periodLength(newest, input.dayRecords);
+    report.pms = pmsForecast(pmsDays(input.firstDays, input.dayRecords, input.excluded), report.nextStart);
     return report;
 }
 
-QString statusLine(const StatusReport &report)
+namespace {
+
+QString cycleLine(const StatusReport &report)
 {
     if (!report.firstDay) {
         return QStringLiteral("データーが足りません。");
@@ -90,6 +97,14 @@ QString statusLine(const StatusReport &report)
     return QStringLiteral("次の生理まであと%1日 (%2)").arg(daysLeft).arg(detail);
 }
 
+} // namespace
+
+QString statusLine(const StatusReport &report)
+{
+    const QString pms = pmsStatusText(report.pms, report.today);
+    return pms.isEmpty() ? cycleLine(report) : cycleLine(report) + QStringLiteral("、") + pms;
+}
+
 QJsonObject statusJson(const StatusReport &report)
 {
     QJsonValue range = QJsonValue::Null;
@@ -104,6 +119,12 @@ QJsonObject statusJson(const StatusReport &report)
                             {QStringLiteral("within_2_days"), report.trackRecord->within2Days},
                             {QStringLiteral("mean_abs_days"), std::round(report.trackRecord->meanAbsDays * 10) / 10}};
     }
+    QJsonValue pms = QJsonValue::Null;
+    if (report.pms) {
+        pms = QJsonObject{{QStringLiteral("first"), isoDate(report.pms->first)},
+                          {QStringLiteral("last"), isoDate(report.pms->last)},
+                          {QStringLiteral("symptoms"), QJsonArray::fromStringList(report.pms->symptoms)}};
+    }
     return QJsonObject{
         {QStringLiteral("today"), isoDate(report.today)},
         {QStringLiteral("first_day"), isoDate(report.firstDay)},
@@ -115,10 +136,12 @@ QJsonObject statusJson(const StatusReport &report)
         {QStringLiteral("late_days"), number(report.lateDays)},
         {QStringLiteral("track_record"), track},
         {QStringLiteral("temperature"), report.temperature},
+        {QStringLiteral("period_days"), number(report.periodDays)},
+        {QStringLiteral("pms"), pms},
     };
 }
 
-StatusInput readStatusInput(const QString &datePath, const QString &settingPath)
+StatusInput readStatusInput(const QString &datePath, const QString &settingPath, const QString &dayPath)
 {
     StatusInput input;
     input.firstDays = readFirstDaysAscending(datePath);
@@ -127,6 +150,9 @@ StatusInput readStatusInput(const QString &datePath, const QString &settingPath)
     input.mode = ini.readInteger(section, QStringLiteral("Daymode"), input.mode);
     input.ownLength = parseIntegerText(ini.readString(section, QStringLiteral("Daybetween"), QStringLiteral("28")));
     input.excluded = readExcludedCycles(settingPath);
+    if (!dayPath.isEmpty()) {
+        input.dayRecords = readDayFile(dayPath).records;
+    }
     return input;
 }
 

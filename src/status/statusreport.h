@@ -1,6 +1,8 @@
 #pragma once
 
+#include "dayrecordfile.h"
 #include "outlook.h"
+#include "symptompattern.h"
 
 #include <QDate>
 #include <QJsonObject>
@@ -17,10 +19,11 @@
 // The records the report is made from, as the data files hold them.
 struct StatusInput
 {
-    QList<QDate> firstDays; // oldest first, each once
-    QSet<QDate> excluded;   // first days of the cycles left out
-    int mode = 4;           // the stored cycle mode (Daymode)
-    int ownLength = 28;     // the stored own length (Daybetween)
+    QList<QDate> firstDays;      // oldest first, each once
+    QSet<QDate> excluded;        // first days of the cycles left out
+    int mode = 4;                // the stored cycle mode (Daymode)
+    int ownLength = 28;          // the stored own length (Daybetween)
+    QList<DayRecord> dayRecords; // dateDay.dat, ascending
 };
 
 struct StatusReport
@@ -34,6 +37,8 @@ struct StatusReport
     std::optional<DayRange> range;
     std::optional<int> lateDays; // days after nextStart with no newer first day, else 0
     std::optional<TrackRecord> trackRecord;
+    std::optional<int> periodDays;  // the newest cycle's period length, if its bleeding is recorded
+    std::optional<PmsForecast> pms; // PMSが出やすい時期 before nextStart
     // The basal body temperature's own estimate as an object; null without readings.
     QJsonValue temperature = QJsonValue::Null;
 };
@@ -44,15 +49,17 @@ StatusReport computeStatus(const StatusInput &input, const QDate &today,
                            const QJsonValue &temperature = QJsonValue::Null);
 
 // One line for a panel: "次の生理まであと16日 (12月23日ごろ、12月21日〜25日)", "生理3日目",
-// "予定日を2日過ぎています" or "データーが足りません。".
+// "予定日を2日過ぎています" or "データーが足りません。"; with "、PMSが出やすい時期です (12月21日まで)" after it
+// while today is in that time.
 QString statusLine(const StatusReport &report);
 
 // The report as one JSON object; dates as yyyy-mm-dd, everything but today null without records.
 QJsonObject statusJson(const StatusReport &report);
 
-// The input from date.dat and setting.ini (missing files hold nothing). Throws EConvertError for a line
-// that is not a date or a stored length that is not a number, EFileError for a file that cannot be read.
-StatusInput readStatusInput(const QString &datePath, const QString &settingPath);
+// The input from date.dat, setting.ini and, when dayPath is given, dateDay.dat (missing files hold
+// nothing). Throws EConvertError for a line that is not a date or a stored length that is not a number,
+// EFileError for a file that cannot be read.
+StatusInput readStatusInput(const QString &datePath, const QString &settingPath, const QString &dayPath = QString());
 
 // The range of the next first day from the files, as readStatusInput reads them; none with too few cycles.
 std::optional<DayRange> nextPeriodRange(const QString &datePath, const QString &settingPath);

@@ -71,7 +71,8 @@ class CommandLine(unittest.TestCase):
         self.assertEqual((status, err), (0, ""))
         report = json.loads(out)
         self.assertEqual(set(report), {"today", "first_day", "cycle_day", "cycle_length", "rule_next_start",
-                                       "next_start", "range", "late_days", "track_record", "temperature"})
+                                       "next_start", "range", "late_days", "track_record", "temperature",
+                                       "period_days", "pms"})
         self.assertEqual(report["today"], "2025-12-07")
         self.assertEqual(report["first_day"], "2025-11-21")
         self.assertEqual(report["cycle_day"], 17)
@@ -89,6 +90,27 @@ class CommandLine(unittest.TestCase):
         self.assertEqual((status, out), (0, "予定日を3日過ぎています\n"))
         status, out, _ = self.run_program("--status", day="2025-11-23")
         self.assertEqual((status, out), (0, "生理3日目\n"))
+
+    def test_status_pmsAndPeriodDays(self):
+        self.write("date.dat", "".join(day + "\r\n" for day in DATES))
+        self.write("setting.ini", "[Day Setting]\r\nDaymode=0\r\n")
+        # Irritable 3 and 2 days before the first days that ended three cycles, a headache in two of
+        # them: the next period by the rule (12-20) puts the PMS days at 12-17 and 12-18. The newest
+        # period: heavy, medium, a day unrecorded, light, then spotting after it: four days.
+        self.write("dateDay.dat", "".join(line + "\r\n" for line in [
+            "2025/09/19,symptoms=irritable", "2025/09/20,symptoms=headache|irritable",
+            "2025/10/18,symptoms=irritable", "2025/10/19,symptoms=irritable",
+            "2025/11/18,symptoms=irritable", "2025/11/19,symptoms=headache|irritable",
+            "2025/11/21,flow=heavy", "2025/11/22,flow=medium", "2025/11/24,flow=light", "2025/11/25,flow=spotting"]))
+        status, out, err = self.run_program("--status", "--json")
+        self.assertEqual((status, err), (0, ""))
+        report = json.loads(out)
+        self.assertEqual(report["period_days"], 4)
+        self.assertEqual(report["pms"], {"first": "2025-12-17", "last": "2025-12-18",
+                                         "symptoms": ["irritable", "headache"]})
+        status, out, _ = self.run_program("--status", day="2025-12-17")
+        self.assertEqual((status, out), (0, "次の生理まであと3日 (12月20日ごろ、12月17日〜23日)、"
+                                            "PMSが出やすい時期です (12月18日まで)\n"))
 
     def test_status_withoutRecords(self):
         status, out, _ = self.run_program("--status")
