@@ -5,8 +5,9 @@
 //
 // The generated women follow published figures. Ovulation: a follicular phase of about 15.5 days
 // (2.5 between women, 2 from one of her cycles to the next), a luteal phase of 12.4 days (1.9 between
-// women, 0.7 within). Temperature as in the temperature benchmark: a rise of 0.2-0.5 °C over one or two
-// days after ovulation, 0.05-0.15 °C of noise, one reading in fifty a fever, half of them left out.
+// women, 0.5-1 within). Temperature as in the temperature benchmark: a rise of 0.2-0.5 °C after
+// ovulation reached over one to three days, its first morning missed in one cycle in four, 0.05-0.15 °C
+// of noise, a fever of 0.3-1.0 °C for a day or two about once in 50 days, a third of them left out.
 // Mucus: nothing observed while she bleeds (4-6 days); dry (t) or nothing felt (Ø) until it rises, from
 // Ø or f about 5-6 days before ovulation (4-8), to its best (S+, or only S for one woman in seven) on a
 // peak day from two days before to two after ovulation, then down to Ø or t within three days; one
@@ -65,6 +66,7 @@ Woman generateWoman(std::mt19937 &random, int cycles, const QDate &from)
     std::normal_distribution<double> normal(0, 1);
     std::uniform_real_distribution<double> uniform(0, 1);
     const double lutealMean = 12.4 + 1.9 * normal(random);
+    const double lutealSpread = 0.5 + 0.5 * uniform(random);
     const double follicularMean = 15.5 + 2.5 * normal(random);
     const double noise = 0.05 + 0.10 * uniform(random);
     const double base = 36.35 + 0.12 * normal(random);
@@ -74,12 +76,16 @@ Woman generateWoman(std::mt19937 &random, int cycles, const QDate &from)
     const int testFrom = std::clamp(int(std::lround(10 + 1.5 * normal(random))), 6, 14);
     Woman woman;
     QDate start = from;
+    int feverDaysLeft = 0;
+    double fever = 0;
+    bool feverMarked = false;
     for (int c = 0; c < cycles; ++c) {
-        const int luteal = std::clamp(int(std::lround(lutealMean + 0.7 * normal(random))), 7, 18);
-        const int ovulation = std::clamp(int(std::lround(follicularMean + 2.0 * normal(random))), 8, 35);
+        const int luteal = std::clamp(int(std::lround(lutealMean + lutealSpread * normal(random))), 7, 18);
+        const int ovulation = std::clamp(int(std::lround(follicularMean + 2.0 * normal(random))), 8, 30);
         const int length = ovulation + luteal;
         const double rise = 0.2 + 0.3 * uniform(random);
-        const bool slowRise = uniform(random) < 0.5;
+        const int riseSteps = 1 + int(uniform(random) * 3); // the rise reached over 1, 2 or 3 days
+        const bool riseMissed = uniform(random) < 0.25;
         const int bleeding = 4 + int(uniform(random) * 3);
         const int onset = ovulation - std::clamp(int(std::lround(5.5 + 0.8 * normal(random))), 4, 8);
         const double peakDraw = uniform(random);
@@ -94,28 +100,35 @@ Woman generateWoman(std::mt19937 &random, int cycles, const QDate &from)
         woman.ovulationDays.append(ovulation);
         bool lhSeen = false;
         for (int d = 1; d <= length; ++d) {
-            const QDate day = start.addDays(d - 1);
-            const bool recorded = uniform(random) >= 0.1;
-            double value = base + noise * normal(random);
-            if (d == ovulation + 1) {
-                value += slowRise ? rise / 2 : rise;
-            } else if (d > ovulation + 1) {
-                value += rise;
+            if (feverDaysLeft == 0 && uniform(random) < 0.02) {
+                feverDaysLeft = 1 + int(uniform(random) * 2);
+                fever = 0.3 + 0.7 * uniform(random);
+                feverMarked = uniform(random) < 1.0 / 3;
             }
-            bool excluded = false;
-            if (uniform(random) < 0.02) {
-                value += 0.4 + 0.6 * uniform(random);
-                excluded = uniform(random) < 0.5;
+            const bool feverish = feverDaysLeft > 0;
+            if (feverish) {
+                --feverDaysLeft;
             }
             int mucus = mucusOf(random, d, onset, peak, best, dryLevel);
             if (uniform(random) < 0.1) {
                 mucus = std::clamp(mucus + (uniform(random) < 0.5 ? -1 : 1), MinMucus, MaxMucus);
             }
-            if (!recorded) {
+            if (uniform(random) < 0.1) {
                 continue;
             }
-            const int centi = std::clamp(int(std::lround(value * 100)), MinCentiDegrees, MaxCentiDegrees);
-            woman.readings.append({day, centi, excluded});
+            const QDate day = start.addDays(d - 1);
+            if (!(riseMissed && d == ovulation + 1)) {
+                double value = base + noise * normal(random);
+                const int sinceRise = d - ovulation; // 1 on the first day of the rise
+                if (sinceRise > 0) {
+                    value += rise * std::min(sinceRise, riseSteps) / riseSteps;
+                }
+                if (feverish) {
+                    value += fever;
+                }
+                const int centi = std::clamp(int(std::lround(value * 100)), MinCentiDegrees, MaxCentiDegrees);
+                woman.readings.append({day, centi, feverish && feverMarked});
+            }
             DayRecord record;
             record.date = day;
             if (d > bleeding) {
