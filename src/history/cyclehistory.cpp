@@ -28,7 +28,7 @@ int CycleHistory::memoDaysInCycle(qsizetype i) const
     return int(std::distance(from, to));
 }
 
-CycleHistory readCycleHistory(const QString &datePath, const QString &memoPath)
+CycleHistory readCycleHistory(const QString &datePath, const QString &memoPath, const QString &dayPath)
 {
     CycleHistory history;
     history.firstDays = readFirstDaysAscending(datePath);
@@ -44,6 +44,9 @@ CycleHistory readCycleHistory(const QString &datePath, const QString &memoPath)
         if (!history.memos.contains(day)) {
             history.memos.insert(day, fields.value(1).replace(QStringLiteral("$$"), QStringLiteral("\r\n")));
         }
+    }
+    if (!dayPath.isEmpty()) {
+        history.dayRecords = readDayFile(dayPath).records;
     }
     return history;
 }
@@ -160,17 +163,38 @@ QList<HistoryRow> historyRows(const CycleHistory &history, const QList<PastPredi
         offsets.insert(prediction.start, prediction.offBy());
     }
     const QList<int> lengths = history.cycleLengths();
+    const QList<CycleRecord> cycles = cycleRecords(history.firstDays, history.dayRecords);
+    const QString unknown = QStringLiteral("—");
     QList<HistoryRow> rows;
     rows.reserve(history.firstDays.size());
     for (qsizetype i = 0; i < history.firstDays.size(); ++i) {
         const auto offset = offsets.constFind(history.firstDays[i]);
+        const CycleRecord &cycle = cycles[i];
+        const bool recorded = cycle.recordedDays > 0;
         rows.append({formatDateText(history.firstDays[i]), i < lengths.size() ? QString::number(lengths[i]) : QString(),
                      history.memoDaysInCycle(i),
                      offset == offsets.cend() ? QString()
                      : *offset > 0            ? u'+' + QString::number(*offset)
-                                              : QString::number(*offset)});
+                                              : QString::number(*offset),
+                     cycle.periodDays ? QString::number(*cycle.periodDays) : unknown,
+                     recorded ? QString::number(cycle.flowDays[std::size_t(Flow::Heavy)]) : unknown,
+                     recorded ? painText(cycle.strongestPain) : unknown,
+                     recorded ? QString::number(cycle.painkillerDays) : unknown});
     }
     return rows;
+}
+
+QList<std::pair<QString, QString>> periodStatisticsTexts(const QList<CycleRecord> &cycles)
+{
+    const std::optional<double> average = averagePeriodLength(cycles);
+    QList<std::pair<QString, QString>> texts = {
+        {QStringLiteral("平均月経期間 (直近%1周期)").arg(RecentCycleCount),
+         average ? oneDecimalDays(*average) : QStringLiteral("-")},
+    };
+    for (const QString &observation : periodObservations(cycles)) {
+        texts.append({QStringLiteral("目安との比較"), observation});
+    }
+    return texts;
 }
 
 namespace {

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "dayrecordfile.h"
 #include "outlook.h"
 #include "periodobservations.h"
 
@@ -23,6 +24,8 @@ struct CycleHistory
     QList<QDate> firstDays;
     // Memo of each day that has one, line breaks as CR LF.
     QMap<QDate, QString> memos;
+    // What she recorded day by day (dateDay.dat), ascending.
+    QList<DayRecord> dayRecords;
 
     // Length in days of each completed cycle, oldest first (one fewer than the first days).
     QList<int> cycleLengths() const;
@@ -31,10 +34,11 @@ struct CycleHistory
     int memoDaysInCycle(qsizetype i) const;
 };
 
-// Reads date.dat and dateMemo.dat (a missing file holds nothing). A hand-edited date.dat out of order or
-// with a day written twice still gives one history in date order. Throws EConvertError for a first day
-// or memo day that is not a date, EFileError for a file that cannot be read.
-CycleHistory readCycleHistory(const QString &datePath, const QString &memoPath);
+// Reads date.dat, dateMemo.dat and, when dayPath is given, dateDay.dat (a missing file holds nothing). A
+// hand-edited date.dat out of order or with a day written twice still gives one history in date order.
+// Throws EConvertError for a first day or memo day that is not a date, EFileError for a file that cannot
+// be read.
+CycleHistory readCycleHistory(const QString &datePath, const QString &memoPath, const QString &dayPath = QString());
 
 struct CycleStatistics
 {
@@ -76,16 +80,24 @@ QList<std::pair<QString, QString>> statisticsTexts(const CycleStatistics &stats)
 // "予定日を2日過ぎています" while the period is late.
 QList<std::pair<QString, QString>> outlookTexts(const CycleStatistics &stats);
 
-// One row per first day, oldest first: the day, the length of the cycle it begins ("" for the newest)
-// and the number of memo days in that cycle.
+// One row per first day, oldest first: the day, the length of the cycle it begins ("" for the newest),
+// the number of memo days in that cycle and what her day records say of it ("—" for a cycle without any).
 struct HistoryRow
 {
     QString firstDay;
     QString length;
     int memoDays = 0;
-    QString offBy; // days the period came after the rule's day ("+2", "-1", "0"); "" without one
+    QString offBy;          // days the period came after the rule's day ("+2", "-1", "0"); "" without one
+    QString periodDays;     // 月経期間(日): "5", "—" when no bleeding is recorded
+    QString heavyDays;      // 多い日
+    QString pain;           // 痛み, the strongest: なし/軽い/中/強
+    QString painkillerDays; // 鎮痛剤(日)
 };
 QList<HistoryRow> historyRows(const CycleHistory &history, const QList<PastPrediction> &predictions = {});
+
+// The period figures of the 統計 box and the report: "平均月経期間 (直近12周期)" "5.3日" ("-" without
+// a recorded period), and the observations against the standard ranges, each as a line.
+QList<std::pair<QString, QString>> periodStatisticsTexts(const QList<CycleRecord> &cycles);
 
 // The CSV export: UTF-8 with a byte-order mark, CR LF, the header 開始日,周期(日),メモ and one row per
 // first day, newest last. Fields with a comma, a quote, a CR or an LF are quoted, quotes doubled

@@ -67,7 +67,9 @@ HistoryReport::HistoryReport(const CycleHistory &history, const CycleStatistics 
     : m_stats(stats)
     , m_printed(printed)
     , m_families(std::move(families))
-    , m_chart(history, stats, m_families, std::move(excluded))
+    , m_chart(history, stats, m_families, excluded)
+    , m_period(cycleRecords(history.firstDays, history.dayRecords, excluded),
+               symptomPattern(history.firstDays, history.dayRecords, excluded), m_families)
 {
     using Kind = Line::Kind;
     m_lines.append(
@@ -210,10 +212,32 @@ void HistoryReport::drawPage(QPainter &painter, const QRectF &area, const QList<
         drawLine(painter, m_lines[i], top, area);
         top += LineHeight;
     }
+    drawFooter(painter, area, p, pages.size());
+    painter.restore();
+}
+
+void HistoryReport::drawFooter(QPainter &painter, const QRectF &area, qsizetype page, qsizetype pageCount) const
+{
+    painter.save();
     painter.setFont(reportFont(m_families, 10));
-    painter.drawText(QRectF(area.left(), area.bottom() - FooterHeight + 8, area.width(), FooterHeight - 8),
-                     Qt::AlignHCenter | Qt::AlignVCenter,
-                     QStringLiteral("%1 / %2").arg(p + 1).arg(pages.size() + temperaturePageCount()));
+    painter.drawText(
+        QRectF(area.left(), area.bottom() - FooterHeight + 8, area.width(), FooterHeight - 8),
+        Qt::AlignHCenter | Qt::AlignVCenter,
+        QStringLiteral("%1 / %2").arg(page + 1).arg(pageCount + periodPageCount(area) + temperaturePageCount()));
+    painter.restore();
+}
+
+qsizetype HistoryReport::periodPageCount(const QRectF &area) const
+{
+    return m_period.pageCount(area.height() - FooterHeight);
+}
+
+void HistoryReport::drawPeriodPage(QPainter &painter, const QRectF &area, const QList<Page> &pages, qsizetype m) const
+{
+    painter.save();
+    painter.fillRect(area, Paper);
+    m_period.drawPage(painter, QRectF(area.topLeft(), QSizeF(area.width(), area.height() - FooterHeight)), m);
+    drawFooter(painter, area, pages.size() + m, pages.size());
     painter.restore();
 }
 
@@ -231,12 +255,7 @@ void HistoryReport::drawTemperaturePage(QPainter &painter, const QRectF &area, c
                                         qsizetype t) const
 {
     drawTemperatureReportPage(painter, area, m_temperature, t, m_families);
-    painter.save();
-    painter.setFont(reportFont(m_families, 10));
-    painter.drawText(QRectF(area.left(), area.bottom() - FooterHeight + 8, area.width(), FooterHeight - 8),
-                     Qt::AlignHCenter | Qt::AlignVCenter,
-                     QStringLiteral("%1 / %2").arg(pages.size() + t + 1).arg(pages.size() + temperaturePageCount()));
-    painter.restore();
+    drawFooter(painter, area, pages.size() + periodPageCount(area) + t, pages.size());
 }
 
 void paintReport(QPagedPaintDevice &device, const HistoryReport &report)
@@ -255,6 +274,10 @@ void paintReport(QPagedPaintDevice &device, const HistoryReport &report)
             device.newPage();
         }
         report.drawPage(painter, area, pages, p);
+    }
+    for (qsizetype m = 0; m < report.periodPageCount(area); ++m) {
+        device.newPage();
+        report.drawPeriodPage(painter, area, pages, m);
     }
     for (qsizetype t = 0; t < report.temperaturePageCount(); ++t) {
         device.newPage();

@@ -3,6 +3,7 @@
 #include "cyclechart.h"
 #include "cyclehistory.h"
 #include "errors.h"
+#include "periodreport.h"
 #include "temperatureshift.h"
 
 #include <QDate>
@@ -16,7 +17,8 @@ class QPainter;
 
 // The printed history for the clinic: A4 portrait, a heading with the date of printing, the statistics,
 // the chart of the recent cycles, the table of every first day and, when asked for, the memos. Pages
-// follow as the table needs them, each with its number. All sizes in logical units (cyclechart.h).
+// follow as the table needs them, each with its number; then the 月経の記録 pages (periodreport.h) and
+// the 基礎体温表 pages. All sizes in logical units (cyclechart.h).
 class HistoryReport final
 {
 public:
@@ -54,7 +56,11 @@ public:
     // Pages for a printable area of pageSize (logical units).
     QList<Page> paginate(const QSizeF &pageSize) const;
 
-    // Draws 基礎体温表 page t (0-based) after the `pages` of the history.
+    // Draws 月経の記録 page m (0-based) after the `pages` of the history.
+    void drawPeriodPage(QPainter &painter, const QRectF &area, const QList<Page> &pages, qsizetype m) const;
+    qsizetype periodPageCount(const QRectF &area) const;
+
+    // Draws 基礎体温表 page t (0-based) after the `pages` of the history and those of 月経の記録.
     void drawTemperaturePage(QPainter &painter, const QRectF &area, const QList<Page> &pages, qsizetype t) const;
     qsizetype temperaturePageCount() const;
 
@@ -64,6 +70,7 @@ public:
 private:
     void drawHead(QPainter &painter, const QRectF &area) const;
     void drawLine(QPainter &painter, const Line &line, double top, const QRectF &area) const;
+    void drawFooter(QPainter &painter, const QRectF &area, qsizetype page, qsizetype pageCount) const;
 
     CycleStatistics m_stats;
     QDate m_printed;
@@ -71,6 +78,7 @@ private:
     CycleChart m_chart;
     QList<Line> m_lines;
     QList<CycleTemperature> m_temperature;
+    PeriodReport m_period;
 };
 
 // Cuts a memo into lines of at most `columns` half-width columns (a full-width character takes two),

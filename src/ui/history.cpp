@@ -10,6 +10,7 @@
 #include "pictures.h"
 #include "printdialog.h"
 #include "settings.h"
+#include "symptompage.h"
 #include "temperaturepage.h"
 #include "variable.h"
 
@@ -21,6 +22,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QTabWidget>
 
 namespace {
 
@@ -28,7 +30,18 @@ constexpr int OwnLengthMode = 4;
 // Room for the window manager's title bar and borders, known only once the window is shown.
 constexpr int FrameAllowance = 40;
 
-enum Column { DayColumn, LengthColumn, OffByColumn, MemoColumn, LeftOutColumn, ColumnCount };
+enum Column {
+    DayColumn,
+    LengthColumn,
+    OffByColumn,
+    MemoColumn,
+    PeriodColumn,
+    HeavyColumn,
+    PainColumn,
+    PainkillerColumn,
+    LeftOutColumn,
+    ColumnCount
+};
 
 // The bars at their full width inside the scroll area; each repaint draws only the bars it exposes.
 class ChartView final : public QWidget
@@ -100,9 +113,10 @@ TfrmHistory::TfrmHistory(std::optional<int> cycleLength, QWidget *parent)
     ui->txtStatistics->setFont(textFont);
     ui->tblCycles->setFont(textFont);
     ui->tblCycles->setColumnCount(ColumnCount);
-    ui->tblCycles->setHorizontalHeaderLabels({QStringLiteral("開始日"), QStringLiteral("周期(日)"),
-                                              QStringLiteral("予測とのずれ(日)"), QStringLiteral("メモの日数"),
-                                              QStringLiteral("計算に入れない")});
+    ui->tblCycles->setHorizontalHeaderLabels(
+        {QStringLiteral("開始日"), QStringLiteral("周期(日)"), QStringLiteral("予測とのずれ(日)"),
+         QStringLiteral("メモの日数"), QStringLiteral("月経期間(日)"), QStringLiteral("多い日"), QStringLiteral("痛み"),
+         QStringLiteral("鎮痛剤(日)"), QStringLiteral("計算に入れない")});
     ui->tblCycles->verticalHeader()->hide();
     ui->tblCycles->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
@@ -132,6 +146,11 @@ TfrmHistory::TfrmHistory(std::optional<int> cycleLength, QWidget *parent)
         new TemperaturePage(Variable::DateFilePath, Variable::TempFilePath, m_stats.nextFirstDay, m_families, this);
     m_temperaturePage->attachTo(ui->gridLayout,
                                 {ui->chartLayout, ui->gridLayout->itemAt(ui->gridLayout->indexOf(ui->lblNoData))});
+    if (auto *tabs = findChild<QTabWidget *>(QStringLiteral("historyTabs"))) {
+        m_symptomPage =
+            new SymptomPage(symptomPattern(m_history.firstDays, m_history.dayRecords, m_excluded), m_families, tabs);
+        tabs->addTab(m_symptomPage, QStringLiteral("症状 (&Y)"));
+    }
     showStatistics();
 }
 
@@ -160,7 +179,7 @@ void TfrmHistory::FormCreate()
         button->setEnabled(false);
     }
     guarded(this, [&] {
-        m_history = readCycleHistory(Variable::DateFilePath, Variable::MemoFilePath);
+        m_history = readCycleHistory(Variable::DateFilePath, Variable::MemoFilePath, Variable::DayFilePath);
         const IniFile settings(Variable::SettingFilePath);
         m_mode = settings.readInteger(QStringLiteral("Day Setting"), QStringLiteral("Daymode"), OwnLengthMode);
         m_excluded = readExcludedCycles(Variable::SettingFilePath);
@@ -188,6 +207,9 @@ void TfrmHistory::showHistory()
     showStatistics();
     ui->chartArea->setAccessibleDescription(m_chart->description());
     fillTable();
+    if (m_symptomPage != nullptr) {
+        m_symptomPage->showPattern(symptomPattern(m_history.firstDays, m_history.dayRecords, m_excluded));
+    }
     if (m_chartView != nullptr) {
         m_chartView->update();
         m_axisView->update();
@@ -196,7 +218,9 @@ void TfrmHistory::showHistory()
 
 void TfrmHistory::showStatistics()
 {
-    QList<std::pair<QString, QString>> texts = statisticsTexts(m_stats) + outlookTexts(m_stats);
+    QList<std::pair<QString, QString>> texts =
+        statisticsTexts(m_stats) + outlookTexts(m_stats) +
+        periodStatisticsTexts(cycleRecords(m_history.firstDays, m_history.dayRecords, m_excluded));
     // Once the current cycle's temperature rise is confirmed, the body's day stands beside the calendar's.
     if (m_temperaturePage != nullptr && m_temperaturePage->bodyNextStart()) {
         texts.append({QStringLiteral("体温から見た予定日"), formatDateText(*m_temperaturePage->bodyNextStart())});
@@ -215,7 +239,9 @@ void TfrmHistory::fillTable()
         historyRows(m_history, pastPredictions(m_history.firstDays, m_excluded, m_mode, m_cycleLength.value_or(28)));
     ui->tblCycles->setRowCount(int(rows.size()));
     for (int r = 0; r < rows.size(); ++r) {
-        const QStringList cells = {rows[r].firstDay, rows[r].length, rows[r].offBy, QString::number(rows[r].memoDays)};
+        const QStringList cells = {
+            rows[r].firstDay,   rows[r].length,    rows[r].offBy, QString::number(rows[r].memoDays),
+            rows[r].periodDays, rows[r].heavyDays, rows[r].pain,  rows[r].painkillerDays};
         for (int c = 0; c < cells.size(); ++c) {
             auto *item = new QTableWidgetItem(cells[c]);
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);

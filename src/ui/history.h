@@ -9,6 +9,7 @@
 #include <optional>
 
 class HistoryReport;
+class SymptomPage;
 class TemperaturePage;
 
 namespace Ui {
@@ -66,4 +67,5 @@ private:
     // The chart stays at its newest cycle until she scrolls it herself.
     bool m_followNewest = true;
     TemperaturePage *m_temperaturePage = nullptr; // the 基礎体温 tab
+    SymptomPage *m_symptomPage = nullptr;         // the 症状 tab
 };

@@ -96,6 +96,17 @@ private slots:
                                                                  "2025/03/10,\"体温 36.5\"\r\n"
                                                                  "2025/02/03,\"腹痛, \"\"強め\"\"$$2行目\"\r\n"));
         QVERIFY(folder.writeFile(QStringLiteral("setting.ini"), "[Day Setting]\r\nDaymode=0\r\n"));
+        // Bleeding on five days from 01/05 and nine from 04/02: the second is a period of 8 days or more.
+        QByteArray dayLines;
+        for (int d = 0; d < 9; ++d) {
+            if (d < 5) {
+                dayLines += QDate(2025, 1, 5).addDays(d).toString(u"yyyy/MM/dd").toLatin1() + ",flow=medium\r\n";
+            }
+        }
+        for (int d = 0; d < 9; ++d) {
+            dayLines += QDate(2025, 4, 2).addDays(d).toString(u"yyyy/MM/dd").toLatin1() + ",flow=heavy,pain=3\r\n";
+        }
+        QVERIFY(folder.writeFile(QStringLiteral("dateDay.dat"), dayLines));
         QTemporaryDir home;
         QVERIFY(home.isValid());
         QProcessEnvironment extra;
@@ -111,7 +122,15 @@ private slots:
 
         const QString text = savedReportText(history, home, program);
         QVERIFY2(!text.isEmpty(), qPrintable(program.report()));
-        for (const QString &day : firstDays + QStringList{QStringLiteral("32.5日"), QStringLiteral("2025/06/16")}) {
+        const QStringList periods = {
+            QStringLiteral("2025/04/02から 周期 43日 月経期間 9日"),
+            QStringLiteral("2025/01/05から 周期 29日 月経期間 5日"),
+            QStringLiteral("39日以上の周期: 1回 (稀発月経の目安)"),
+            QStringLiteral("周期の長さの差が6日を超えています (最短27日、最長43日)"),
+            QStringLiteral("月経期間が8日以上: 1回 (過長月経の目安)"),
+        };
+        for (const QString &day :
+             firstDays + periods + QStringList{QStringLiteral("32.5日"), QStringLiteral("2025/06/16")}) {
             QVERIFY2(text.contains(day), qPrintable(day + QStringLiteral(" not in:\n") + text));
         }
         const QString fonts = run(QStringLiteral("pdffonts"), {home.filePath(QStringLiteral("eveluna-履歴.pdf"))});
