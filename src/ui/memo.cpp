@@ -2,22 +2,57 @@
 
 #include "buttonkeys.h"
 #include "datetext.h"
+#include "dayrecordfile.h"
+#include "dayrecordpanel.h"
+#include "firstdayrule.h"
 #include "fonts.h"
 #include "guard.h"
 #include "help.h"
 #include "look.h"
 #include "memofile.h"
+#include "periodfile.h"
 #include "pictures.h"
 #include "temperaturefile.h"
 #include "ui_memo.h"
 #include "variable.h"
 
-#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 
 const QString crlf = QStringLiteral("\r\n");
 const QString lf = QStringLiteral("\n");
+
+// A yes/no question with "いいえ" as the default, so that Enter pressed by habit stores nothing.
+bool askYesNo(QWidget *parent, const QString &question)
+{
+    QMessageBox ask(QMessageBox::Question, QStringLiteral("確認"), question, QMessageBox::Yes | QMessageBox::No,
+                    parent);
+    ask.button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
+    ask.button(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));
+    ask.setDefaultButton(QMessageBox::No);
+    useDesignFont(&ask);
+    return ask.exec() == QMessageBox::Yes;
+}
+
+bool isBleeding(const std::optional<Flow> &flow)
+{
+    return flow && *flow != Flow::Spotting;
+}
+
+// Whether bleeding on day would begin a period that date.dat does not hold yet: no bleeding in the ten
+// days before it and no first day registered within ten days of it (the rule the import uses).
+bool beginsUnregisteredPeriod(const QDate &day, const QList<DayRecord> &records, const QList<QDate> &firstDays)
+{
+    QList<QDate> bleeding{day};
+    for (const DayRecord &r : records) {
+        if (r.date < day && r.date >= day.addDays(-TenDayRuleDays) && isBleeding(r.flow)) {
+            bleeding.append(r.date);
+        }
+    }
+    return firstDaysFromBleeding(bleeding).contains(day) && !samePeriodFirstDay(firstDays, day).isValid();
+}
 
 } // namespace
 
@@ -29,7 +64,7 @@ TfrmMemo::TfrmMemo(QWidget *parent)
     installHelpKey(this, QStringLiteral("memo.html"));
     followButtonConventions(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    setFixedSize(381, 303);
+    setFixedSize(789, 303);
     setWindowIcon(picture(Picture::Memo));
 
     useDesignFont(this);
@@ -95,6 +130,12 @@ void TfrmMemo::FormShow()
             // A morning entry: frame today, Enter, four digits, Alt+S.
             ui->txtTemp->setFocus();
         }
+        const QList<DayRecord> records = readDayFile(Variable::DayFilePath).records;
+        const auto record =
+            std::find_if(records.begin(), records.end(), [this](const DayRecord &r) { return r.date == MemoDate; });
+        m_storedRecord = record != records.end() ? *record : DayRecord();
+        m_storedRecord.date = MemoDate;
+        ui->pnlDayRecord->setRecord(m_storedRecord);
     });
 }
 
@@ -121,15 +162,47 @@ void TfrmMemo::btnSaveClick()
             }
             reading = TemperatureReading{MemoDate, *value, ui->chkTempExcluded->isChecked()};
         }
+        const std::optional<DayRecord> record = ui->pnlDayRecord->record();
+        if (!record) {
+            showInfoBox(this, DayRecordPanel::weightRangeNotice());
+            ui->pnlDayRecord->weightField()->setFocus();
+            ui->pnlDayRecord->weightField()->selectAll();
+            return;
+        }
+        if (reading && reading != m_storedReading && MemoDate > QDate::currentDate() &&
+            !askYesNo(this, QStringLiteral("%1 はまだ来ていない日です。この日の体温として保存しますか？")
+                                .arg(formatDateText(MemoDate)))) {
+            ui->txtTemp->setFocus();
+            return;
+        }
         if (reading != m_storedReading) {
             storeTemperatureReading(Variable::TempFilePath, MemoDate, reading);
         }
-        // A morning reading alone adds no empty memo to a day that had none.
-        if (m_hadMemo || !text.isEmpty() || !reading) {
+        // An empty memo is no memo: a day that had one loses it, a day without one gets none.
+        if (!text.isEmpty()) {
             SaveMemo(Variable::MemoFilePath, MemoDate, text);
+        } else if (m_hadMemo) {
+            DeleteMemo(Variable::MemoFilePath, MemoDate);
+        }
+        if (*record != m_storedRecord) {
+            storeDayRecord(Variable::DayFilePath, MemoDate, record);
+            askFirstDay(*record);
         }
         accept();
     });
+}
+
+// Asked once, when the day turns from no bleeding to bleeding; いいえ keeps only the record.
+void TfrmMemo::askFirstDay(const DayRecord &record)
+{
+    if (!isBleeding(record.flow) || isBleeding(m_storedRecord.flow)) {
+        return;
+    }
+    const QList<QDate> firstDays = readFirstDaysAscending(Variable::DateFilePath);
+    if (beginsUnregisteredPeriod(MemoDate, readDayFile(Variable::DayFilePath).records, firstDays) &&
+        askYesNo(this, QStringLiteral("この日を生理開始日として登録しますか?"))) {
+        AddPeriodStart(Variable::DateFilePath, MemoDate);
+    }
 }
 
 void TfrmMemo::btnDeleteClick()
@@ -143,14 +216,4 @@ void TfrmMemo::btnDeleteClick()
 void TfrmMemo::btmCloseClick()
 {
     reject();
-}
-
-void TfrmMemo::keyPressEvent(QKeyEvent *event)
-{
-    // The dialog has no cancel button: Esc leaves it open.
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QDialog>
 
+#include "dayrecordfile.h"
 #include "temperaturefile.h"
 
 #include <memory>
@@ -11,10 +12,10 @@ namespace Ui {
 class frmMemo;
 }
 
-// Shows and edits the memo of one day in dateMemo.dat and her basal body temperature that day in
-// dateTemp.dat; 保存 stores both. The opener puts the day's date text
-// ("2011/3/5" or "2011/03/05") into the label before showing the dialog; a save or delete that
-// succeeds closes it, one that fails leaves it open with the text.
+// Shows and edits one day: the memo in dateMemo.dat, her basal body temperature in dateTemp.dat and the
+// day record (bleeding, pain, symptoms...) in dateDay.dat; 保存 stores all three, Esc and 閉じる close
+// without storing. The opener puts the day's date text ("2011/3/5" or "2011/03/05") into the label before
+// showing the dialog; a save or delete that succeeds closes it, one that fails leaves it open as typed.
 class TfrmMemo final : public QDialog
 {
     Q_OBJECT
@@ -34,14 +35,15 @@ public slots:
 
 protected:
     void showEvent(QShowEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void FormShow();
+    void askFirstDay(const DayRecord &record);
 
     std::unique_ptr<Ui::frmMemo> ui;
     QDate MemoDate;
     bool m_shown = false;
     bool m_hadMemo = false;
     std::optional<TemperatureReading> m_storedReading;
+    DayRecord m_storedRecord;
 };

@@ -724,9 +724,8 @@ void TestMainWindow::memoDialog_fromZeroPaddedLabel_showsLines()
     QString shown;
     answerNextModal([&](QWidget *modal) {
         shown = child<QPlainTextEdit>(modal, "txtMemo")->toPlainText();
-        QTest::keyClick(modal, Qt::Key_Escape); // no cancel button: stays open
-        QVERIFY(modal->isVisible());
-        QTest::mouseClick(child<QPushButton>(modal, "btnSave"), Qt::LeftButton);
+        QTest::keyClick(modal, Qt::Key_Escape); // closes, as every dialog does, storing nothing
+        QVERIFY(!modal->isVisible());
     });
     dialog.exec();
     QCOMPARE(dialog.memoDate(), QDate(2011, 3, 5));
