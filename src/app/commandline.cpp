@@ -1,6 +1,7 @@
 #include "commandline.h"
 
 #include "errors.h"
+#include "fertilitystatus.h"
 #include "importcommand.h"
 #include "layout.h"
 #include "statusreport.h"
@@ -87,7 +88,8 @@ ExitStatus printStatus(bool json)
             readStatusInput(Variable::DateFilePath, Variable::SettingFilePath, Variable::DayFilePath);
         const QDate today = QDate::currentDate();
         const StatusReport report =
-            computeStatus(input, today, temperatureStatusJson(Variable::DateFilePath, Variable::TempFilePath, today));
+            computeStatus(input, today, temperatureStatusJson(Variable::DateFilePath, Variable::TempFilePath, today),
+                          fertilityStatusJson(Variable::DateFilePath, Variable::TempFilePath, input.dayRecords, today));
         if (json) {
             print(stdout, QString::fromUtf8(QJsonDocument(statusJson(report)).toJson(QJsonDocument::Compact)) + u'\n');
         } else {

@@ -31,11 +31,13 @@ std::optional<QDate> validDate(const QDate &day)
 
 } // namespace
 
-StatusReport computeStatus(const StatusInput &input, const QDate &today, const QJsonValue &temperature)
+StatusReport computeStatus(const StatusInput &input, const QDate &today, const QJsonValue &temperature,
+                           const QJsonValue &fertility)
 {
     StatusReport report;
     report.today = today;
     report.temperature = temperature;
+    report.fertility = fertility;
     if (input.firstDays.isEmpty()) {
         return report;
     }
@@ -102,7 +104,11 @@ QString cycleLine(const StatusReport &report)
 QString statusLine(const StatusReport &report)
 {
     const QString pms = pmsStatusText(report.pms, report.today);
-    return pms.isEmpty() ? cycleLine(report) : cycleLine(report) + QStringLiteral("、") + pms;
+    // Where her body's signs and the rule disagree, the body's phase is what she is told.
+    const bool bodyFertile =
+        report.fertility.toObject().value(QStringLiteral("phase")).toString() == QLatin1String("fertile");
+    const QString line = bodyFertile ? QStringLiteral("妊娠しやすい時期です (からだのサイン)") : cycleLine(report);
+    return pms.isEmpty() ? line : line + QStringLiteral("、") + pms;
 }
 
 QJsonObject statusJson(const StatusReport &report)
@@ -136,6 +142,7 @@ QJsonObject statusJson(const StatusReport &report)
         {QStringLiteral("late_days"), number(report.lateDays)},
         {QStringLiteral("track_record"), track},
         {QStringLiteral("temperature"), report.temperature},
+        {QStringLiteral("fertility"), report.fertility},
         {QStringLiteral("period_days"), number(report.periodDays)},
         {QStringLiteral("pms"), pms},
     };

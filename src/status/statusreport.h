@@ -41,12 +41,15 @@ struct StatusReport
     std::optional<PmsForecast> pms; // PMSが出やすい時期 before nextStart
     // The basal body temperature's own estimate as an object; null without readings.
     QJsonValue temperature = QJsonValue::Null;
+    // The fertile phase from her body (mucus, ovulation tests, temperature) as an object; null when not read.
+    QJsonValue fertility = QJsonValue::Null;
 };
 
 // The report on `today`. `temperature` is the temperature estimate's JSON object, or null: when it has a
 // "next_start" (yyyy-mm-dd) that day is the best estimate, otherwise the rule's day.
 StatusReport computeStatus(const StatusInput &input, const QDate &today,
-                           const QJsonValue &temperature = QJsonValue::Null);
+                           const QJsonValue &temperature = QJsonValue::Null,
+                           const QJsonValue &fertility = QJsonValue::Null);
 
 // One line for a panel: "次の生理まであと16日 (12月23日ごろ、12月21日〜25日)", "生理3日目",
 // "予定日を2日過ぎています" or "データーが足りません。"; with "、PMSが出やすい時期です (12月21日まで)" after it

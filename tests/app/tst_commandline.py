@@ -2,6 +2,7 @@
 option, --status and --status --json on 2025-12-07 (faketime), with the portable program's data files
 beside it. None of them may write a file."""
 
+import datetime
 import json
 import os
 import shutil
@@ -72,7 +73,7 @@ class CommandLine(unittest.TestCase):
         report = json.loads(out)
         self.assertEqual(set(report), {"today", "first_day", "cycle_day", "cycle_length", "rule_next_start",
                                        "next_start", "range", "late_days", "track_record", "temperature",
-                                       "period_days", "pms"})
+                                       "period_days", "pms", "fertility"})
         self.assertEqual(report["today"], "2025-12-07")
         self.assertEqual(report["first_day"], "2025-11-21")
         self.assertEqual(report["cycle_day"], 17)
@@ -111,6 +112,62 @@ class CommandLine(unittest.TestCase):
         status, out, _ = self.run_program("--status", day="2025-12-17")
         self.assertEqual((status, out), (0, "次の生理まであと3日 (12月20日ごろ、12月17日〜23日)、"
                                             "PMSが出やすい時期です (12月18日まで)\n"))
+
+    def test_status_fertility(self):
+        # The cycle before (2025-10-21) has its shift confirmed on its day 19; the current one begins on
+        # 2025-11-21, so the 5-day rule leaves days 1-5 pre-fertile. A token a day: a reading in
+        # hundredths, "/mucus" (0 t .. 4 S+), "/lh".
+        def days(first, tokens):
+            day = datetime.date.fromisoformat(first)
+            for token in tokens.split():
+                yield day, (token.split("/") + ["", ""])[:3]
+                day += datetime.timedelta(days=1)
+
+        def write_cycles(current):
+            self.write("date.dat", "2025/11/21\r\n2025/10/21\r\n")
+            temperatures, records = [], []
+            previous = " ".join(["3640 3645 3650"] * 5 + ["3650"] + ["3675"] * 15)
+            for day, (reading, mucus, lh) in list(days("2025-10-21", previous)) + list(days("2025-11-21", current)):
+                date = day.strftime("%Y/%m/%d")
+                if reading:
+                    temperatures.append(f"{date},{int(reading) // 100}.{int(reading) % 100:02d}\r\n")
+                fields = ([f"mucus={mucus}"] if mucus else []) + ([f"lh={lh}"] if lh else [])
+                if fields:
+                    records.append(",".join([date] + fields) + "\r\n")
+            self.write("dateTemp.dat", "".join(temperatures))
+            self.write("dateDay.dat", "".join(records))
+
+        def fertility(day):
+            status, out, err = self.run_program("--status", "--json", day=day)
+            self.assertEqual((status, err), (0, ""))
+            return json.loads(out)["fertility"]
+
+        bleeding = "3640 3645 3650 3640 3645 "
+        # Mucus peak on day 12 (12-02), found on day 15 when the shift is confirmed: 排卵後 from day 16.
+        write_cycles(bleeding + "3650/0 3640/0 3645/1 3650/2 3640/3 3645/4 3650/4 3670/3 3670/2 3675/0 3680/0")
+        self.assertEqual(fertility("2025-12-06"), {
+            "phase": "post", "fertile_from": "2025-11-26", "fertile_until": "2025-12-05",
+            "mucus_peak": "2025-12-02", "lh_positive": None, "signs": ["mucus", "temperature"]})
+        status, out, _ = self.run_program("--status", day="2025-12-06")
+        self.assertEqual(status, 0)
+        self.assertTrue(out.startswith("次の生理まであと"), out)
+
+        # No mucus records: confirmed on day 15 (12-05), still fertile on day 17, as the line says.
+        write_cycles(bleeding + "3650 3640 3645 3650 3640 3645 3650 3670 3670 3675 3680 3680")
+        self.assertEqual(fertility("2025-12-07"), {
+            "phase": "fertile", "fertile_from": "2025-11-26", "fertile_until": None,
+            "mucus_peak": None, "lh_positive": None, "signs": ["temperature"]})
+        status, out, _ = self.run_program("--status", day="2025-12-07")
+        self.assertEqual((status, out), (0, "妊娠しやすい時期です (からだのサイン)\n"))
+
+        # Ø on day 3 leaves it pre-fertile; f on day 4 begins the fertile phase a day before the 5-day rule ends.
+        write_cycles("3640 3645 3650/1 3640/2/positive")
+        self.assertEqual(fertility("2025-11-23"), {
+            "phase": "pre", "fertile_from": "2025-11-26", "fertile_until": None,
+            "mucus_peak": None, "lh_positive": None, "signs": ["temperature"]})
+        self.assertEqual(fertility("2025-11-24"), {
+            "phase": "fertile", "fertile_from": "2025-11-24", "fertile_until": None,
+            "mucus_peak": None, "lh_positive": "2025-11-24", "signs": ["mucus", "lh"]})
 
     def test_status_withoutRecords(self):
         status, out, _ = self.run_program("--status")
