@@ -5,6 +5,7 @@
 #include "importcommand.h"
 #include "layout.h"
 #include "statusreport.h"
+#include "synccommand.h"
 #include "temperaturestatus.h"
 #include "variable.h"
 
@@ -37,8 +38,9 @@ const QStringList QtValueOptions = {
     QStringLiteral("stylesheet"),
     QStringLiteral("qmljsdebugger"),
 };
+// X11's -sync (a debugging aid of Qt's) is left out: "sync" is our own --sync.
 const QStringList QtFlagOptions = {QStringLiteral("reverse"), QStringLiteral("widgetcount"), QStringLiteral("nograb"),
-                                   QStringLiteral("dograb"), QStringLiteral("sync")};
+                                   QStringLiteral("dograb")};
 
 void print(FILE *stream, const QString &text)
 {
@@ -63,7 +65,9 @@ QString helpText()
         "                   このプログラムの書き出しから記録を読み込みます。先にバックアップを作ります。\n"
         "  --import ファイル --dry-run\n"
         "                   読み込む内容を表示するだけで、何も書き込みません。\n"
-        "  --export ファイル  すべての記録と設定 (パスワードを除く) を JSON で書き出します。\n");
+        "  --export ファイル  すべての記録と設定 (パスワードを除く) を JSON で書き出します。\n"
+        "  --sync           設定したカレンダーのサーバー (CalDAV) と同期して終わります。\n"
+        "                   終了コード: 0 同期した、2 設定がない・使えない、4 サーバーに接続できない・断られた。\n");
 }
 
 bool hasOption(int argc, char *argv[])
@@ -122,7 +126,8 @@ CommandLineResult runCommandLine(int argc, char *argv[])
     const QCommandLineOption import(QStringLiteral("import"), QString(), QStringLiteral("file"));
     const QCommandLineOption exportAll(QStringLiteral("export"), QString(), QStringLiteral("file"));
     const QCommandLineOption dryRun(QStringLiteral("dry-run"), QString());
-    parser.addOptions({help, version, remind, status, json, import, exportAll, dryRun});
+    const QCommandLineOption sync(QStringLiteral("sync"), QString());
+    parser.addOptions({help, version, remind, status, json, import, exportAll, dryRun, sync});
     for (const QString &name : QtValueOptions) {
         QCommandLineOption option(name, QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -181,6 +186,9 @@ CommandLineResult runCommandLine(int argc, char *argv[])
     }
     if (parser.isSet(exportAll)) {
         return {CommandLineAction::Done, runExportCommand(parser.value(exportAll))};
+    }
+    if (parser.isSet(sync)) {
+        return {CommandLineAction::Done, runSyncCommand()};
     }
     if (parser.isSet(remind)) {
         return {CommandLineAction::Remind, ExitStatus::Done};

@@ -1,17 +1,20 @@
 #include "reminderrun.h"
 
+#include "calendarsync.h"
 #include "datalock.h"
 #include "desktopnotification.h"
 #include "duenotice.h"
 #include "errors.h"
 #include "exitstatus.h"
 #include "layout.h"
+#include "noticesettings.h"
 #include "pictures.h"
 #include "singleinstance.h"
 #include "variable.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
@@ -77,6 +80,62 @@ DesktopNotification::Content notificationContent(const NoticeText &text)
     return content;
 }
 
+// The sync with her calendar at login, beside the reminder: first days she marked on her phone are
+// said in a notification of their own.
+class LoginSync final
+{
+public:
+    LoginSync()
+    {
+        startCalendarSync(Variable::AppDir, &m_context, [this](const SyncResult &result) {
+            if (result.outcome != SyncOutcome::Done && result.outcome != SyncOutcome::BadSetting) {
+                complain(result.line);
+            }
+            if (result.comeHomeMessage.isEmpty()) {
+                done();
+                return;
+            }
+            // A notification may be read on a locked screen: in the discreet wording, no word of periods.
+            bool discreet = true;
+            try {
+                discreet = readNoticeSettings(Variable::SettingFilePath).discreet;
+            } catch (const AppError &) {
+            }
+            const QString summary =
+                discreet ? QStringLiteral("Easy VELUNA: カレンダーから記録を取り込みました") : result.comeHomeMessage;
+            DesktopNotification::Content content = notificationContent({summary, QString(), false});
+            QObject::connect(&m_notification, &DesktopNotification::shown, &m_context, [this] { done(); });
+            QObject::connect(&m_notification, &DesktopNotification::failed, &m_context, [this](const QString &reason) {
+                complain(QStringLiteral("no notification shown: ") + reason);
+                done();
+            });
+            m_notification.show(content);
+        });
+    }
+
+    // Returns once the sync has ended (each request has its own time-out) and its notification is out.
+    void wait()
+    {
+        if (!m_done) {
+            m_loop.exec();
+        }
+    }
+
+private:
+    void done()
+    {
+        m_done = true;
+        m_loop.quit();
+    }
+
+    QObject m_context;
+    DesktopNotification m_notification;
+    QEventLoop m_loop;
+    bool m_done = false;
+};
+
+int remindToday(QCoreApplication &app);
+
 } // namespace
 
 int runReminder(int argc, char *argv[])
@@ -91,6 +150,16 @@ int runReminder(int argc, char *argv[])
     if (!QFileInfo(Variable::AppDir).isDir()) {
         return exitCode(ExitStatus::Done); // nothing registered yet, and the reminder makes no folder
     }
+    LoginSync sync;
+    const int status = remindToday(app);
+    sync.wait();
+    return status;
+}
+
+namespace {
+
+int remindToday(QCoreApplication &app)
+{
     // Held from reading LastNotice to writing it, so that two runs at once (two sessions, a double
     // start) show one reminder between them: the second reads the day the first wrote.
     auto lock = std::make_unique<DataFolderLock>(Variable::SettingFilePath);
@@ -141,3 +210,5 @@ int runReminder(int argc, char *argv[])
     notification.show(notificationContent(text));
     return QCoreApplication::exec();
 }
+
+} // namespace

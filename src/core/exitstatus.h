@@ -8,7 +8,8 @@ enum class ExitStatus : int {
     // may not be used; the line on standard error says which.
     Failed = 1,
     // The command line or its file was refused before anything was written: an unknown option or one
-    // used wrongly, a file to import that cannot be read, an export onto a link or onto a data file.
+    // used wrongly, a file to import that cannot be read, an export onto a link or onto a data file,
+    // --sync without its calendar settings or with one that cannot work.
     Refused = 2,
     // An import that would write while another copy of the program (its window or another import) runs.
     CopyRunning = 3,

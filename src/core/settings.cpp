@@ -99,7 +99,7 @@ IniText iniFrom(const QByteArray &bytes)
 // access away.
 bool isPrivateKey(const QString &section, const QString &key)
 {
-    return sameName(section, u"Mail Setting") && sameName(key, u"Pass");
+    return (sameName(section, u"Mail Setting") || sameName(section, u"CalDAV")) && sameName(key, u"Pass");
 }
 
 // Where a key lies: the section header line (-1 when the section is missing), the key line (-1 when

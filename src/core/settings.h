@@ -27,7 +27,7 @@ public:
 
     // Replaces the key's value in its line, or adds the key at the end of its section, or the section at
     // the end of the file; every other line stays as it was, byte for byte. A new file is readable by
-    // its owner only (it holds the mail password); storing the password ("Mail Setting" / "Pass") takes
+    // its owner only (it holds passwords); storing a password ("Mail Setting" or "CalDAV" / "Pass") takes
     // group and other access away from an existing one. Throws EIniFileError
     // "<full path> に書き込めません。<system reason>" when refused, and
     // "<full path> に書き込めません。「<key>」の値に改行は使えません。" for a CR or LF in the section, key or

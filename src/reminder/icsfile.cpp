@@ -27,17 +27,6 @@ QString eventUid(DayCategory category, const CycleWindowDays &windows)
            QStringLiteral(EVELUNA_APP_ID);
 }
 
-// The title a calendar list shows. Every period is a prediction, whether it begins this cycle or the
-// next, so all of them read alike.
-QString eventTitle(DayCategory category, IcsTitles titles)
-{
-    if (titles == IcsTitles::Discreet) {
-        return QStringLiteral("予定");
-    }
-    return category == DayCategory::LikelyDays ? QStringLiteral("妊娠しやすい日 (予定)")
-                                               : QStringLiteral("生理 (予定)");
-}
-
 // TEXT values escape the backslash, ";", "," and line breaks.
 QString escapedText(const QString &text)
 {
@@ -56,6 +45,16 @@ QString escapedText(const QString &text)
 }
 
 } // namespace
+
+// Every period is a prediction, whether it begins this cycle or the next, so all of them read alike.
+QString icsEventTitle(DayCategory category, IcsTitles titles)
+{
+    if (titles == IcsTitles::Discreet) {
+        return QStringLiteral("予定");
+    }
+    return category == DayCategory::LikelyDays ? QStringLiteral("妊娠しやすい日 (予定)")
+                                               : QStringLiteral("生理 (予定)");
+}
 
 // One content line: at most 75 octets per physical line, continued after CR LF and one blank; a cut
 // never falls inside a UTF-8 sequence (before a byte 10xxxxxx).
@@ -138,7 +137,7 @@ QByteArray icsCalendar(const QList<CalendarEvent> &events, const QDateTime &stam
         ics += icsContentLine(QStringLiteral("DTSTAMP:") + stampText);
         ics += icsContentLine(QStringLiteral("DTSTART;VALUE=DATE:") + dayText(event.first));
         ics += icsContentLine(QStringLiteral("DTEND;VALUE=DATE:") + dayText(event.last.addDays(1)));
-        ics += icsContentLine(QStringLiteral("SUMMARY:") + escapedText(eventTitle(event.category, titles)));
+        ics += icsContentLine(QStringLiteral("SUMMARY:") + escapedText(icsEventTitle(event.category, titles)));
         ics += icsContentLine(QStringLiteral("TRANSP:TRANSPARENT"));
         ics += icsContentLine(QStringLiteral("END:VEVENT"));
     }

@@ -43,6 +43,9 @@ QByteArray icsContentLine(const QString &line);
 // event on a calendar that others may see (the notice dialog's "通知の文面を控えめにする").
 enum class IcsTitles { Plain, Discreet };
 
+// The title a calendar list shows for an event of that category.
+QString icsEventTitle(DayCategory category, IcsTitles titles);
+
 // The whole calendar: CR LF line ends, lines folded at 75 octets without splitting a UTF-8 character,
 // PRODID of this program, METHOD:PUBLISH, and per event UID, DTSTAMP (stamp in UTC), DTSTART and an
 // exclusive DTEND as dates, the title as SUMMARY and TRANSP:TRANSPARENT.
