@@ -8,12 +8,29 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
+#include <QPainterPath>
 #include <QRegularExpression>
 
 #include <algorithm>
 
+QString flowCaption(Flow flow)
+{
+    switch (flow) {
+    case Flow::Spotting:
+        return QStringLiteral("少量 (おりもの程度)");
+    case Flow::Light:
+        return QStringLiteral("少ない");
+    case Flow::Medium:
+        return QStringLiteral("普通");
+    case Flow::Heavy:
+        break;
+    }
+    return QStringLiteral("多い");
+}
+
 QString dayCellDescription(const QDate &date, DayCategory category, bool markedToday,
-                           const std::optional<QString> &memo)
+                           const std::optional<QString> &memo, const std::optional<Flow> &flow,
+                           const std::optional<TemperatureReading> &reading)
 {
     static const QString weekdays[] = {QStringLiteral("月"), QStringLiteral("火"), QStringLiteral("水"),
                                        QStringLiteral("木"), QStringLiteral("金"), QStringLiteral("土"),
@@ -29,6 +46,14 @@ QString dayCellDescription(const QDate &date, DayCategory category, bool markedT
     }
     if (markedToday) {
         parts << QStringLiteral("今日");
+    }
+    if (flow) {
+        parts << QStringLiteral("出血: ") + flowCaption(*flow);
+    }
+    if (reading) {
+        parts << QStringLiteral("体温: %1℃%2")
+                     .arg(formatCentiDegrees(reading->centiDegrees),
+                          reading->excluded ? QStringLiteral("（除外）") : QString());
     }
     if (memo) {
         QString line = *memo;
@@ -64,8 +89,71 @@ std::optional<QStringList> memoLinesOfMonth(const Calendar &engine, const QStrin
     }
 }
 
+QHash<QDate, Flow> monthFlows(const QString &dayFilePath, int year, int month)
+{
+    QHash<QDate, Flow> flows;
+    try {
+        for (const DayRecord &record : readDayFile(dayFilePath).records) {
+            if (record.flow && record.date.year() == year && record.date.month() == month) {
+                flows.insert(record.date, *record.flow);
+            }
+        }
+    } catch (const std::exception &) {
+    }
+    return flows;
+}
+
+std::optional<TemperatureReading> dayReading(const QString &tempFilePath, const QDate &day)
+{
+    try {
+        for (const TemperatureReading &reading : readTemperatureFile(tempFilePath).readings) {
+            if (reading.date == day) {
+                return reading;
+            }
+        }
+    } catch (const std::exception &) {
+    }
+    return std::nullopt;
+}
+
+void drawBleedingDrop(QPainter &painter, const QRectF &cell, Flow flow)
+{
+    // About half the cell's height, in its top right corner, beside the day number.
+    const qreal height = std::max<qreal>(9, cell.height() * 0.5);
+    const qreal width = height * 0.72;
+    const QRectF box(cell.right() - width - 2, cell.top() + 2, width, height);
+    QPainterPath drop;
+    const qreal radius = width / 2;
+    const QPointF centre(box.center().x(), box.bottom() - radius);
+    drop.moveTo(box.center().x(), box.top());
+    drop.cubicTo(box.center().x() + radius * 0.4, box.top() + height * 0.3, box.right(), centre.y() - radius * 0.3,
+                 box.right(), centre.y());
+    drop.arcTo(QRectF(centre.x() - radius, centre.y() - radius, width, width), 0, -180);
+    drop.cubicTo(box.left(), centre.y() - radius * 0.3, box.center().x() - radius * 0.4, box.top() + height * 0.3,
+                 box.center().x(), box.top());
+    const QColor red(176, 0, 32);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal filled = flow == Flow::Spotting ? 0
+                         : flow == Flow::Light  ? 1.0 / 3
+                         : flow == Flow::Medium ? 2.0 / 3
+                                                : 1;
+    painter.setPen(QPen(Qt::white, 3));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(drop);
+    if (filled > 0) {
+        painter.setClipRect(QRectF(box.left() - 1, box.bottom() - height * filled, width + 2, height * filled + 1));
+        painter.fillPath(drop, red);
+        painter.setClipping(false);
+    }
+    painter.setPen(QPen(red, 1.2));
+    painter.drawPath(drop);
+    painter.restore();
+}
+
 QString dayCellDescription(const Calendar &engine, const QDate &date, bool markedToday,
-                           const std::optional<QStringList> &memoLines)
+                           const std::optional<QStringList> &memoLines, const std::optional<Flow> &flow,
+                           const std::optional<TemperatureReading> &reading)
 {
     std::optional<QString> memo;
     if (memoLines.has_value() && engine.MemoDays().contains(date)) {
@@ -80,7 +168,8 @@ QString dayCellDescription(const Calendar &engine, const QDate &date, bool marke
             // A line before the day's that is not a date: the memo is announced without its text.
         }
     }
-    return dayCellDescription(date, classifyDay(engine.WindowDays(), date.toJulianDay()), markedToday, memo);
+    return dayCellDescription(date, classifyDay(engine.WindowDays(), date.toJulianDay()), markedToday, memo, flow,
+                              reading);
 }
 
 DayGridFocus::DayGridFocus(const std::array<QLabel *, CellCount> &cells, QWidget *parent)
@@ -112,6 +201,14 @@ void DayGridFocus::frameDate(const QDate &date)
     if (date.year() == m_year && date.month() == m_month) {
         m_day = date.day();
         updateFrame();
+    }
+}
+
+void DayGridFocus::setFlows(const std::array<std::optional<Flow>, CellCount> &flows)
+{
+    if (flows != m_flows) {
+        m_flows = flows;
+        update();
     }
 }
 
@@ -198,13 +295,18 @@ void DayGridFocus::keyPressEvent(QKeyEvent *event)
 
 void DayGridFocus::paintEvent(QPaintEvent *)
 {
+    QPainter painter(this);
+    for (std::size_t k = 0; k < m_flows.size(); ++k) {
+        if (m_flows[k]) {
+            drawBleedingDrop(painter, QRectF(m_cells[k]->geometry().translated(-pos())), *m_flows[k]);
+        }
+    }
     if (!hasFocus()) {
         return;
     }
     // Two pixels on the cell's own edge: its border line and the pixel inside it. The colour of the
     // cell's inside stays as painted; the frame is darker than every category colour.
     const QRect cell = m_cells[std::size_t(framedCell())]->geometry().translated(-pos());
-    QPainter painter(this);
     painter.setPen(QPen(QColor(0, 0, 160), 2));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(QRectF(cell).adjusted(1, 1, -1, -1));

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "daycolors.h"
+#include "dayrecordfile.h"
+#include "temperaturefile.h"
 
 #include <QDate>
+#include <QHash>
 #include <QString>
 #include <QWidget>
 
@@ -11,19 +14,38 @@
 
 class Calendar;
 class QLabel;
+class QPainter;
 
 // What a day cell says to a user who cannot see its colour, as its tooltip and accessible name:
-// "2026年12月7日（月）、妊娠しやすい日、今日、メモ:病院". The category in the legend's words (nothing for
-// None), "今日" when the today mark is on and the day is today, and the memo's first line (at most
+// "2026年12月7日（月）、妊娠しやすい日、今日、出血: 多い、体温: 36.52℃、メモ:病院". The category in the
+// legend's words (nothing for None), "今日" when the today mark is on and the day is today, the bleeding
+// she recorded, her reading ("（除外）" when left out) and the memo's first line (at most
 // MemoPreviewLength characters) when the day has a memo, even an empty one.
 QString dayCellDescription(const QDate &date, DayCategory category, bool markedToday,
-                           const std::optional<QString> &memo);
+                           const std::optional<QString> &memo, const std::optional<Flow> &flow = std::nullopt,
+                           const std::optional<TemperatureReading> &reading = std::nullopt);
 inline constexpr int MemoPreviewLength = 40;
 
 // The same for a day of the engine's last computed month, its memo taken from memoLines (the memo
 // file's lines, or nothing to leave memos out).
 QString dayCellDescription(const Calendar &engine, const QDate &date, bool markedToday,
-                           const std::optional<QStringList> &memoLines);
+                           const std::optional<QStringList> &memoLines, const std::optional<Flow> &flow = std::nullopt,
+                           const std::optional<TemperatureReading> &reading = std::nullopt);
+
+// The words of the bleeding choices: "少量 (おりもの程度)", "少ない", "普通", "多い".
+QString flowCaption(Flow flow);
+
+// The bleeding she recorded on the days of a month (dateDay.dat). A file that cannot be read now leaves
+// the marks out instead of interrupting the painting.
+QHash<QDate, Flow> monthFlows(const QString &dayFilePath, int year, int month);
+
+// The reading of one day (dateTemp.dat), or nothing; nothing too when the file cannot be read now.
+std::optional<TemperatureReading> dayReading(const QString &tempFilePath, const QDate &day);
+
+// A small drop in the top right corner of cell (half its height): filled a third, two thirds or whole for light, medium
+// and heavy bleeding, hollow for spotting. Dark red with a white rim, so that it stands out on every
+// category colour, which the cells keep in dark themes too.
+void drawBleedingDrop(QPainter &painter, const QRectF &cell, Flow flow);
 
 // The memo file's lines when the month has memo days in the engine's last computation, else nothing.
 std::optional<QStringList> memoLinesOfMonth(const Calendar &engine, const QString &memoFilePath, int year, int month);
@@ -51,6 +73,8 @@ public:
     int framedCell() const;
     // Tells assistive technology which cell is framed, when the grid has the focus.
     void announceFramedCell();
+    // The bleeding marks of the cells (index 0..36), drawn over them.
+    void setFlows(const std::array<std::optional<Flow>, CellCount> &flows);
 
 signals:
     // A date outside the displayed month was reached with the arrows.
@@ -74,4 +98,5 @@ private:
     int m_year = 2000;
     int m_month = 1;
     int m_day = 1;
+    std::array<std::optional<Flow>, CellCount> m_flows{};
 };

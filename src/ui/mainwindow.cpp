@@ -428,23 +428,41 @@ void TfrmMain::RecomputeAndRepaint()
 
 void TfrmMain::PaintCalendar()
 {
+    m_monthFlows = monthFlows(Variable::DayFilePath, ViewYear, ViewMonth);
+    std::array<std::optional<Flow>, Calendar::CellCount> flows{};
     for (int k = 1; k <= Calendar::CellCount; ++k) {
         QLabel *cell = m_cells[k - 1];
         cell->setText(m_engine->DayCaption(k));
         setPanelColors(cell, cellColor(m_engine->DayColor(k)), Qt::black);
+        if (const QDate date = cellDate(cell); m_monthFlows.contains(date)) {
+            flows[std::size_t(k - 1)] = m_monthFlows.value(date);
+        }
     }
+    m_grid->setFlows(flows);
     describeCells();
 }
 
-QString TfrmMain::cellDescription(const QLabel *cell, const std::optional<QStringList> &memoLines) const
+QDate TfrmMain::cellDate(const QLabel *cell) const
 {
     bool isDay = false;
     const int day = cell->text().toInt(&isDay);
     const QDate date = isDay ? QDate(ViewYear, ViewMonth, 1).addDays(day - 1) : QDate();
-    if (!date.isValid() || date.month() != ViewMonth) {
+    return date.isValid() && date.month() == ViewMonth ? date : QDate();
+}
+
+QString TfrmMain::cellDescription(const QLabel *cell, const std::optional<QStringList> &memoLines,
+                                  const QList<TemperatureReading> &readings) const
+{
+    const QDate date = cellDate(cell);
+    if (!date.isValid()) {
         return QString();
     }
-    return dayCellDescription(*m_engine, date, Variable::ShowToday && date == today(), memoLines);
+    const auto reading =
+        std::find_if(readings.begin(), readings.end(), [&date](const TemperatureReading &r) { return r.date == date; });
+    const auto flow = m_monthFlows.constFind(date);
+    return dayCellDescription(*m_engine, date, Variable::ShowToday && date == today(), memoLines,
+                              flow != m_monthFlows.constEnd() ? std::optional<Flow>(*flow) : std::nullopt,
+                              reading != readings.end() ? std::optional<TemperatureReading>(*reading) : std::nullopt);
 }
 
 void TfrmMain::describeCells()
@@ -456,8 +474,16 @@ void TfrmMain::describeCells()
     }
     const std::optional<QStringList> memoLines =
         memoLinesOfMonth(*m_engine, Variable::MemoFilePath, ViewYear, ViewMonth);
+    QList<TemperatureReading> readings;
+    try {
+        readings = readTemperatureFile(Variable::TempFilePath).readings;
+    } catch (const std::exception &) {
+        // Described without readings until the file can be read again.
+    }
+    readings.removeIf(
+        [this](const TemperatureReading &r) { return r.date.year() != ViewYear || r.date.month() != ViewMonth; });
     for (QLabel *cell : m_cells) {
-        cell->setAccessibleName(cellDescription(cell, memoLines));
+        cell->setAccessibleName(cellDescription(cell, memoLines, readings));
     }
 }
 
@@ -494,8 +520,10 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
         const auto found = std::find(m_cells.begin(), m_cells.end(), watched);
         if (found != m_cells.end()) {
             // Made when asked for, so a month step never reads the memo file for tooltips nobody sees.
+            const std::optional<TemperatureReading> reading = dayReading(Variable::TempFilePath, cellDate(*found));
             const QString text =
-                cellDescription(*found, memoLinesOfMonth(*m_engine, Variable::MemoFilePath, ViewYear, ViewMonth));
+                cellDescription(*found, memoLinesOfMonth(*m_engine, Variable::MemoFilePath, ViewYear, ViewMonth),
+                                reading ? QList<TemperatureReading>{*reading} : QList<TemperatureReading>());
             if (text.isEmpty()) {
                 QToolTip::hideText();
                 event->ignore();

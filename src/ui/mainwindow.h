@@ -1,10 +1,13 @@
 #pragma once
 
 #include "calendar.h"
+#include "dayrecordfile.h"
+#include "temperaturefile.h"
 
 #include <QAccessible>
 #include <QCoreApplication>
 #include <QDate>
+#include <QHash>
 #include <QString>
 #include <QWidget>
 
@@ -86,7 +89,11 @@ private:
     void describeCells();
     void accessibilityActiveChanged(bool active) override;
     // Full date with weekday, category, today and memo of a day cell; empty for cells outside the month.
-    QString cellDescription(const QLabel *cell, const std::optional<QStringList> &memoLines) const;
+    // Bleeding and reading as dayCellDescription tells them; readings may hold other days too.
+    QString cellDescription(const QLabel *cell, const std::optional<QStringList> &memoLines,
+                            const QList<TemperatureReading> &readings) const;
+    // The day of a cell of the shown month; invalid for the cells before and after it.
+    QDate cellDate(const QLabel *cell) const;
     void pnlDayMouseDown(const QLabel *cell);
     void pnlDay01DblClick();
     void showLengthEditable(bool editable);
@@ -99,6 +106,7 @@ private:
     std::optional<Calendar> m_engine;
     std::array<QLabel *, Calendar::CellCount> m_cells{};
     DayGridFocus *m_grid = nullptr;
+    QHash<QDate, Flow> m_monthFlows; // the bleeding she recorded in the shown month
     int ViewYear = 0;
     int ViewMonth = 1;
     QString ClickedDay;
