@@ -4,6 +4,9 @@
 #include "fertilitystatus.h"
 #include "importcommand.h"
 #include "layout.h"
+#include "noticesettings.h"
+#include "panelstatus.h"
+#include "recordstartcommand.h"
 #include "statusreport.h"
 #include "synccommand.h"
 #include "temperaturestatus.h"
@@ -61,6 +64,13 @@ QString helpText()
         "  --remind         今日が通知の日なら、デスクトップ通知を表示して終わります (ログイン時の通知)。\n"
         "  --status         次の生理までの日数と見込みを1行で表示して終わります (パネル用)。\n"
         "  --status --json  同じ内容を JSON で表示して終わります。\n"
+        "  --status --waybar\n"
+        "                   waybar の custom モジュール用の JSON (text, tooltip, class) を表示します。\n"
+        "  --status --short 「あと5日」「生理3日目」「2日遅れ」のように短く表示します。\n"
+        "  --remind-at temperature|pill\n"
+        "                   体温を測る・ピルを飲む時刻の通知を表示します (systemd のタイマーが実行します)。\n"
+        "  --record-start [yyyy-mm-dd]\n"
+        "                   その日 (省略すると今日) を生理開始日として登録します。\n"
         "  --import ファイル  ほかのアプリ (Apple Health, drip., Clue, Flo, Mensinator)、日付の CSV、\n"
         "                   このプログラムの書き出しから記録を読み込みます。先にバックアップを作ります。\n"
         "  --import ファイル --dry-run\n"
@@ -80,7 +90,9 @@ bool hasOption(int argc, char *argv[])
     return false;
 }
 
-ExitStatus printStatus(bool json)
+enum class StatusFormat { Line, Json, Waybar, Short };
+
+ExitStatus printStatus(StatusFormat format)
 {
     const std::optional<DataLayout> layout = commandLineDataLayout("--status");
     if (!layout) {
@@ -94,10 +106,22 @@ ExitStatus printStatus(bool json)
         const StatusReport report =
             computeStatus(input, today, temperatureStatusJson(Variable::DateFilePath, Variable::TempFilePath, today),
                           fertilityStatusJson(Variable::DateFilePath, Variable::TempFilePath, input.dayRecords, today));
-        if (json) {
+        const bool discreet = readNoticeSettings(Variable::SettingFilePath).discreet;
+        switch (format) {
+        case StatusFormat::Json:
             print(stdout, QString::fromUtf8(QJsonDocument(statusJson(report)).toJson(QJsonDocument::Compact)) + u'\n');
-        } else {
+            break;
+        case StatusFormat::Waybar:
+            print(stdout,
+                  QString::fromUtf8(QJsonDocument(waybarJson(report, discreet)).toJson(QJsonDocument::Compact)) +
+                      u'\n');
+            break;
+        case StatusFormat::Short:
+            print(stdout, shortStatus(report, discreet) + u'\n');
+            break;
+        case StatusFormat::Line:
             print(stdout, statusLine(report) + u'\n');
+            break;
         }
     } catch (const AppError &e) {
         print(stderr, QStringLiteral("eveluna: %1\n").arg(e.message()));
@@ -127,7 +151,15 @@ CommandLineResult runCommandLine(int argc, char *argv[])
     const QCommandLineOption exportAll(QStringLiteral("export"), QString(), QStringLiteral("file"));
     const QCommandLineOption dryRun(QStringLiteral("dry-run"), QString());
     const QCommandLineOption sync(QStringLiteral("sync"), QString());
-    parser.addOptions({help, version, remind, status, json, import, exportAll, dryRun, sync});
+    const QCommandLineOption waybar(QStringLiteral("waybar"), QString());
+    const QCommandLineOption shortText(QStringLiteral("short"), QString());
+    const QCommandLineOption remindAt(QStringLiteral("remind-at"), QString(), QStringLiteral("reminder"));
+    const QCommandLineOption recordStart(QStringLiteral("record-start"), QString());
+    // The run that "あとで" schedules: shown even when the reminder was shown today already.
+    QCommandLineOption again(QStringLiteral("again"), QString());
+    again.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOptions({help, version, remind, status, json, import, exportAll, dryRun, sync, waybar, shortText,
+                       remindAt, recordStart, again});
     for (const QString &name : QtValueOptions) {
         QCommandLineOption option(name, QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -166,9 +198,39 @@ CommandLineResult runCommandLine(int argc, char *argv[])
         print(stdout, QStringLiteral("Easy VELUNA %1\n").arg(QStringLiteral(EVELUNA_VERSION)));
         return {CommandLineAction::Done, ExitStatus::Done};
     }
-    if (parser.isSet(json) && !parser.isSet(status)) {
-        print(stderr, QStringLiteral("eveluna: --json は --status と一緒に使います。\n") + hint);
+    for (const QCommandLineOption *format : {&json, &waybar, &shortText}) {
+        if (parser.isSet(*format) && !parser.isSet(status)) {
+            print(stderr,
+                  QStringLiteral("eveluna: --%1 は --status と一緒に使います。\n").arg(format->names().first()) + hint);
+            return {CommandLineAction::Done, ExitStatus::Refused};
+        }
+    }
+    if (int(parser.isSet(json)) + int(parser.isSet(waybar)) + int(parser.isSet(shortText)) > 1) {
+        print(stderr, QStringLiteral("eveluna: --json, --waybar, --short はどれか一つだけ使えます。\n") + hint);
         return {CommandLineAction::Done, ExitStatus::Refused};
+    }
+    if (parser.isSet(again) && !parser.isSet(remindAt)) {
+        print(stderr, QStringLiteral("eveluna: --again は --remind-at と一緒に使います。\n") + hint);
+        return {CommandLineAction::Done, ExitStatus::Refused};
+    }
+    if (parser.isSet(remindAt)) {
+        const QString word = parser.value(remindAt);
+        for (const DailyReminder reminder : {DailyReminder::Temperature, DailyReminder::Pill}) {
+            if (word == dailyReminderWord(reminder)) {
+                return {CommandLineAction::RemindAt, ExitStatus::Done, reminder, parser.isSet(again)};
+            }
+        }
+        print(stderr,
+              QStringLiteral("eveluna: --remind-at には temperature か pill を指定します: %1\n").arg(word) + hint);
+        return {CommandLineAction::Done, ExitStatus::Refused};
+    }
+    if (parser.isSet(recordStart)) {
+        const QStringList days = parser.positionalArguments();
+        if (days.size() > 1) {
+            print(stderr, QStringLiteral("eveluna: --record-start に指定できる日付は一つです。\n") + hint);
+            return {CommandLineAction::Done, ExitStatus::Refused};
+        }
+        return {CommandLineAction::Done, runRecordStartCommand(days.value(0))};
     }
     if (parser.isSet(dryRun) && !parser.isSet(import)) {
         print(stderr, QStringLiteral("eveluna: --dry-run は --import と一緒に使います。\n") + hint);
@@ -179,7 +241,11 @@ CommandLineResult runCommandLine(int argc, char *argv[])
         return {CommandLineAction::Done, ExitStatus::Refused};
     }
     if (parser.isSet(status)) {
-        return {CommandLineAction::Done, printStatus(parser.isSet(json))};
+        const StatusFormat format = parser.isSet(json)        ? StatusFormat::Json
+                                    : parser.isSet(waybar)    ? StatusFormat::Waybar
+                                    : parser.isSet(shortText) ? StatusFormat::Short
+                                                              : StatusFormat::Line;
+        return {CommandLineAction::Done, printStatus(format)};
     }
     if (parser.isSet(import)) {
         return {CommandLineAction::Done, runImportCommand(parser.value(import), parser.isSet(dryRun))};

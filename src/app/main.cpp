@@ -6,6 +6,7 @@
 #include "language.h"
 #include "layout.h"
 #include "mainwindow.h"
+#include "recordstartcommand.h"
 #include "reminderrun.h"
 #include "savetemps.h"
 #include "singleinstance.h"
@@ -43,6 +44,8 @@ int main(int argc, char *argv[])
     switch (const CommandLineResult command = runCommandLine(argc, argv); command.action) {
     case CommandLineAction::Remind:
         return runReminder(argc, argv);
+    case CommandLineAction::RemindAt:
+        return runDailyReminder(argc, argv, command.reminder, command.again);
     case CommandLineAction::Done:
         return exitCode(command.status);
     case CommandLineAction::StartWindow:
@@ -107,6 +110,21 @@ int main(int argc, char *argv[])
             }
         },
         Qt::QueuedConnection);
+    QObject::connect(
+        &instance, &SingleInstance::dayRequested, window.get(),
+        [w = window.get()] {
+            bringForward(w);
+            if (QApplication::activeModalWidget() == nullptr) {
+                w->openDayDialog(QDate::currentDate());
+            }
+        },
+        Qt::QueuedConnection);
+    // Registered while the socket waits for the answer; the window shows the new first day at once.
+    instance.setRecordStartHandler([w = window.get()](const QDate &day) {
+        const QString answer = recordStartAnswer(day);
+        w->cmbSyukiChange();
+        return answer;
+    });
     instance.listen();
     window->show();
     QApplication::exec();

@@ -1,6 +1,7 @@
 #include "reminderrun.h"
 
 #include "calendarsync.h"
+#include "dailynotice.h"
 #include "datalock.h"
 #include "desktopnotification.h"
 #include "duenotice.h"
@@ -9,6 +10,7 @@
 #include "layout.h"
 #include "noticesettings.h"
 #include "pictures.h"
+#include "recordstartcommand.h"
 #include "singleinstance.h"
 #include "variable.h"
 
@@ -22,6 +24,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -31,17 +34,27 @@ namespace {
 constexpr int ActionWaitMs = 10 * 60 * 1000;
 // A copy started for the registration dialog answers once its window is up.
 constexpr int StartedCopyWaitMs = 20000;
+// The same pill reminder again after "あとで".
+constexpr int LaterMinutes = 30;
 const QString EntryAction = QStringLiteral("entry");
+const QString StartedAction = QStringLiteral("started");
+const QString RecordAction = QStringLiteral("record");
+const QString TakenAction = QStringLiteral("taken");
+const QString LaterAction = QStringLiteral("later");
+
+const char *g_option = "--remind";
 
 void complain(const QString &line)
 {
-    std::fprintf(stderr, "eveluna --remind: %s\n", line.toLocal8Bit().constData());
+    std::fprintf(stderr, "eveluna %s: %s\n", g_option, line.toLocal8Bit().constData());
 }
 
-void openEntryDialog()
+// Asks the running copy for a dialog over its window; without one, starts the program and asks it once
+// its window is up.
+void openDialog(bool (SingleInstance::*request)(int) const)
 {
     const SingleInstance instance;
-    if (instance.requestEntry()) {
+    if ((instance.*request)(2000)) {
         return;
     }
     if (!QProcess::startDetached(QCoreApplication::applicationFilePath(), {})) {
@@ -51,14 +64,14 @@ void openEntryDialog()
     const QDeadlineTimer deadline(StartedCopyWaitMs);
     while (!deadline.hasExpired()) {
         QThread::msleep(100);
-        if (instance.requestEntry()) {
+        if ((instance.*request)(2000)) {
             return;
         }
     }
     complain(QStringLiteral("the started program does not answer"));
 }
 
-DesktopNotification::Content notificationContent(const NoticeText &text)
+DesktopNotification::Content notificationContent(const NoticeText &text, const QStringList &actions)
 {
     DesktopNotification::Content content;
     content.appName = QStringLiteral("Easy VELUNA");
@@ -66,10 +79,7 @@ DesktopNotification::Content notificationContent(const NoticeText &text)
     content.desktopEntry = QStringLiteral(EVELUNA_APP_ID);
     content.summary = text.summary;
     content.body = text.body;
-    if (text.offersEntry) {
-        content.actionKey = EntryAction;
-        content.actionLabel = QStringLiteral("生理登録");
-    }
+    content.actions = actions;
     // The installed icon is found by its name; the portable program has none installed, so the picture
     // goes along as well.
     const QImage image = pictureImage(Picture::Calendar, 48).convertToFormat(QImage::Format_RGBA8888);
@@ -103,7 +113,7 @@ public:
             }
             const QString summary =
                 discreet ? QStringLiteral("Easy VELUNA: カレンダーから記録を取り込みました") : result.comeHomeMessage;
-            DesktopNotification::Content content = notificationContent({summary, QString(), false});
+            DesktopNotification::Content content = notificationContent({summary, QString(), false}, {});
             QObject::connect(&m_notification, &DesktopNotification::shown, &m_context, [this] { done(); });
             QObject::connect(&m_notification, &DesktopNotification::failed, &m_context, [this](const QString &reason) {
                 complain(QStringLiteral("no notification shown: ") + reason);
@@ -135,6 +145,35 @@ private:
 };
 
 int remindToday(QCoreApplication &app);
+// Shows the notification and runs its actions; ends when it is closed, an action is taken, or after
+// ActionWaitMs. onShown runs once the notification is up (with the data lock still held, then released).
+int showAndAnswer(QCoreApplication &app, std::unique_ptr<DataFolderLock> &lock, const NoticeText &text,
+                  const QStringList &actions, const std::function<void()> &onShown,
+                  const std::function<void(const QString &key)> &onAction)
+{
+    DesktopNotification notification;
+    QObject::connect(&notification, &DesktopNotification::failed, &app, [&lock](const QString &reason) {
+        lock.reset();
+        complain(QStringLiteral("no notification shown: ") + reason);
+        QCoreApplication::exit(0);
+    });
+    QObject::connect(&notification, &DesktopNotification::shown, &app, [&] {
+        onShown();
+        lock.reset();
+        if (actions.isEmpty()) {
+            QCoreApplication::exit(0);
+        } else {
+            QTimer::singleShot(ActionWaitMs, &app, &QCoreApplication::quit);
+        }
+    });
+    QObject::connect(&notification, &DesktopNotification::actionInvoked, &app, [&onAction](const QString &key) {
+        onAction(key);
+        QCoreApplication::exit(0);
+    });
+    QObject::connect(&notification, &DesktopNotification::closed, &app, &QCoreApplication::quit);
+    notification.show(notificationContent(text, actions));
+    return QCoreApplication::exec();
+}
 
 } // namespace
 
@@ -180,35 +219,95 @@ int remindToday(QCoreApplication &app)
     }
 
     const NoticeText text = noticeText(*due);
-    DesktopNotification notification;
-    QObject::connect(&notification, &DesktopNotification::failed, &app, [&lock](const QString &reason) {
-        lock.reset();
-        complain(QStringLiteral("no notification shown: ") + reason);
-        QCoreApplication::exit(0);
-    });
-    QObject::connect(&notification, &DesktopNotification::shown, &app, [&] {
-        // Only a reminder she was shown counts for the day.
-        try {
-            writeLastNotice(Variable::SettingFilePath, today);
-        } catch (const AppError &e) {
-            complain(e.message());
-        }
-        lock.reset();
-        if (text.offersEntry) {
-            QTimer::singleShot(ActionWaitMs, &app, &QCoreApplication::quit);
-        } else {
-            QCoreApplication::exit(0);
-        }
-    });
-    QObject::connect(&notification, &DesktopNotification::actionInvoked, &app, [](const QString &key) {
-        if (key == EntryAction) {
-            openEntryDialog();
-        }
-        QCoreApplication::exit(0);
-    });
-    QObject::connect(&notification, &DesktopNotification::closed, &app, &QCoreApplication::quit);
-    notification.show(notificationContent(text));
-    return QCoreApplication::exec();
+    QStringList actions;
+    if (text.offersEntry) {
+        actions << EntryAction << QStringLiteral("生理登録");
+    }
+    // Only where the period is close, and never in the discreet wording, which names no period.
+    if (!due->discreet && (due->kind == NoticeKind::Before || due->kind == NoticeKind::Late)) {
+        actions << StartedAction << QStringLiteral("今日始まった");
+    }
+    return showAndAnswer(
+        app, lock, text, actions,
+        [&] {
+            // Only a reminder she was shown counts for the day.
+            try {
+                writeLastNotice(Variable::SettingFilePath, today);
+            } catch (const AppError &e) {
+                complain(e.message());
+            }
+        },
+        [](const QString &key) {
+            if (key == EntryAction) {
+                openDialog(&SingleInstance::requestEntry);
+            } else if (key == StartedAction) {
+                runRecordStartCommand(QString());
+            }
+        });
 }
 
 } // namespace
+
+int runDailyReminder(int argc, char *argv[], DailyReminder reminder, bool again)
+{
+    g_option = "--remind-at";
+    QCoreApplication app(argc, argv);
+    const std::optional<DataLayout> layout = commandLineDataLayout("--remind-at");
+    if (!layout) {
+        return exitCode(ExitStatus::Failed);
+    }
+    Variable::initFileLocations(layout->folder);
+    Variable::CreateAppDirOnSave = layout->createdOnSave;
+    // Held from reading the day it was last shown to writing it, as the login reminder does.
+    auto lock = std::make_unique<DataFolderLock>(Variable::SettingFilePath);
+    if (lock->busy()) {
+        complain(DataFolderLock::busyText());
+        return exitCode(ExitStatus::Failed);
+    }
+    const QDate today = QDate::currentDate();
+    const QString lastKey =
+        reminder == DailyReminder::Temperature ? QStringLiteral("TempLast") : QStringLiteral("PillLast");
+    NoticeSettings settings;
+    try {
+        settings = readNoticeSettings(Variable::SettingFilePath);
+        const QDate last = reminder == DailyReminder::Temperature ? settings.tempLast : settings.pillLast;
+        if ((!again && last == today) ||
+            dailyReminderAnswered(reminder, Variable::TempFilePath, Variable::DayFilePath, today)) {
+            return exitCode(ExitStatus::Done);
+        }
+    } catch (const AppError &e) {
+        complain(e.message());
+        return exitCode(ExitStatus::Failed);
+    }
+    QStringList actions;
+    if (reminder == DailyReminder::Temperature) {
+        actions << RecordAction << QStringLiteral("記録する");
+    } else {
+        actions << TakenAction << QStringLiteral("飲んだ") << LaterAction << QStringLiteral("あとで");
+    }
+    return showAndAnswer(
+        app, lock, dailyNoticeText(reminder, settings.discreet), actions,
+        [&] {
+            try {
+                writeDailyLast(Variable::SettingFilePath, lastKey, today);
+            } catch (const AppError &e) {
+                complain(e.message());
+            }
+        },
+        [&](const QString &key) {
+            try {
+                if (key == RecordAction) {
+                    openDialog(&SingleInstance::requestDay);
+                } else if (key == TakenAction) {
+                    recordPillTaken(Variable::DayFilePath, today);
+                } else if (key == LaterAction) {
+                    remindAgainLater(
+                        QCoreApplication::applicationFilePath(),
+                        {QStringLiteral("--remind-at"), dailyReminderWord(reminder), QStringLiteral("--again")},
+                        LaterMinutes);
+                }
+            } catch (const AppError &e) {
+                complain(e.message());
+            }
+        });
+}

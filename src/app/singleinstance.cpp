@@ -28,6 +28,11 @@ namespace {
 // The requests a later copy sends (the reminder sends the second); anything else on the socket is ignored.
 constexpr char ActivationRequest[] = "activate\n";
 constexpr char EntryRequest[] = "entry\n";
+constexpr char DayRequest[] = "day\n";
+// "record-start yyyy-mm-dd\n", answered with one line (the only request that gets an answer).
+constexpr char RecordStartRequest[] = "record-start ";
+// The answer's length limit on the asking side.
+constexpr qsizetype MaxAnswerBytes = 4096;
 // A caller's first line is judged after at most this many bytes, so a caller cannot make us buffer more.
 constexpr qsizetype MaxRequestBytes = 64;
 // A request is a few bytes sent right after connecting: a caller that has sent no whole line within a
@@ -241,11 +246,16 @@ void SingleInstance::acceptRequests()
                         continue;
                     }
                     const QByteArray request = received->left(end + 1);
+                    if (request.startsWith(RecordStartRequest)) {
+                        answer(int(connection->socket()), request);
+                    }
                     dropConnection(connection);
                     if (request == ActivationRequest) {
                         emit activationRequested();
                     } else if (request == EntryRequest) {
                         emit entryRequested();
+                    } else if (request == DayRequest) {
+                        emit dayRequested();
                     }
                     return;
                 }
@@ -291,7 +301,43 @@ bool SingleInstance::requestEntry(int timeoutMs) const
     return sendRequest(EntryRequest, timeoutMs);
 }
 
+bool SingleInstance::requestDay(int timeoutMs) const
+{
+    return sendRequest(DayRequest, timeoutMs);
+}
+
+std::optional<QString> SingleInstance::askRecordStart(const QDate &day, int timeoutMs) const
+{
+    QByteArray reply;
+    if (!exchange(RecordStartRequest + day.toString(Qt::ISODate).toLatin1() + '\n', timeoutMs, &reply)) {
+        return std::nullopt;
+    }
+    return QString::fromUtf8(reply);
+}
+
+void SingleInstance::setRecordStartHandler(std::function<QString(const QDate &)> handler)
+{
+    m_recordStartHandler = std::move(handler);
+}
+
+void SingleInstance::answer(int fd, const QByteArray &request)
+{
+    const QDate day = QDate::fromString(
+        QString::fromLatin1(request.mid(qsizetype(std::strlen(RecordStartRequest))).trimmed()), Qt::ISODate);
+    if (!m_recordStartHandler || !day.isValid()) {
+        return;
+    }
+    const QByteArray line = m_recordStartHandler(day).toUtf8().replace('\n', ' ') + '\n';
+    // A short line into the empty buffer of a new connection: it fits at once.
+    ::send(fd, line.constData(), size_t(line.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+}
+
 bool SingleInstance::sendRequest(const char *request, int timeoutMs) const
+{
+    return exchange(QByteArray(request), timeoutMs, nullptr);
+}
+
+bool SingleInstance::exchange(const QByteArray &request, int timeoutMs, QByteArray *reply) const
 {
     sockaddr_un address;
     if (!socketAddress(m_serverPath, address)) {
@@ -312,6 +358,7 @@ bool SingleInstance::sendRequest(const char *request, int timeoutMs) const
     const int ms = std::max(timeoutMs, 1);
     const timeval limit = {ms / 1000, (ms % 1000) * 1000};
     bool sent = ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof(limit)) == 0 &&
+                ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof(limit)) == 0 &&
                 ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) == 0;
     if (sent) {
         // The file was ours a moment ago; the process behind it must be too.
@@ -322,8 +369,25 @@ bool SingleInstance::sendRequest(const char *request, int timeoutMs) const
     if (sent) {
         // A few bytes into an empty socket buffer; MSG_NOSIGNAL: a copy that ends meanwhile must not
         // end this one with SIGPIPE.
-        const auto size = ssize_t(std::strlen(request));
-        sent = ::send(fd, request, size_t(size), MSG_NOSIGNAL) == size;
+        sent = ::send(fd, request.constData(), size_t(request.size()), MSG_NOSIGNAL) == request.size();
+    }
+    if (sent && reply != nullptr) {
+        // The running copy answers once it has done the work; a copy that closes without a line (an older
+        // version, or one that could not read the request) has answered nothing.
+        reply->clear();
+        char buffer[256];
+        while (!reply->endsWith('\n') && reply->size() < MaxAnswerBytes) {
+            const ssize_t count = ::recv(fd, buffer, sizeof(buffer), 0);
+            if (count < 0 && errno == EINTR) {
+                continue;
+            }
+            if (count <= 0) {
+                break;
+            }
+            reply->append(buffer, count);
+        }
+        sent = reply->endsWith('\n');
+        reply->chop(sent ? 1 : 0);
     }
     ::close(fd);
     return sent;

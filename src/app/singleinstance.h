@@ -1,8 +1,13 @@
 #pragma once
 
+#include <QByteArray>
+#include <QDate>
 #include <QList>
 #include <QObject>
 #include <QString>
+
+#include <functional>
+#include <optional>
 
 class QSocketNotifier;
 
@@ -56,6 +61,14 @@ public:
     bool requestActivation(int timeoutMs = 2000) const;
     // The same, asking the running copy to open the registration dialog over its window as well.
     bool requestEntry(int timeoutMs = 2000) const;
+    // The same, asking it to open the day dialog on today.
+    bool requestDay(int timeoutMs = 2000) const;
+
+    // Asks the running copy to register a first day; its answer is one line of text (the handler's) or
+    // none when no copy answers within timeoutMs.
+    std::optional<QString> askRecordStart(const QDate &day, int timeoutMs = 5000) const;
+    // What the running copy answers to askRecordStart; without a handler the request goes unanswered.
+    void setRecordStartHandler(std::function<QString(const QDate &day)> handler);
 
     enum class StartResult { First, Activated, Unreachable };
     // The start of the program: the lock (First), or else the running copy asked to come forward
@@ -69,12 +82,18 @@ public:
 signals:
     void activationRequested();
     void entryRequested();
+    void dayRequested();
 
 private:
     void acceptRequests();
     void pauseAccepting();
     void dropConnection(QSocketNotifier *connection);
     bool sendRequest(const char *request, int timeoutMs) const;
+    // Sends the request and, with `reply`, waits for one line back within the same time limit.
+    bool exchange(const QByteArray &request, int timeoutMs, QByteArray *reply) const;
+    void answer(int fd, const QByteArray &request);
+
+    std::function<QString(const QDate &)> m_recordStartHandler;
 
     QString m_lockPath;
     QString m_serverPath;

@@ -64,10 +64,7 @@ void DesktopNotification::show(const Content &content)
     bus.connect(Service, Path, Interface, QStringLiteral("ActionInvoked"), this, SLOT(onActionInvoked(uint, QString)));
     bus.connect(Service, Path, Interface, QStringLiteral("NotificationClosed"), this, SLOT(onClosed(uint, uint)));
 
-    QStringList actions;
-    if (!content.actionKey.isEmpty()) {
-        actions << content.actionKey << content.actionLabel;
-    }
+    const QStringList &actions = content.actions;
     QVariantMap hints;
     hints.insert(QStringLiteral("desktop-entry"), content.desktopEntry);
     if (!content.imageSize.isEmpty()) {

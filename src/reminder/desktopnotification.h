@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 // One notification through the freedesktop Notifications service on the session bus. Every call is
 // asynchronous; the outcome arrives as signals from the event loop.
@@ -19,9 +20,8 @@ public:
         QString desktopEntry; // the menu entry's id, without ".desktop"
         QString summary;
         QString body;
-        QString actionKey; // empty: no action
-        QString actionLabel;
-        QSize imageSize; // the picture as 8-bit RGBA rows (hint "image-data"); empty: none
+        QStringList actions; // a key and its button's label for each action, in the order shown
+        QSize imageSize;     // the picture as 8-bit RGBA rows (hint "image-data"); empty: none
         QByteArray imageRgba;
     };
 

@@ -67,6 +67,17 @@ StatusReport computeStatus(const StatusInput &input, const QDate &today, const Q
     return report;
 }
 
+bool inThisPeriod(const StatusReport &report)
+{
+    if (!report.firstDay || *report.cycleDay < 1) {
+        return false;
+    }
+    // The days the grid colours as this period: at most seven, fewer with a shorter cycle.
+    const DayWindow period =
+        computeCycleWindows(report.firstDay->toJulianDay(), *report.cycleLength, 0)[DayCategory::ThisPeriod];
+    return period.contains(report.today.toJulianDay());
+}
+
 namespace {
 
 QString cycleLine(const StatusReport &report)
@@ -77,10 +88,7 @@ QString cycleLine(const StatusReport &report)
     if (*report.lateDays > 0) {
         return QStringLiteral("予定日を%1日過ぎています").arg(*report.lateDays);
     }
-    // The days the grid colours as this period: at most seven, fewer with a shorter cycle.
-    const DayWindow period =
-        computeCycleWindows(report.firstDay->toJulianDay(), *report.cycleLength, 0)[DayCategory::ThisPeriod];
-    if (*report.cycleDay >= 1 && period.contains(report.today.toJulianDay())) {
+    if (inThisPeriod(report)) {
         return QStringLiteral("生理%1日目").arg(*report.cycleDay);
     }
     // A first day registered ahead of today is the next one she expects.

@@ -56,6 +56,9 @@ StatusReport computeStatus(const StatusInput &input, const QDate &today,
 // while today is in that time.
 QString statusLine(const StatusReport &report);
 
+// True while today is one of the days the grid colours as this period (cycleDay from 1).
+bool inThisPeriod(const StatusReport &report);
+
 // The report as one JSON object; dates as yyyy-mm-dd, everything but today null without records.
 QJsonObject statusJson(const StatusReport &report);
 

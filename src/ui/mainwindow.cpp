@@ -310,6 +310,16 @@ void TfrmMain::pnlDay01DblClick()
     cmbSyukiChange();
 }
 
+void TfrmMain::openDayDialog(const QDate &day)
+{
+    guarded(this, [&] {
+        TfrmMemo dialog(this);
+        dialog.setDateText(formatDateText(day));
+        dialog.exec();
+    });
+    cmbSyukiChange();
+}
+
 std::optional<QString> TfrmMain::ChooseCycleLength(int mode, bool offerEntry)
 {
     const QStringList lines = LineFile::readIfExists(Variable::DateFilePath).lines();

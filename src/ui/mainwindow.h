@@ -55,6 +55,8 @@ public slots:
     void btnTodayClick();
     void btnMemoClick();
     void btnEntryClick();
+    // The day dialog (memo, reading and the day's observations) on `day`, then the grid redrawn.
+    void openDayDialog(const QDate &day);
     void btnViewClick();
     void btnMailClick();
     void btnNoticeClick();

@@ -1,6 +1,6 @@
 """eveluna's command line as a process without DISPLAY or WAYLAND_DISPLAY: --help, --version, an unknown
-option, --status and --status --json on 2025-12-07 (faketime), with the portable program's data files
-beside it. None of them may write a file."""
+option, --status with its formats on fixed dates (faketime), with the portable program's data files
+beside it; none of them may write a file. --record-start, with and without a running copy."""
 
 import datetime
 import json
@@ -9,6 +9,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 PROGRAM = sys.argv.pop(1)
@@ -23,8 +24,11 @@ class CommandLine(unittest.TestCase):
         self.program = os.path.join(self.folder, "eveluna")
         shutil.copy2(PROGRAM, self.program)
 
+        self.runtime = tempfile.mkdtemp(prefix="eveluna-cli-runtime-")
+
     def tearDown(self):
         shutil.rmtree(self.folder)
+        shutil.rmtree(self.runtime)
 
     def write(self, name, text):
         with open(os.path.join(self.folder, name), "wb") as f:
@@ -33,14 +37,20 @@ class CommandLine(unittest.TestCase):
     def snapshot(self):
         return {name: os.stat(os.path.join(self.folder, name)).st_mtime_ns for name in os.listdir(self.folder)}
 
-    def run_program(self, *arguments, day="2025-12-07"):
+    def environment(self):
         env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
         # faketime preloads its library ahead of AddressSanitizer's runtime in a sanitizer build.
         env["ASAN_OPTIONS"] = ":".join(filter(None, [env.get("ASAN_OPTIONS"), "verify_asan_link_order=0"]))
+        # A runtime folder of the test's own: no running copy but the one a test starts.
+        env["XDG_RUNTIME_DIR"] = self.runtime
+        return env
+
+    def run_program(self, *arguments, day="2025-12-07", program=None, writes=False):
         before = self.snapshot()
-        run = subprocess.run(["faketime", day + " 12:00:00", self.program, *arguments], capture_output=True,
-                             env=env, timeout=30)
-        self.assertEqual(self.snapshot(), before, "a file was written")
+        run = subprocess.run(["faketime", day + " 12:00:00", program or self.program, *arguments],
+                             capture_output=True, env=self.environment(), timeout=30)
+        if not writes:
+            self.assertEqual(self.snapshot(), before, "a file was written")
         return run.returncode, run.stdout.decode("utf-8"), run.stderr.decode("utf-8")
 
     def test_help_and_version(self):
@@ -176,6 +186,100 @@ class CommandLine(unittest.TestCase):
         report = json.loads(out)
         self.assertEqual(report["today"], "2025-12-07")
         self.assertTrue(all(value is None for key, value in report.items() if key != "today"), report)
+
+    def test_status_waybarAndShort(self):
+        self.write("date.dat", "".join(day + "\r\n" for day in DATES))
+        self.write("setting.ini", "[Day Setting]\r\nDaymode=0\r\n")
+        self.write("dateDay.dat", "".join(f"2025/{day},symptoms=irritable\r\n"
+                                          for day in ("09/19", "09/20", "10/18", "10/19", "11/18", "11/19")))
+        # The next period by the rule on 12-20; the grid's likely days 12-04 to 12-08, PMS 12-17 and 12-18.
+        rows = [("2025-11-21", "生理1日目", "period"), ("2025-11-27", "生理7日目", "period"),
+                ("2025-11-28", "あと22日", "normal"), ("2025-12-03", "あと17日", "normal"),
+                ("2025-12-04", "あと16日", "fertile"), ("2025-12-08", "あと12日", "fertile"),
+                ("2025-12-09", "あと11日", "normal"), ("2025-12-16", "あと4日", "normal"),
+                ("2025-12-17", "あと3日", "pms"), ("2025-12-18", "あと2日", "pms"),
+                ("2025-12-19", "あと1日", "normal"), ("2025-12-20", "今日", "normal"),
+                ("2025-12-21", "1日遅れ", "late"), ("2026-01-20", "31日遅れ", "late")]
+        for day, text, css in rows:
+            with self.subTest(day):
+                status, out, err = self.run_program("--status", "--waybar", day=day)
+                self.assertEqual((status, err), (0, ""))
+                self.assertEqual(out.count("\n"), 1)
+                panel = json.loads(out)
+                self.assertEqual(set(panel), {"text", "tooltip", "class"})
+                self.assertEqual((panel["text"], panel["class"]), (text, css))
+                _, line, _ = self.run_program("--status", day=day)
+                self.assertEqual(panel["tooltip"] + "\n", line)
+                self.assertEqual(self.run_program("--status", "--short", day=day), (0, text + "\n", ""))
+
+        self.write("setting.ini", "[Day Setting]\r\nDaymode=0\r\n[Notice Setting]\r\nDiscreet=1\r\n")
+        for day, text, css in [("2025-11-23", "予定", "period"), ("2025-12-07", "あと13日", "fertile"),
+                               ("2025-12-23", "予定", "late")]:
+            with self.subTest("discreet " + day):
+                panel = json.loads(self.run_program("--status", "--waybar", day=day)[1])
+                self.assertEqual(panel, {"text": text, "tooltip": "Easy VELUNA: " + text, "class": css})
+                self.assertEqual(self.run_program("--status", "--short", day=day), (0, text + "\n", ""))
+
+    def test_recordStart_withAndWithoutRunningCopy(self):
+        old = "".join(day + "\r\n" for day in DATES)
+        # Today is 2025-12-07; the newest first day 2025-11-21.
+        rows = [
+            ("today", [], 0, "2025/12/07 を生理開始日として登録しました", "2025/12/07"),
+            ("eleven days after the newest", ["2025-12-02"], 0, "2025/12/02 を生理開始日として登録しました",
+             "2025/12/02"),
+            ("already there", ["2025-11-21"], 0, "2025/11/21 は既に登録されています", None),
+            ("ten days after the newest", ["2025-12-01"], 0,
+             "2025/12/01 は登録済みの 2025/11/21 から10日以内なので、同じ生理として登録しませんでした", None),
+            ("ten days before the newest", ["2025-11-11"], 0,
+             "2025/11/11 は登録済みの 2025/11/21 から10日以内なので、同じ生理として登録しませんでした", None),
+            ("tomorrow", ["2025-12-08"], 2, "eveluna --record-start: 2025/12/08 はまだ来ていない日なので、登録できません",
+             None),
+            ("a day that does not exist", ["2025-02-30"], 2,
+             "eveluna --record-start: ''2025-02-30'' は日付ではありません (yyyy-mm-dd)", None),
+            ("another format", ["2025/12/05"], 2,
+             "eveluna --record-start: ''2025/12/05'' は日付ではありません (yyyy-mm-dd)", None),
+        ]
+        for running in (False, True):
+            for name, arguments, expected_status, line, added in rows:
+                with self.subTest(name, running=running):
+                    self.write("date.dat", old)
+                    shutil.rmtree(os.path.join(self.folder, "backup"), ignore_errors=True)
+                    caller = self.program
+                    if running:
+                        window = self.start_running_copy()
+                        # Asked from a copy elsewhere: only the running one may write her files.
+                        caller = os.path.join(self.folder, "elsewhere", "eveluna")
+                        shutil.rmtree(os.path.dirname(caller), ignore_errors=True)
+                        os.makedirs(os.path.dirname(caller))
+                        shutil.copy2(PROGRAM, caller)
+                    status, out, err = self.run_program("--record-start", *arguments, program=caller, writes=True)
+                    self.assertEqual(status, expected_status)
+                    self.assertEqual(out + err, line + "\n")
+                    with open(os.path.join(self.folder, "date.dat"), "rb") as dates:
+                        expected = sorted(DATES + [added] if added else DATES, reverse=True)
+                        self.assertEqual(dates.read().decode(), "".join(day + "\r\n" for day in expected))
+                    # The day's first change keeps the files as they were before it.
+                    backup = os.path.join(self.folder, "backup", "2025-12-07", "date.dat")
+                    self.assertEqual(os.path.exists(backup), added is not None)
+                    if running:
+                        self.assertEqual(os.listdir(os.path.dirname(caller)), ["eveluna"])
+                        self.assertIsNone(window.poll())
+                        window.terminate()
+                        window.wait(10)
+
+    def start_running_copy(self):
+        # A copy ended by a signal leaves its socket behind.
+        for name in os.listdir(self.runtime):
+            os.remove(os.path.join(self.runtime, name))
+        # The program itself under faketime's library (the faketime command would stand between).
+        env = dict(self.environment(), QT_QPA_PLATFORM="offscreen", FAKETIME="@2025-12-07 12:00:00",
+                   LD_PRELOAD="/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1")
+        window = subprocess.Popen([self.program], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(window.kill)
+        deadline = time.monotonic() + 20
+        while not any(name.endswith(".socket") for name in os.listdir(self.runtime)) and time.monotonic() < deadline:
+            time.sleep(0.05)
+        return window
 
 
 if __name__ == "__main__":

@@ -1,6 +1,6 @@
-"""eveluna --remind against python3-dbusmock's notification daemon on a private session bus, the late
-reminder's action under a private Xvfb server; the installed program's reminder against data folders
-planted by another user. Usage: tst_remind.py PROGRAM INSTALLED_PROGRAM [unittest arguments]."""
+"""eveluna --remind and --remind-at against python3-dbusmock's notification daemon on a private session bus,
+the late reminder's action under a private Xvfb server; the installed program's reminder against data
+folders planted by another user. Usage: tst_remind.py PROGRAM INSTALLED_PROGRAM [unittest arguments]."""
 
 import datetime
 import os
@@ -49,12 +49,25 @@ class Reminder(dbusmock.DBusTestCase):
             dates.write(day.strftime("%Y/%m/%d\r\n").encode())
 
     def notify_calls(self):
+        if self.server.poll() is not None:
+            return []  # the test ended the notification service
         return [call[1] for call in self.mock.GetMethodCalls("Notify", dbus_interface=dbusmock.MOCK_IFACE)]
 
-    def remind(self):
+    def remind(self, program=None, cwd=None):
         started = time.monotonic()
-        run = subprocess.run([os.path.join(self.folder, "eveluna"), "--remind"], capture_output=True, timeout=30)
-        return run, time.monotonic() - started
+        before = len(self.notify_calls())
+        command = [program or os.path.join(self.folder, "eveluna"), "--remind"]
+        run = subprocess.Popen(command, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.addCleanup(run.kill)
+        # A reminder with an action waits for her answer; closed here as she would close it.
+        if wait_for(lambda: len(self.notify_calls()) > before or run.poll() is not None, 10) and run.poll() is None:
+            self.close_notification(len(self.notify_calls()))
+        out, err = run.communicate(timeout=30)
+        return subprocess.CompletedProcess(command, run.returncode, out, err), time.monotonic() - started
+
+    def close_notification(self, notification_id):  # the mock numbers them from 1
+        self.mock.EmitSignal("org.freedesktop.Notifications", "NotificationClosed", "uu", [notification_id, 2],
+                             dbus_interface=dbusmock.MOCK_IFACE)
 
     def test_twoDaysAhead_notifiesOnceADay(self):
         self.write_newest_first_day(26)  # a 28-day cycle: the next period in two days
@@ -63,7 +76,7 @@ class Reminder(dbusmock.DBusTestCase):
         calls = self.notify_calls()
         self.assertEqual(len(calls), 1)
         app, _, _, summary, body, actions = calls[0][:6]
-        self.assertEqual((app, summary, list(actions)), ("Easy VELUNA", "生理予定日まであと2日", []))
+        self.assertEqual((app, summary, list(actions)[1::2]), ("Easy VELUNA", "生理予定日まであと2日", ["今日始まった"]))
         self.assertIn(full_date(self.today + datetime.timedelta(days=2)), body)
 
         self.assertEqual(self.remind()[0].returncode, 0)
@@ -85,6 +98,8 @@ class Reminder(dbusmock.DBusTestCase):
         self.write_newest_first_day(26)
         program = os.path.join(self.folder, "eveluna")
         runs = [subprocess.Popen([program, "--remind"]) for _ in range(2)]
+        self.assertTrue(wait_for(self.notify_calls, 10))
+        self.close_notification(1)
         self.assertEqual([run.wait(30) for run in runs], [0, 0])
         self.assertEqual(len(self.notify_calls()), 1)
 
@@ -94,7 +109,7 @@ class Reminder(dbusmock.DBusTestCase):
         os.rename(os.path.join(os.fsencode(self.folder), b"eveluna"), os.path.join(folder, b"eveluna"))
         self.write_newest_first_day(26, os.fsdecode(folder))
         cwd = self.enterContext(tempfile.TemporaryDirectory())
-        run = subprocess.run([os.path.join(folder, b"eveluna"), "--remind"], cwd=cwd, capture_output=True, timeout=30)
+        run, _ = self.remind(os.path.join(folder, b"eveluna"), cwd)
         self.assertEqual((run.returncode, run.stderr), (0, b""))
         self.assertEqual([call[3] for call in self.notify_calls()], ["生理予定日まであと2日"])
         # LastNotice is the day's first change of setting.ini: the data files are backed up first.
@@ -198,7 +213,7 @@ class Reminder(dbusmock.DBusTestCase):
         calls = wait_for(self.notify_calls, 10)
         self.assertEqual(len(calls), 1)
         self.assertEqual(calls[0][3], "生理予定日を過ぎています")
-        key, label = calls[0][5]
+        key, label = calls[0][5][:2]
         self.assertEqual(label, "生理登録")
 
         self.mock.EmitSignal("org.freedesktop.Notifications", "ActionInvoked", "us", [1, key],
@@ -210,6 +225,121 @@ class Reminder(dbusmock.DBusTestCase):
                                   capture_output=True, text=True).stdout.split()
         self.assertTrue(wait_for(lambda: windows("生理登録"), 20))
         self.assertEqual(len(windows("Easy VELUNA")), 1)
+
+
+class DailyReminder(dbusmock.DBusTestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.start_session_bus()
+
+    def setUp(self):
+        self.server, self.mock = self.spawn_server_template("notification_daemon", {}, stdout=subprocess.DEVNULL)
+        self.addCleanup(self.server.wait)
+        self.addCleanup(self.server.terminate)
+        self.folder = self.enterContext(tempfile.TemporaryDirectory())
+        self.program = os.path.join(self.folder, "eveluna")
+        shutil.copy(PROGRAM, self.program)
+        self.today = datetime.date.today().strftime("%Y/%m/%d")
+        # A recording stand-in for systemd-run, found first on PATH.
+        bin_folder = os.path.join(self.folder, "bin")
+        os.mkdir(bin_folder)
+        self.calls = os.path.join(self.folder, "systemd-run.calls")
+        with open(os.path.join(bin_folder, "systemd-run"), "w") as stand_in:
+            stand_in.write(f"#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done >> '{self.calls}'\n")
+        os.chmod(os.path.join(bin_folder, "systemd-run"), 0o700)
+        self.env = dict(os.environ, PATH=bin_folder + ":" + os.environ["PATH"])
+
+    def write(self, name, lines):
+        with open(os.path.join(self.folder, name), "wb") as data:
+            data.write("".join(line + "\r\n" for line in lines).encode())
+
+    def read(self, name):
+        with open(os.path.join(self.folder, name), "rb") as data:
+            return data.read().decode()
+
+    def notify_calls(self):
+        return [call[1] for call in self.mock.GetMethodCalls("Notify", dbus_interface=dbusmock.MOCK_IFACE)]
+
+    def remind_at(self, reminder, answer=None):
+        """Runs the reminder; once its notification is up, invokes the action labelled `answer`, or closes
+        it. Returns the exit status and the notifications sent."""
+        before = len(self.notify_calls())
+        run = subprocess.Popen([self.program, "--remind-at", reminder], env=self.env)
+        self.addCleanup(run.kill)
+        if wait_for(lambda: len(self.notify_calls()) > before or run.poll() is not None, 10) and \
+                run.poll() is None:
+            actions = list(self.notify_calls()[-1][5])
+            notification_id = len(self.notify_calls())  # the mock numbers them from 1
+            if answer is None:
+                self.mock.EmitSignal("org.freedesktop.Notifications", "NotificationClosed", "uu",
+                                     [notification_id, 2], dbus_interface=dbusmock.MOCK_IFACE)
+            else:
+                key = actions[actions.index(answer) - 1]
+                self.mock.EmitSignal("org.freedesktop.Notifications", "ActionInvoked", "us",
+                                     [notification_id, key], dbus_interface=dbusmock.MOCK_IFACE)
+        return run.wait(30), self.notify_calls()[before:]
+
+    def test_shownUnlessRecordedToday(self):
+        yesterday = (datetime.date.today() - datetime.timedelta(days=1)).strftime("%Y/%m/%d")
+        rows = [
+            ("temperature, nothing recorded", "temperature", {}, "体温を測りましょう", ["記録する"]),
+            ("temperature, yesterday's reading", "temperature", {"dateTemp.dat": [yesterday + ",36.40"]},
+             "体温を測りましょう", ["記録する"]),
+            ("temperature, today's reading", "temperature", {"dateTemp.dat": [self.today + ",36.45"]}, None, None),
+            ("temperature, today's reading left out", "temperature", {"dateTemp.dat": [self.today + ",37.80,x"]},
+             None, None),
+            ("pill, nothing recorded", "pill", {}, "ピルの時間です", ["飲んだ", "あとで"]),
+            ("pill, missed today", "pill", {"dateDay.dat": [self.today + ",pill=missed"]}, "ピルの時間です",
+             ["飲んだ", "あとで"]),
+            ("pill, taken yesterday", "pill", {"dateDay.dat": [yesterday + ",pill=taken"]}, "ピルの時間です",
+             ["飲んだ", "あとで"]),
+            ("pill, taken today", "pill", {"dateDay.dat": [self.today + ",flow=light,pill=taken"]}, None, None),
+            ("pill, discreet", "pill", {"setting.ini": ["[Notice Setting]", "Discreet=1"]},
+             "Easy VELUNA: お知らせ", ["飲んだ", "あとで"]),
+        ]
+        for name, reminder, files, summary, labels in rows:
+            with self.subTest(name):
+                for old in ("dateTemp.dat", "dateDay.dat", "setting.ini"):
+                    if os.path.exists(os.path.join(self.folder, old)):
+                        os.remove(os.path.join(self.folder, old))
+                for file_name, lines in files.items():
+                    self.write(file_name, lines)
+                status, shown = self.remind_at(reminder)
+                self.assertEqual(status, 0)
+                if summary is None:
+                    self.assertEqual(shown, [])
+                    continue
+                self.assertEqual(len(shown), 1)
+                self.assertEqual(shown[0][3], summary)
+                self.assertEqual(list(shown[0][5])[1::2], labels)
+                # Once a day: the next run of the same day shows nothing.
+                self.assertEqual(self.remind_at(reminder), (0, []))
+
+    def test_taken_recordsPillTaken_keepingTheDay(self):
+        self.write("dateDay.dat", ["2020/01/02,flow=heavy", self.today + ",flow=light,pain=2,mood=calm"])
+        status, shown = self.remind_at("pill", "飲んだ")
+        self.assertEqual((status, len(shown)), (0, 1))
+        self.assertEqual(self.read("dateDay.dat"), "2020/01/02,flow=heavy\r\n" + self.today +
+                         ",flow=light,pain=2,pill=taken,mood=calm\r\n")
+        self.assertEqual(self.remind_at("pill"), (0, []))
+        self.assertFalse(os.path.exists(self.calls))
+
+    def test_later_asksSystemdRunForThirtyMinutes(self):
+        status, shown = self.remind_at("pill", "あとで")
+        self.assertEqual((status, len(shown)), (0, 1))
+        with open(self.calls) as calls:
+            arguments = calls.read().splitlines()
+        self.assertIn("--user", arguments)
+        self.assertIn("--on-active=30m", arguments)
+        self.assertEqual(arguments[arguments.index(self.program):], [self.program, "--remind-at", "pill", "--again"])
+        self.assertFalse(os.path.exists(os.path.join(self.folder, "dateDay.dat")))
+        # The run systemd makes in 30 minutes comes although one was shown today.
+        again = subprocess.Popen(arguments[arguments.index(self.program):], env=self.env)
+        self.addCleanup(again.kill)
+        self.assertTrue(wait_for(lambda: len(self.notify_calls()) == 2, 10))
+        self.mock.EmitSignal("org.freedesktop.Notifications", "NotificationClosed", "uu", [2, 2],
+                             dbus_interface=dbusmock.MOCK_IFACE)
+        self.assertEqual(again.wait(30), 0)
 
 
 if __name__ == "__main__":
