@@ -47,6 +47,83 @@ QLineEdit *DayRecordPanel::weightField() const
     return ui->txtWeight;
 }
 
+namespace {
+
+// The words of the form's choices, read from it once: the list and the form always say the same.
+struct Captions
+{
+    QStringList flow, pain, mucus, lh, pill, sex, symptoms;
+};
+
+const Captions &captions()
+{
+    static const Captions words = [] {
+        Ui::DayRecordPanel form;
+        QWidget holder;
+        form.setupUi(&holder);
+        const auto items = [](const QComboBox *box) {
+            QStringList texts;
+            for (int i = 0; i < box->count(); ++i) {
+                texts << box->itemText(i);
+            }
+            return texts;
+        };
+        Captions c{items(form.cmbFlow),
+                   items(form.cmbPain),
+                   items(form.cmbMucus),
+                   items(form.cmbLh),
+                   items(form.cmbPill),
+                   items(form.cmbSex),
+                   {}};
+        for (const QCheckBox *box : symptomBoxes(form)) {
+            c.symptoms << box->text();
+        }
+        return c;
+    }();
+    return words;
+}
+
+} // namespace
+
+QString DayRecordPanel::summary(const DayRecord &record)
+{
+    const Captions &words = captions();
+    QStringList parts;
+    if (record.flow) {
+        parts << QStringLiteral("出血:") + words.flow.value(indexOf(record.flow));
+    }
+    if (record.pain > 0) {
+        parts << QStringLiteral("痛み:") + words.pain.value(record.pain);
+    }
+    if (record.painkiller) {
+        parts << QStringLiteral("鎮痛剤");
+    }
+    for (size_t i = 0; i < SymptomTokens.size(); ++i) {
+        if (record.symptoms.contains(QLatin1String(SymptomTokens[i]))) {
+            parts << words.symptoms.value(qsizetype(i));
+        }
+    }
+    if (record.mucus) {
+        parts << QStringLiteral("おりもの:") + words.mucus.value(*record.mucus + 1);
+    }
+    if (record.lh) {
+        parts << QStringLiteral("排卵検査薬:") + words.lh.value(indexOf(record.lh));
+    }
+    if (record.pill) {
+        parts << QStringLiteral("ピル:") + words.pill.value(indexOf(record.pill));
+    }
+    if (record.sex) {
+        parts << QStringLiteral("性交:") + words.sex.value(indexOf(record.sex));
+    }
+    if (record.weightTenths) {
+        parts << QStringLiteral("体重:") + formatWeightTenths(*record.weightTenths);
+    }
+    if (parts.isEmpty()) {
+        parts << QStringLiteral("（この版では読めない記録）");
+    }
+    return parts.join(u'・');
+}
+
 QString DayRecordPanel::weightRangeNotice()
 {
     return QStringLiteral("体重は %1 から %2 までの kg で入力してください（例: 52.3）。")

@@ -31,6 +31,9 @@ public:
 
     QLineEdit *weightField() const;
 
+    // What a record holds in the words of the fields, for a list: "多い・痛み:強い・鎮痛剤・頭痛・体重 52.3".
+    static QString summary(const DayRecord &record);
+
     // The notice for a weight outside the range the file takes.
     static QString weightRangeNotice();
 

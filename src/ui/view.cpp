@@ -5,6 +5,8 @@
 #include "buttonkeys.h"
 #include "calendar.h"
 #include "datetext.h"
+#include "dayrecordfile.h"
+#include "dayrecordpanel.h"
 #include "exportfile.h"
 #include "guard.h"
 #include "help.h"
@@ -25,6 +27,8 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMouseEvent>
+
+#include <functional>
 
 namespace {
 
@@ -128,7 +132,10 @@ TfrmView::TfrmView(QWidget *parent, QString cycleLengthText)
     connect(ui->btnMemoDelete, &QPushButton::clicked, this, [this] { btnMemoDeleteClick(); });
     connect(ui->btnHistory, &QPushButton::clicked, this, [this] { btnHistoryClick(); });
     connect(ui->btmClose, &QPushButton::clicked, this, [this] { btmCloseClick(); });
-    addTemperatureDays();
+    m_tempDays = addListPanel(1, QStringLiteral("体温一覧"), QStringLiteral("削除(&T)"), ui->btnMemoDelete,
+                              [this] { btnTempDeleteClick(); });
+    m_dayRecords = addListPanel(2, QStringLiteral("記録一覧"), QStringLiteral("削除(&R)"), m_lastDelete,
+                                [this] { btnDayRecordDeleteClick(); });
     connect(ui->btnImport, &QPushButton::clicked, this, [this] { btnImportClick(); });
     connect(ui->btnExportAll, &QPushButton::clicked, this, [this] { btnExportAllClick(); });
     connect(ui->btnRestore, &QPushButton::clicked, this, [this] { btnRestoreClick(); });
@@ -160,78 +167,109 @@ void TfrmView::FormCreate()
         // Read again after an import or a restore, which may also have removed the files.
         ui->lstDays->clear();
         ui->lstMemoDays->clear();
-        if (!QFileInfo::exists(Variable::DateFilePath)) {
-            return;
+        m_tempDays->clear();
+        m_dayRecords->clear();
+        if (QFileInfo::exists(Variable::DateFilePath)) {
+            fillList(ui->lstDays, LineFile::readIfExists(Variable::DateFilePath).lines());
+            fillMemoDays();
         }
-        fillList(ui->lstDays, LineFile::readIfExists(Variable::DateFilePath).lines());
-        fillMemoDays();
+        // The readings and day records stand on their own, also before a first day is registered.
         fillTemperatureDays();
+        fillDayRecords();
     });
 }
 
-void TfrmView::addTemperatureDays()
+QListWidget *TfrmView::addListPanel(int column, const QString &caption, const QString &deleteText, QWidget *tabAfter,
+                                    const std::function<void()> &deleteChecked)
 {
-    // A third panel, laid out as the memo panel and as far to its right.
+    // Laid out as the memo panel and `column` panels to its right.
     const int step = ui->Panel2->x() - ui->Panel1->x();
     auto *panel = new QFrame(this);
     panel->setFrameStyle(ui->Panel2->frameStyle());
-    panel->setGeometry(ui->Panel2->geometry().translated(step, 0));
-    m_tempDays = new QListWidget(panel);
-    m_tempDays->setGeometry(ui->lstMemoDays->geometry());
-    m_tempDays->setUniformItemSizes(true);
-    m_tempDays->setAccessibleName(QStringLiteral("体温一覧"));
-    auto *remove = new QPushButton(QStringLiteral("削除(&T)"), panel);
+    panel->setGeometry(ui->Panel2->geometry().translated(step * column, 0));
+    auto *list = new QListWidget(panel);
+    list->setGeometry(ui->lstMemoDays->geometry());
+    list->setUniformItemSizes(true);
+    list->setAccessibleName(caption);
+    auto *remove = new QPushButton(deleteText, panel);
     remove->setGeometry(ui->btnMemoDelete->geometry());
     remove->setAutoDefault(false);
     remove->setIcon(picture(Picture::Delete));
-    auto *caption = new QLabel(QStringLiteral("体温一覧"), this);
-    caption->setGeometry(ui->StaticText2->geometry().translated(step, 0));
-    caption->setAutoFillBackground(true);
-    caption->resize(caption->sizeHint().width(), caption->height());
+    auto *label = new QLabel(caption, this);
+    label->setGeometry(ui->StaticText2->geometry().translated(step * column, 0));
+    label->setAutoFillBackground(true);
+    label->resize(label->sizeHint().width(), label->height());
     setFixedSize(width() + step, height());
     // The buttons that act on all the records span every panel, this one included.
     for (QPushButton *button : {ui->btnImport, ui->btnExportAll, ui->btnRestore}) {
         button->resize(button->width() + step, button->height());
     }
-    setTabOrder(ui->btnMemoDelete, m_tempDays);
-    setTabOrder(m_tempDays, remove);
-    connect(remove, &QPushButton::clicked, this, [this] { btnTempDeleteClick(); });
-    connect(m_tempDays, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem *item) {
+    setTabOrder(tabAfter, list);
+    setTabOrder(list, remove);
+    connect(remove, &QPushButton::clicked, this, [this, deleteChecked] { guarded(this, deleteChecked); });
+    // Each entry begins with its day: a double click opens that day's dialog.
+    connect(list, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem *item) {
         guarded(this, [&] {
             {
                 TfrmMemo memo(this);
-                memo.setDateText(item->text());
+                memo.setDateText(item->text().section(u' ', 0, 0));
                 memo.exec();
             }
+            fillMemoDays();
             fillTemperatureDays();
+            fillDayRecords();
         });
     });
+    m_lastDelete = remove;
+    return list;
 }
 
 void TfrmView::fillTemperatureDays()
 {
-    m_tempDays->clear();
+    // The day and its reading: "2026/05/01 36.52", "2026/05/02 37.80 除外".
     QStringList texts;
     for (const TemperatureReading &reading : readTemperatureFile(Variable::TempFilePath).readings) {
-        texts.append(formatDateText(reading.date));
+        texts.append(formatDateText(reading.date) + u' ' + formatCentiDegrees(reading.centiDegrees) +
+                     (reading.excluded ? QStringLiteral(" 除外") : QString()));
     }
     fillList(m_tempDays, texts);
 }
 
+void TfrmView::fillDayRecords()
+{
+    QStringList texts;
+    for (const DayRecord &record : readDayFile(Variable::DayFilePath).records) {
+        texts.append(formatDateText(record.date) + u' ' + DayRecordPanel::summary(record));
+    }
+    fillList(m_dayRecords, texts);
+}
+
+// The days of the checked entries of a list whose entries begin with their day.
+static QList<QDate> checkedDays(const QListWidget *list)
+{
+    QList<QDate> days;
+    for (const CheckedEntry &entry : entriesOf(list)) {
+        if (entry.checked) {
+            days.append(parseDateText(entry.text.section(u' ', 0, 0)));
+        }
+    }
+    return days;
+}
+
 void TfrmView::btnTempDeleteClick()
 {
-    guarded(this, [this] {
-        QList<QDate> days;
-        for (const CheckedEntry &entry : entriesOf(m_tempDays)) {
-            if (entry.checked) {
-                days.append(parseDateText(entry.text));
-            }
-        }
-        if (!days.isEmpty()) {
-            deleteTemperatureReadings(Variable::TempFilePath, days);
-        }
-        fillTemperatureDays();
-    });
+    if (const QList<QDate> days = checkedDays(m_tempDays); !days.isEmpty()) {
+        deleteTemperatureReadings(Variable::TempFilePath, days);
+    }
+    fillTemperatureDays();
+}
+
+void TfrmView::btnDayRecordDeleteClick()
+{
+    if (const QList<QDate> days = checkedDays(m_dayRecords); !days.isEmpty()) {
+        deleteDayRecords(Variable::DayFilePath, days);
+    }
+    fillDayRecords();
 }
 
 void TfrmView::fillMemoDays()
@@ -271,6 +309,7 @@ void TfrmView::lstMemoDaysDblClick()
         }
         fillMemoDays();
         fillTemperatureDays();
+        fillDayRecords();
     });
 }
 

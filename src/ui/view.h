@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+#include <functional>
 #include <memory>
 
 class QListWidget;
@@ -12,8 +13,9 @@ class frmView;
 
 // The registered-data dialog: the lines of date.dat on the left, the days of dateMemo.dat on the right,
 // both as check lists whose positions are the line positions of their files. Checked entries are deleted
-// from the file and the list; a double click on a memo day opens that day's memo. A third list, beside
-// them, shows the days of dateTemp.dat (basal body temperature) and deletes them likewise.
+// from the file and the list; a double click on a memo day opens that day's memo. Two more lists beside
+// them show the readings of dateTemp.dat (basal body temperature) and the days of dateDay.dat (bleeding,
+// pain, symptoms...) with what was recorded, and delete them likewise.
 class TfrmView final : public QDialog
 {
     Q_OBJECT
@@ -45,12 +47,18 @@ private:
     // once every line has been read, so a bad line leaves it empty.
     void fillMemoDays();
 
-    // The list of temperature days, built in code beside the two lists of the form.
-    void addTemperatureDays();
+    // A list with its caption and delete button, built in code `column` panels right of the memo list;
+    // Tab reaches it after tabAfter.
+    QListWidget *addListPanel(int column, const QString &caption, const QString &deleteText, QWidget *tabAfter,
+                              const std::function<void()> &deleteChecked);
     void fillTemperatureDays();
     void btnTempDeleteClick();
+    void fillDayRecords();
+    void btnDayRecordDeleteClick();
 
     std::unique_ptr<Ui::frmView> ui;
     QListWidget *m_tempDays = nullptr;
+    QListWidget *m_dayRecords = nullptr;
+    QWidget *m_lastDelete = nullptr; // the delete button of the list added last, for the tab order
     QString m_cycleLengthText;
 };

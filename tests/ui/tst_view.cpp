@@ -67,6 +67,7 @@ private slots:
     void dayDelete_withoutDateFile_createsEmptyFile();
     void dayDelete_fileShorterThanList_showsIndexErrorAndWritesNothing();
     void memoDelete_checkedEntries_removedFromFileAndList();
+    void readingsAndDayRecords_listedWithValues_checkedOnesDeleted();
 
     void memoDoubleClick_opensMemoOfSelectedDayAndRefillsList();
     void memoDoubleClick_emptyList_opensNothing();
@@ -108,7 +109,7 @@ void TestView::formCreate_showsLinesAsTheyStandAndMemoDaysFormatted()
         QCOMPARE(list->visualItemRect(list->item(2)).height(), 14); // every entry, not just the first
     }
     QCOMPARE(dlg.windowTitle(), QStringLiteral("登録データ"));
-    QCOMPARE(dlg.size(), QSize(311 + 151, 441)); // the temperature days beside, import, export, restore below
+    QCOMPARE(dlg.size(), QSize(311 + 2 * 151, 441)); // readings and day records beside, import, export, restore below
 }
 
 void TestView::formCreate_withoutDateFile_leavesBothListsEmpty()
@@ -233,6 +234,34 @@ void TestView::memoDelete_checkedEntries_removedFromFileAndList()
     QCOMPARE(texts(memoDays), strings({"2011/03/05", "2010/12/31"}));
     QCOMPARE(checks(memoDays), QList<bool>({true, false}));
     QCOMPARE(readFile(datePath()), QByteArray("2011/04/02\r\n"));
+}
+
+void TestView::readingsAndDayRecords_listedWithValues_checkedOnesDeleted()
+{
+    QVERIFY(writeFile(Variable::TempFilePath, "2026/05/01,36.52\r\n2026/05/02,37.80,x\r\n"));
+    QVERIFY(writeFile(Variable::DayFilePath, "2026/05/01,flow=heavy,pain=3,symptoms=headache\r\n"
+                                             "2026/05/02,weight=52.3,mood=calm\r\n2026/05/03,mood=calm\r\n"));
+    TfrmView view;
+    view.show();
+    QVERIFY(QTest::qWaitForWindowActive(&view));
+    QListWidget *readings = nullptr;
+    QListWidget *records = nullptr;
+    for (QListWidget *list : view.findChildren<QListWidget *>()) {
+        if (list->accessibleName() == u"体温一覧") {
+            readings = list;
+        } else if (list->accessibleName() == u"記録一覧") {
+            records = list;
+        }
+    }
+    QVERIFY(readings != nullptr && records != nullptr);
+    QCOMPARE(texts(readings), strings({"2026/05/01 36.52", "2026/05/02 37.80 除外"}));
+    QCOMPARE(texts(records), strings({"2026/05/01 出血:多い・痛み:強い・頭痛", "2026/05/02 体重:52.3",
+                                      "2026/05/03 （この版では読めない記録）"}));
+    toggleEntry(records, 0);
+    toggleEntry(records, 2);
+    QTest::keyClick(&view, Qt::Key_R, Qt::AltModifier);
+    QTRY_COMPARE(records->count(), 1);
+    QCOMPARE(readFile(Variable::DayFilePath), QByteArray("2026/05/02,weight=52.3,mood=calm\r\n"));
 }
 
 void TestView::memoDoubleClick_opensMemoOfSelectedDayAndRefillsList()
