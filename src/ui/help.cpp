@@ -2,6 +2,7 @@
 
 #include "guard.h"
 #include "helpfile.h"
+#include "helpwindow.h"
 #include "variable.h"
 
 #include <QCoreApplication>
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QShortcut>
+#include <QTabWidget>
 #include <QUrl>
 #include <QWidget>
 
@@ -21,12 +23,12 @@ UrlOpener &urlOpener()
     return opener;
 }
 
-bool openUrl(const QUrl &url)
+} // namespace
+
+bool openUrlOnDesktop(const QUrl &url)
 {
     return urlOpener() ? urlOpener()(url) : QDesktopServices::openUrl(url);
 }
-
-} // namespace
 
 void setUrlOpener(UrlOpener opener)
 {
@@ -36,38 +38,42 @@ void setUrlOpener(UrlOpener opener)
 void openHelpFile(QWidget *parent, const QString &page)
 {
     const QString executable = QCoreApplication::applicationFilePath();
-    const QString chm = Variable::helpFilePath(executable);
     const QString html = HelpFile::htmlIndexPath(executable);
     const QString htmlPage = QFileInfo(html).dir().filePath(page);
-    QString target;
-    if (!page.isEmpty() && page != QFileInfo(html).fileName() && QFileInfo(htmlPage).isFile()) {
-        target = htmlPage;
-    } else {
-        target = HelpFile::chooseHelpTarget(chm, html, HelpFile::desktopHasChmViewer());
+    if (!page.isEmpty() && QFileInfo(htmlPage).isFile()) {
+        HelpWindow::showPage(parent, htmlPage);
+        return;
     }
-    if (target.isEmpty()) {
+    if (QFileInfo(html).isFile()) {
+        HelpWindow::showPage(parent, html);
+        return;
+    }
+    const QString chm = Variable::helpFilePath(executable);
+    if (!QFileInfo(chm).isFile()) {
         showInfoBox(parent, QStringLiteral("ヘルプのファイルが見つかりません。\n") + QDir::toNativeSeparators(html));
         return;
     }
-    if (openUrl(QUrl::fromLocalFile(target))) {
-        return;
+    if (!openUrlOnDesktop(QUrl::fromLocalFile(chm))) {
+        showInfoBox(parent, QStringLiteral("ヘルプを開けませんでした。ブラウザで次のファイルを開いてください。\n") +
+                                QDir::toNativeSeparators(chm));
     }
-    // A .chm viewer that fails to start still leaves the HTML copy for the browser.
-    if (target == chm && QFileInfo(html).isFile()) {
-        target = html;
-        if (openUrl(QUrl::fromLocalFile(target))) {
-            return;
-        }
-    }
-    showInfoBox(parent, QStringLiteral("ヘルプを開けませんでした。ブラウザで次のファイルを開いてください。\n") +
-                            QDir::toNativeSeparators(target));
 }
 
 void installHelpKey(QWidget *window, const QString &page)
 {
     for (const Qt::Key key : {Qt::Key_F1, Qt::Key_Help}) {
         auto *shortcut = new QShortcut(QKeySequence(key), window);
-        QObject::connect(shortcut, &QShortcut::activated, window,
-                         [window, page] { guarded(window, [&] { openHelpFile(window, page); }); });
+        QObject::connect(shortcut, &QShortcut::activated, window, [window, page] {
+            guarded(window, [&] {
+                QString shown = page;
+                for (const QTabWidget *tabs : window->findChildren<QTabWidget *>()) {
+                    const QWidget *current = tabs->isVisible() ? tabs->currentWidget() : nullptr;
+                    if (current != nullptr && current->property("helpPage").isValid()) {
+                        shown = current->property("helpPage").toString();
+                    }
+                }
+                openHelpFile(window, shown);
+            });
+        });
     }
 }

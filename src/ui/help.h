@@ -14,11 +14,15 @@ using UrlOpener = std::function<bool(const QUrl &)>;
 // function brings the desktop's back.
 void setUrlOpener(UrlOpener opener);
 
-// Opens the help for the running executable through the desktop. No page (or "index.html"): the
-// compiled .chm when a viewer for it exists, else the HTML copy. A page of another window: that page of
-// the HTML copy, which a browser opens at the right place; the whole help when the copy lacks it. When
-// there is no help or nothing opens it, a message box names the file to open by hand.
+// Hands `url` to the desktop through the opener in use; false when nothing could open it.
+bool openUrlOnDesktop(const QUrl &url);
+
+// Opens the help for the running executable: `page` (no page: "index.html") of the HTML copy beside it
+// in the program's help window (helpwindow.h), the copy's first page when it lacks that one. Without
+// the HTML copy the compiled .chm goes to the desktop; when there is no help or nothing opens it, a
+// message box names the file to open by hand.
 void openHelpFile(QWidget *parent, const QString &page = QString());
 
-// F1 and the Help key in `window` (and the dialogs' controls inside it) open `page` of the help.
+// F1 and the Help key in `window` (and the dialogs' controls inside it) open `page` of the help; a tab
+// shown in the window whose page carries the property "helpPage" opens that page instead.
 void installHelpKey(QWidget *window, const QString &page);

@@ -47,6 +47,7 @@ TemperaturePage::TemperaturePage(const QString &datePath, const QString &tempPat
     , m_calendarNextStart(calendarNextStart)
     , m_families(std::move(families))
 {
+    setProperty("helpPage", QStringLiteral("temperature.html")); // F1 on this tab (help.h)
     auto *chart = new ChartView(this);
     chart->families = m_families;
     chart->setFocusPolicy(Qt::StrongFocus);

@@ -1,42 +1,16 @@
-// Finding and choosing the help: names derived from the executable, the choice between the compiled
-// help and its HTML copy, the viewer query that must never hang, and the help actually built.
+// Finding the help: names derived from the executable, and the help actually built.
 
 #include "helpfile.h"
 #include "variable.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 
 class TestHelpFile : public QObject
 {
     Q_OBJECT
-
-private:
-    // A stand-in for the desktop's MIME tool: a shell script with the given body.
-    static QString writeScript(const QTemporaryDir &dir, const QString &name, const QByteArray &body)
-    {
-        const QString path = dir.filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly)) {
-            return QString();
-        }
-        file.write("#!/bin/sh\n" + body + "\n");
-        file.close();
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        return path;
-    }
-
-    static void touch(const QString &path)
-    {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("x");
-    }
 
 private slots:
     void htmlIndexPath_data()
@@ -61,92 +35,6 @@ private slots:
         // The compiled help shares the base name, so both always travel together.
         const QString chm = Variable::helpFilePath(executable);
         QCOMPARE(QFileInfo(chm).absolutePath(), QFileInfo(expected).absolutePath().section(QLatin1Char('/'), 0, -2));
-    }
-
-    void chooseHelpTarget_data()
-    {
-        QTest::addColumn<bool>("haveChm");
-        QTest::addColumn<bool>("haveHtml");
-        QTest::addColumn<bool>("viewer");
-        QTest::addColumn<QString>("expected"); // "chm", "html" or ""
-        QTest::newRow("both, viewer") << true << true << true << "chm";
-        QTest::newRow("both, no viewer") << true << true << false << "html";
-        QTest::newRow("only chm, viewer") << true << false << true << "chm";
-        QTest::newRow("only chm, no viewer") << true << false << false << "chm";
-        QTest::newRow("only html, viewer") << false << true << true << "html";
-        QTest::newRow("only html, no viewer") << false << true << false << "html";
-        QTest::newRow("none, viewer") << false << false << true << "";
-        QTest::newRow("none, no viewer") << false << false << false << "";
-    }
-
-    void chooseHelpTarget()
-    {
-        QFETCH(bool, haveChm);
-        QFETCH(bool, haveHtml);
-        QFETCH(bool, viewer);
-        QFETCH(QString, expected);
-        QTemporaryDir dir;
-        const QString chm = dir.filePath(QStringLiteral("eveluna.chm"));
-        const QString html = dir.filePath(QStringLiteral("eveluna-help/index.html"));
-        if (haveChm) {
-            touch(chm);
-        }
-        if (haveHtml) {
-            touch(html);
-        }
-        const QString target = HelpFile::chooseHelpTarget(chm, html, viewer);
-        QCOMPARE(target, expected == u"chm" ? chm : expected == u"html" ? html : QString());
-    }
-
-    void chooseHelpTarget_folderNamedLikeTheFile_isNotHelp()
-    {
-        QTemporaryDir dir;
-        const QString chm = dir.filePath(QStringLiteral("eveluna.chm"));
-        QVERIFY(QDir().mkpath(chm));
-        QCOMPARE(HelpFile::chooseHelpTarget(chm, dir.filePath(QStringLiteral("none.html")), true), QString());
-    }
-
-    void desktopHasChmViewer_data()
-    {
-        QTest::addColumn<QByteArray>("script");
-        QTest::addColumn<bool>("expected");
-        // The tool is asked "query default <type>"; answer only for the .chm types.
-        QTest::newRow("registered type") << QByteArray(
-                                                "[ \"$1 $2 $3\" = \"query default application/vnd.ms-htmlhelp\" ] "
-                                                "&& echo xchm.desktop; exit 0")
-                                         << true;
-        QTest::newRow("older alias only")
-            << QByteArray("[ \"$3\" = application/x-chm ] && echo kchmviewer.desktop; exit 0") << true;
-        QTest::newRow("no handler: empty answer") << QByteArray("exit 0") << false;
-        QTest::newRow("blank answer") << QByteArray("echo '   '; exit 0") << false;
-        QTest::newRow("tool fails") << QByteArray("echo xchm.desktop; exit 3") << false;
-        QTest::newRow("tool crashes") << QByteArray("kill -9 $$") << false;
-    }
-
-    void desktopHasChmViewer()
-    {
-        QFETCH(QByteArray, script);
-        QFETCH(bool, expected);
-        QTemporaryDir dir;
-        const QString tool = writeScript(dir, QStringLiteral("xdg-mime"), script);
-        QVERIFY(!tool.isEmpty());
-        QCOMPARE(HelpFile::desktopHasChmViewer(tool, 5000), expected);
-    }
-
-    void desktopHasChmViewer_missingTool_isNoViewer()
-    {
-        QCOMPARE(HelpFile::desktopHasChmViewer(QStringLiteral("/nonexistent/xdg-mime"), 1000), false);
-    }
-
-    void desktopHasChmViewer_hangingTool_givesUpInTime()
-    {
-        QTemporaryDir dir;
-        const QString tool = writeScript(dir, QStringLiteral("xdg-mime"), "exec sleep 30");
-        QElapsedTimer timer;
-        timer.start();
-        QCOMPARE(HelpFile::desktopHasChmViewer(tool, 300), false);
-        // Two types are asked, each limited to 300 ms plus the kill.
-        QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
     }
 
     void builtHelp_compiledFileListsEveryPage()

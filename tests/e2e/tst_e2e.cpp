@@ -278,22 +278,22 @@ private slots:
         QVERIFY(m_x.visibleWindows(MainTitle).isEmpty());
     }
 
-    void helpButton_opensTheHtmlCopyWithoutViewer_andTheChmWithOne_data()
+    void helpButton_opensTheHelpWindow_andTheChmOnlyWithoutTheHtmlCopy_data()
     {
         QTest::addColumn<QString>("program");
-        QTest::addColumn<bool>("viewer");
+        QTest::addColumn<bool>("htmlCopy");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("no .chm viewer") << "eveluna" << false << "eveluna-help/index.html";
-        QTest::newRow(".chm viewer") << "eveluna" << true << "eveluna.chm";
+        QTest::newRow("HTML copy: the help window, then ブラウザで開く")
+            << "eveluna" << true << "eveluna-help/index.html";
         // A renamed program looks for help of its own new name.
-        QTest::newRow("renamed, no .chm viewer") << "luna.bin" << false << "luna-help/index.html";
-        QTest::newRow("renamed, .chm viewer") << "luna.bin" << true << "luna.chm";
+        QTest::newRow("renamed") << "luna.bin" << true << "luna-help/index.html";
+        QTest::newRow("no HTML copy: the .chm to the desktop") << "eveluna" << false << "eveluna.chm";
     }
 
-    void helpButton_opensTheHtmlCopyWithoutViewer_andTheChmWithOne()
+    void helpButton_opensTheHelpWindow_andTheChmOnlyWithoutTheHtmlCopy()
     {
         QFETCH(QString, program);
-        QFETCH(bool, viewer);
+        QFETCH(bool, htmlCopy);
         QFETCH(QString, expected);
         ProgramFolder folder(program.section(QLatin1Char('.'), 0, 0));
         if (program.contains(QLatin1Char('.'))) {
@@ -301,22 +301,21 @@ private slots:
             QVERIFY(QFile::rename(folder.executable(), folder.filePath(program)));
         }
         QVERIFY(folder.isValid());
+        if (!htmlCopy) {
+            QVERIFY(QDir(folder.filePath(program.section(QLatin1Char('.'), 0, 0) + QStringLiteral("-help")))
+                        .removeRecursively());
+        }
         QVERIFY(folder.writeFile(QStringLiteral("date.dat"), dateLine(QDate::currentDate())));
-        // Stand-ins for the desktop's tools: the MIME query and the opener, which records what it got.
+        // A stand-in for the desktop's opener, which records what it got.
         QTemporaryDir tools;
         QVERIFY(tools.isValid());
         const QString record = tools.filePath(QStringLiteral("opened.txt"));
-        auto writeTool = [&](const QString &name, const QByteArray &body) {
-            QFile file(tools.filePath(name));
+        {
+            QFile file(tools.filePath(QStringLiteral("xdg-open")));
             QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write("#!/bin/sh\n" + body + "\n");
+            file.write("#!/bin/sh\necho \"$1\" >> '" + record.toLocal8Bit() + "'\n");
             file.close();
             QVERIFY(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
-        };
-        writeTool(QStringLiteral("xdg-mime"), viewer ? "echo xchm.desktop" : "exit 0");
-        writeTool(QStringLiteral("xdg-open"), "echo \"$1\" >> '" + record.toLocal8Bit() + "'");
-        if (QTest::currentTestFailed()) {
-            return;
         }
         QProcessEnvironment extra;
         extra.insert(QStringLiteral("PATH"), tools.path() + QStringLiteral(":/usr/bin:/bin"));
@@ -325,6 +324,11 @@ private slots:
         const QString window = startAndWait(m_x, running);
         QVERIFY2(!window.isEmpty(), qPrintable(running.report()));
         QVERIFY(m_x.pressKey(window, QStringLiteral("alt+h")));
+        if (htmlCopy) {
+            const QString help = m_x.waitForWindow(QStringLiteral("Easy VELUNA ヘルプ"), 15000, &running);
+            QVERIFY2(!help.isEmpty(), qPrintable(running.report()));
+            QVERIFY(m_x.pressKey(help, QStringLiteral("alt+o")));
+        }
         // The stand-in creates the file before it writes the line: wait for the whole line.
         auto recorded = [&record] {
             QFile opened(record);
@@ -333,7 +337,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(recorded().endsWith('\n'), 10000);
         const QByteArray url = recorded().trimmed();
         QCOMPARE(QUrl(QString::fromUtf8(url)).toLocalFile(), folder.filePath(expected));
-        // No message box: the main window is still the only one and answers Esc.
+        // No message box: the main window is still the only one of its title and answers Esc.
         QCOMPARE(m_x.visibleWindows(MainTitle), QStringList{window});
         QVERIFY2(closeWithEscape(running, window), qPrintable(running.report()));
     }

@@ -1,16 +1,34 @@
-// F1 and the Help key in the main window: the desktop's opener (a recording stand-in here) gets the
-// main help page; an opener that fails leaves a message box naming the file to open by hand.
+// F1 in each window opens the program's own help window at that window's page (the 基礎体温 tab at
+// its own); ブラウザで開く hands the page to the desktop's opener (a recording stand-in here), and an
+// opener that fails leaves a message box naming the file to open by hand.
 
+#include "backups.h"
+#include "calendar.h"
+#include "entry.h"
 #include "help.h"
+#include "helpwindow.h"
+#include "history.h"
+#include "importpreview.h"
+#include "mail.h"
 #include "mainwindow.h"
+#include "memo.h"
 #include "modalanswer.h"
+#include "notice.h"
 #include "testfiles.h"
+#include "variable.h"
+#include "view.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QUrl>
+
+#include <memory>
 
 class TestHelpKey : public QObject
 {
@@ -19,54 +37,141 @@ class TestHelpKey : public QObject
 private slots:
     void initTestCase()
     {
-        // The help copy the program looks for beside its executable: "<base name>-help/index.html".
+        // The help copy the program looks for beside its executable: "<base name>-help/<page>".
         QVERIFY(QDir(m_helpDir).removeRecursively());
         QVERIFY(QDir().mkpath(m_helpDir));
-        QVERIFY(writeFile(m_helpDir + QStringLiteral("/index.html"), "<html></html>"));
+        for (const char *page :
+             {"index", "entry", "memo", "view", "mail", "notice", "history", "temperature", "import"}) {
+            QVERIFY(
+                writeFile(m_helpDir + QStringLiteral("/%1.html").arg(QLatin1String(page)),
+                          QByteArray("<html><body><p>") + page + "</p><a href=\"index.html\">top</a></body></html>"));
+        }
+        QVERIFY(writeFile(m_data.filePath(QStringLiteral("date.dat")), "2011/03/01\r\n2011/02/01\r\n"));
+        Variable::initFileLocations(m_data.path());
     }
     void cleanupTestCase()
     {
         setUrlOpener({});
         QDir(m_helpDir).removeRecursively();
     }
+    void cleanup() { delete helpWindow(); }
 
-    void helpKey_opensTheMainPage_orNamesItWhenNothingOpens_data()
+    void helpKey_opensTheHelpWindowAtThePageOfTheWindow_data()
     {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<bool>("opens");
-        QTest::newRow("F1, a browser opens it") << int(Qt::Key_F1) << true;
-        QTest::newRow("Help key, a browser opens it") << int(Qt::Key_Help) << true;
-        QTest::newRow("F1, nothing opens it") << int(Qt::Key_F1) << false;
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("page");
+        QTest::newRow("main window") << QStringLiteral("main") << QStringLiteral("index.html");
+        QTest::newRow("生理登録") << QStringLiteral("entry") << QStringLiteral("entry.html");
+        QTest::newRow("memo") << QStringLiteral("memo") << QStringLiteral("memo.html");
+        QTest::newRow("登録データ") << QStringLiteral("view") << QStringLiteral("view.html");
+        QTest::newRow("メール送信") << QStringLiteral("mail") << QStringLiteral("mail.html");
+        QTest::newRow("通知") << QStringLiteral("notice") << QStringLiteral("notice.html");
+        QTest::newRow("バックアップ") << QStringLiteral("backups") << QStringLiteral("import.html");
+        QTest::newRow("import preview") << QStringLiteral("preview") << QStringLiteral("import.html");
+        QTest::newRow("history, 周期 tab") << QStringLiteral("history") << QStringLiteral("history.html");
+        QTest::newRow("history, 基礎体温 tab") << QStringLiteral("temperature") << QStringLiteral("temperature.html");
     }
 
-    void helpKey_opensTheMainPage_orNamesItWhenNothingOpens()
+    void helpKey_opensTheHelpWindowAtThePageOfTheWindow()
     {
-        QFETCH(int, key);
+        QFETCH(QString, window);
+        QFETCH(QString, page);
+        QList<QUrl> opened;
+        setUrlOpener([&opened](const QUrl &url) {
+            opened << url;
+            return true;
+        });
+        Calendar engine(Variable::DateFilePath, Variable::MemoFilePath);
+        std::unique_ptr<QWidget> shown;
+        if (window == QLatin1String("main")) {
+            shown = std::make_unique<TfrmMain>(m_data.path(), [] { return QDate(2011, 3, 10); });
+        } else if (window == QLatin1String("entry")) {
+            shown = std::make_unique<TfrmEntry>();
+        } else if (window == QLatin1String("memo")) {
+            auto memo = std::make_unique<TfrmMemo>();
+            memo->setDateText(QStringLiteral("2011/03/05"));
+            shown = std::move(memo);
+        } else if (window == QLatin1String("view")) {
+            shown = std::make_unique<TfrmView>(nullptr, QStringLiteral("28"));
+        } else if (window == QLatin1String("mail")) {
+            shown = std::make_unique<TfrmMail>(engine, QStringLiteral("28"), QStringLiteral("1"));
+        } else if (window == QLatin1String("notice")) {
+            shown = std::make_unique<TfrmNotice>(QStringLiteral("28"));
+        } else if (window == QLatin1String("backups")) {
+            shown = std::make_unique<TfrmBackups>(m_data.path());
+        } else if (window == QLatin1String("preview")) {
+            shown = std::make_unique<TfrmImportPreview>(QStringLiteral("export.csv"), QString(), false);
+        } else {
+            shown = std::make_unique<TfrmHistory>(28);
+            // The view installs the history's key as it opens it.
+            installHelpKey(shown.get(), QStringLiteral("history.html"));
+            if (window == QLatin1String("temperature")) {
+                shown->findChild<QTabWidget *>(QStringLiteral("historyTabs"))->setCurrentIndex(1);
+            }
+        }
+        shown->show();
+        QVERIFY(QTest::qWaitForWindowActive(shown.get()));
+
+        QTest::keyClick(shown.get(), Qt::Key_F1);
+        QVERIFY(helpWindow() != nullptr);
+        QVERIFY(helpWindow()->isVisible());
+        QCOMPARE(helpWindow()->source(), QUrl::fromLocalFile(m_helpDir + u'/' + page));
+        QVERIFY(opened.isEmpty());
+    }
+
+    // A link within the help is followed in the window and 戻る returns; ブラウザで開く hands the page
+    // shown to the desktop, or names it when nothing opens it.
+    void helpWindow_linksBackAndBrowser_data()
+    {
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("a browser opens it") << true;
+        QTest::newRow("nothing opens it") << false;
+    }
+
+    void helpWindow_linksBackAndBrowser()
+    {
         QFETCH(bool, opens);
-        QTemporaryDir data;
-        QVERIFY(writeFile(data.filePath(QStringLiteral("date.dat")), "2011/03/01\r\n2011/02/01\r\n"));
         QList<QUrl> opened;
         setUrlOpener([&opened, opens](const QUrl &url) {
             opened << url;
             return opens;
         });
-        TfrmMain window(data.path(), [] { return QDate(2011, 3, 10); });
-        window.show();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
+        TfrmEntry entry;
+        entry.show();
+        QVERIFY(QTest::qWaitForWindowActive(&entry));
+        QTest::keyClick(&entry, Qt::Key_F1);
+        HelpWindow *help = helpWindow();
+        QVERIFY(help != nullptr);
+        QVERIFY(QMetaObject::invokeMethod(help->findChild<QTextBrowser *>(QStringLiteral("helpBrowser")),
+                                          "anchorClicked", Q_ARG(QUrl, QUrl(QStringLiteral("index.html")))));
+        QCOMPARE(help->source(), QUrl::fromLocalFile(m_helpDir + QStringLiteral("/index.html")));
+        QTest::mouseClick(help->findChild<QPushButton *>(QStringLiteral("btnBack")), Qt::LeftButton);
+        const QUrl entryPage = QUrl::fromLocalFile(m_helpDir + QStringLiteral("/entry.html"));
+        QCOMPARE(help->source(), entryPage);
 
-        const ShownBox box = captureMessageBox([&] { QTest::keyClick(&window, Qt::Key(key)); }, &window);
-        const QString page = m_helpDir + QStringLiteral("/index.html");
-        QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(page)});
-        if (opens) {
-            QCOMPARE(box.count, 0);
-        } else {
-            QCOMPARE(box.count, 1);
-            QCOMPARE(box.text,
-                     QStringLiteral("ヘルプを開けませんでした。ブラウザで次のファイルを開いてください。\n") + page);
+        const ShownBox box = captureMessageBox(
+            [&] { QTest::mouseClick(help->findChild<QPushButton *>(QStringLiteral("btnBrowser")), Qt::LeftButton); },
+            help);
+        QCOMPARE(opened, QList<QUrl>{entryPage});
+        QCOMPARE(box.count, opens ? 0 : 1);
+        if (!opens) {
+            QCOMPARE(box.text, QStringLiteral("ヘルプを開けませんでした。ブラウザで次のファイルを開いてください。\n") +
+                                   entryPage.toLocalFile());
         }
     }
 
 private:
+    static HelpWindow *helpWindow()
+    {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (auto *help = qobject_cast<HelpWindow *>(widget); help != nullptr && widget->isVisible()) {
+                return help;
+            }
+        }
+        return nullptr;
+    }
+
+    QTemporaryDir m_data;
     const QString m_helpDir = QCoreApplication::applicationDirPath() + QStringLiteral("/tst_helpkey-help");
 };
 
