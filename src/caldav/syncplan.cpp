@@ -91,7 +91,7 @@ ComeHomeResult comeHome(const QString &dataFolder, const QList<QDate> &markedDay
         const QList<QDate> fresh = newFirstDays(
             readFirstDaysAscending(QDir(dataFolder).filePath(QStringLiteral("date.dat"))), markedDays, today);
         if (!fresh.isEmpty()) {
-            Backup::makeTimedBackup(dataFolder, QDateTime::currentDateTime());
+            Backup::makeTimedBackup(dataFolder, QDateTime::currentDateTime(), Backup::BackupPurpose::Import);
             ImportedRecords records;
             records.firstDays = fresh;
             mergeImport(dataFolder, records, true);

@@ -22,10 +22,15 @@ namespace {
 
 QString g_lastFailure;
 
-// A backup folder's name begins with its day: yyyy-mm-dd, then nothing, "-hhmmss" or a "-n" suffix.
+const QString ImportSuffix = QStringLiteral("-import");
+const QString RestoreSuffix = QStringLiteral("-restore");
+
+// A backup folder's name begins with its day: yyyy-mm-dd, then nothing or "-hhmmss" with its purpose,
+// and a "-n" suffix when the name was taken.
 bool isBackupName(const QString &name)
 {
-    static const QRegularExpression pattern(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}(-\\d+)*$"));
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}(-\\d+)*(-(import|restore)(-\\d+)?)?$"));
     return pattern.match(name).hasMatch();
 }
 
@@ -104,9 +109,23 @@ QString makeBackup(const QString &dataFolder, const QString &name)
     return target;
 }
 
-QString makeTimedBackup(const QString &dataFolder, const QDateTime &now)
+QString makeTimedBackup(const QString &dataFolder, const QDateTime &now, BackupPurpose purpose)
 {
-    return makeBackup(dataFolder, now.toString(QStringLiteral("yyyy-MM-dd-HHmmss")));
+    return makeBackup(dataFolder, now.toString(QStringLiteral("yyyy-MM-dd-HHmmss")) +
+                                      (purpose == BackupPurpose::Import ? ImportSuffix : RestoreSuffix));
+}
+
+QString backupPurposeText(const QString &name)
+{
+    if (name.contains(ImportSuffix)) {
+        return QStringLiteral("読み込み");
+    }
+    if (name.contains(RestoreSuffix)) {
+        return QStringLiteral("復元");
+    }
+    // yyyy-mm-dd, perhaps with "-n": the daily one; a six-digit time after the day: an older timed one.
+    static const QRegularExpression timed(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}-\\d{6}"));
+    return timed.match(name).hasMatch() ? QStringLiteral("読み込みか復元") : QStringLiteral("その日の最初の変更");
 }
 
 void makeDailyBackup(const QString &dataFolder, const QDate &today)

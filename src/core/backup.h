@@ -7,7 +7,8 @@
 
 // Copies of the data files in the data folder's backup/ folder:
 //   backup/yyyy-mm-dd/          the files as they were before the first change of that day
-//   backup/yyyy-mm-dd-hhmmss/   the files before an import or a restore
+//   backup/yyyy-mm-dd-hhmmss-import/, -restore/   the files before an import or a restore (older
+//                               versions wrote yyyy-mm-dd-hhmmss/ for both)
 // Folders 0700, files 0600. The backups of the 30 newest days are kept; older ones are removed when a
 // new day's backup is made.
 namespace Backup {
@@ -23,8 +24,15 @@ QString backupRoot(const QString &dataFolder);
 // Returns the folder made; throws EFileError with the system's reason when it cannot be made.
 QString makeBackup(const QString &dataFolder, const QString &name);
 
-// The backup before an import or a restore: backup/yyyy-mm-dd-hhmmss/ at `now`.
-QString makeTimedBackup(const QString &dataFolder, const QDateTime &now);
+// What a timed backup is taken before.
+enum class BackupPurpose { Import, Restore };
+
+// The backup before an import or a restore: backup/yyyy-mm-dd-hhmmss-import/ or -restore/ at `now`.
+QString makeTimedBackup(const QString &dataFolder, const QDateTime &now, BackupPurpose purpose);
+
+// What the backup of that folder name was taken before: "その日の最初の変更", "読み込み", "復元", or
+// "読み込みか復元" for a timed backup of an older version, which did not say.
+QString backupPurposeText(const QString &name);
 
 // Makes backup/<today>/ unless it exists (empty when no data file exists yet), then removes the folders of all
 // but the KeptDays newest days. Throws EFileError when the copy cannot be made.

@@ -29,7 +29,8 @@ ExitStatus runImport(const QString &dataFolder, const QString &file, bool dryRun
             out << QStringLiteral("新しいデーターはありません。何も書き込んでいません。") << Qt::endl;
             return ExitStatus::Done;
         }
-        const QString backup = Backup::makeTimedBackup(dataFolder, QDateTime::currentDateTime());
+        const QString backup =
+            Backup::makeTimedBackup(dataFolder, QDateTime::currentDateTime(), Backup::BackupPurpose::Import);
         out << QStringLiteral("読み込む前のデーターを %1 にバックアップしました。").arg(backup) << Qt::endl;
         mergeImport(dataFolder, records, true);
         out << QStringLiteral("読み込みました。") << Qt::endl;

@@ -22,6 +22,7 @@ QList<BackupSummary> listBackupSummaries(const QString &dataFolder)
     for (const QString &name : Backup::listBackups(dataFolder)) {
         BackupSummary summary;
         summary.name = name;
+        summary.takenBefore = Backup::backupPurposeText(name);
         summary.folder = Backup::backupRoot(dataFolder) + name;
         try {
             const LineFile dates = LineFile::readIfExists(dataFilePath(summary.folder, DataKind::FirstDays));
@@ -60,7 +61,7 @@ QString restoreBackup(const QString &dataFolder, const QString &backupFolder, co
         }
         files.append({name, bytes});
     }
-    const QString undo = Backup::makeTimedBackup(dataFolder, now);
+    const QString undo = Backup::makeTimedBackup(dataFolder, now, Backup::BackupPurpose::Restore);
     const QDir to(dataFolder);
     for (const auto &[name, bytes] : files) {
         const QString target = to.filePath(name);

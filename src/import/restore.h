@@ -8,8 +8,9 @@
 
 struct BackupSummary
 {
-    QString name;   // "2026-12-07" or "2026-12-07-195440"
-    QString folder; // full path
+    QString name;        // "2026-12-07" or "2026-12-07-195440-import"
+    QString takenBefore; // Backup::backupPurposeText
+    QString folder;      // full path
     int firstDays = 0;
     int memos = 0;
     int readings = 0;

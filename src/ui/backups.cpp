@@ -19,9 +19,10 @@ TfrmBackups::TfrmBackups(const QString &dataFolder, QWidget *parent)
     ui->setupUi(this);
     useDesignFont(this);
     installHelpKey(this, QStringLiteral("import.html"));
-    ui->tblBackups->setColumnCount(4);
-    ui->tblBackups->setHorizontalHeaderLabels(
-        {QStringLiteral("日付"), QStringLiteral("生理開始日"), QStringLiteral("メモ"), QStringLiteral("体温")});
+    ui->tblBackups->setColumnCount(5);
+    ui->tblBackups->setHorizontalHeaderLabels({QStringLiteral("日付"), QStringLiteral("何の前か"),
+                                               QStringLiteral("生理開始日"), QStringLiteral("メモ"),
+                                               QStringLiteral("体温")});
     ui->tblBackups->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     ui->tblBackups->verticalHeader()->hide();
     connect(ui->btnRestore, &QPushButton::clicked, this, [this] { btnRestoreClick(); });
@@ -33,7 +34,9 @@ TfrmBackups::~TfrmBackups() = default;
 
 void TfrmBackups::fillList()
 {
-    QString folderText = QStringLiteral("バックアップの場所: %1").arg(Backup::backupRoot(m_dataFolder));
+    QString folderText = QStringLiteral("戻すと、記録と一緒に設定（周期の決め方、メールと通知の設定）も"
+                                        "そのときの内容に戻ります。\nバックアップの場所: %1")
+                             .arg(Backup::backupRoot(m_dataFolder));
     if (!Backup::lastFailure().isEmpty()) {
         folderText += QLatin1Char('\n') + Backup::lastFailure();
     }
@@ -42,7 +45,7 @@ void TfrmBackups::fillList()
     ui->tblBackups->setRowCount(int(list.size()));
     for (int row = 0; row < list.size(); ++row) {
         const BackupSummary &b = list[row];
-        const QStringList cells{b.name, QString::number(b.firstDays), QString::number(b.memos),
+        const QStringList cells{b.name, b.takenBefore, QString::number(b.firstDays), QString::number(b.memos),
                                 QString::number(b.readings)};
         for (int column = 0; column < cells.size(); ++column) {
             auto *item = new QTableWidgetItem(cells[column]);
@@ -64,8 +67,8 @@ void TfrmBackups::btnRestoreClick()
             return;
         }
         QMessageBox ask(QMessageBox::Question, QStringLiteral("確認"),
-                        QStringLiteral("%1 のバックアップに戻しますか？\nいまのデーターは先にバックアップするので、"
-                                       "この操作も元に戻せます。")
+                        QStringLiteral("%1 のバックアップに戻しますか？\n記録と一緒に設定もそのときの内容に戻ります。"
+                                       "\nいまのデーターは先にバックアップするので、この操作も元に戻せます。")
                             .arg(item->text()),
                         QMessageBox::Yes | QMessageBox::No, this);
         ask.setDefaultButton(QMessageBox::No);

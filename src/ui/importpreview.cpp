@@ -12,7 +12,9 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QProgressDialog>
+#include <QStandardPaths>
 #include <QThread>
 
 #include <memory>
@@ -79,8 +81,10 @@ ReadResult readOffTheWindowThread(QWidget *parent, const QString &file, const QS
 
 bool importFromOtherApp(QWidget *parent, const QString &dataFolder)
 {
+    // Her download folder (XDG_DOWNLOAD_DIR in user-dirs.dirs), where an export from a phone lands.
+    const QString downloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
     const QString file = QFileDialog::getOpenFileName(
-        parent, QStringLiteral("ほかのアプリから読み込む"), QDir::homePath(),
+        parent, QStringLiteral("ほかのアプリから読み込む"), QFileInfo(downloads).isDir() ? downloads : QDir::homePath(),
         QStringLiteral("書き出したデーター (*.zip *.xml *.csv *.json);;すべてのファイル (*)"));
     if (file.isEmpty()) {
         return false;
@@ -93,7 +97,8 @@ bool importFromOtherApp(QWidget *parent, const QString &dataFolder)
     if (preview.exec() != QDialog::Accepted) {
         return false;
     }
-    const QString backup = Backup::makeTimedBackup(dataFolder, QDateTime::currentDateTime());
+    const QString backup =
+        Backup::makeTimedBackup(dataFolder, QDateTime::currentDateTime(), Backup::BackupPurpose::Import);
     mergeImport(dataFolder, read.records, true);
     showInfoBox(parent, QStringLiteral("読み込みました。読み込む前のデーターは %1 にあります。").arg(backup));
     return true;

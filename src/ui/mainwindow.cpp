@@ -155,11 +155,16 @@ void TfrmMain::FormCreate(const QString &dataDir)
     for (int mode = 0; mode < modes.size(); ++mode) {
         ui->cmbSyuki->addItem(modes[mode], mode);
     }
+    readStoredMode();
+}
+
+void TfrmMain::readStoredMode()
+{
     int stored = OwnLengthMode;
     guarded(this,
             [&] { stored = IniFile(Variable::SettingFilePath).readInteger(DaySection, DaymodeKey, OwnLengthMode); });
     // A hand-edited value outside the list falls back to the key's default.
-    ui->cmbSyuki->setCurrentIndex(stored >= 0 && stored < modes.size() ? stored : OwnLengthMode);
+    ui->cmbSyuki->setCurrentIndex(stored >= 0 && stored < ui->cmbSyuki->count() ? stored : OwnLengthMode);
     m_storedMode = ui->cmbSyuki->currentIndex();
 }
 
@@ -258,6 +263,9 @@ void TfrmMain::btnViewClick()
     guarded(this, [&] {
         TfrmView dialog(this, cycleLengthText());
         connect(&dialog, &TfrmView::historyClosed, this, &TfrmMain::cmbSyukiChange);
+        // The mode is read again at once, so that no later step writes the one shown before over the
+        // restored settings; every other file is read afresh by the recomputation below.
+        connect(&dialog, &TfrmView::filesReplaced, this, &TfrmMain::readStoredMode);
         dialog.exec();
     });
     cmbSyukiChange();

@@ -101,6 +101,7 @@ private:
     void showLengthEditable(bool editable);
     // Writes Daymode when the mode differs from what the file holds.
     void storeModeIfChanged();
+    void readStoredMode();
     QDate today() const;
 
     std::unique_ptr<Ui::frmMain> ui;

@@ -339,6 +339,7 @@ void TfrmView::btnImportClick()
     guarded(this, [this] {
         if (importFromOtherApp(this, Variable::AppDir)) {
             FormCreate();
+            emit filesReplaced();
         }
     });
 }
@@ -364,6 +365,7 @@ void TfrmView::btnRestoreClick()
         backups.exec();
         if (backups.restored()) {
             FormCreate();
+            emit filesReplaced();
         }
     });
 }

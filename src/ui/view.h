@@ -31,6 +31,9 @@ protected:
 signals:
     // The history window has closed; the cycles left out in it may have changed.
     void historyClosed();
+    // An import or a restore has replaced data files, the settings perhaps among them: the opener reads
+    // every file again (the stored cycle mode too) before it writes any setting of its own.
+    void filesReplaced();
 
 private:
     void FormCreate();

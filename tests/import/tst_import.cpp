@@ -375,7 +375,7 @@ void TestImport::restore_bringsFilesBackAndIsUndoable()
     writeFile(folder + QStringLiteral("date.dat"), "2026/01/03\r\n");
     writeFile(folder + QStringLiteral("setting.ini"), "[Cycle Setting]\r\nMode=1\r\n");
     const Files original = snapshot(folder);
-    const QString backup = Backup::makeTimedBackup(folder, Noon);
+    const QString backup = Backup::makeTimedBackup(folder, Noon, Backup::BackupPurpose::Import);
     writeFile(folder + QStringLiteral("date.dat"), "2026/02/01\r\n2026/01/03\r\n");
     writeFile(folder + QStringLiteral("dateTemp.dat"), "2026/01/04,36.50\r\n");
     const Files changed = snapshot(folder, false);

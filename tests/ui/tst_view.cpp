@@ -1,8 +1,15 @@
+#include "mainwindow.h"
 #include "modalanswer.h"
 #include "testfiles.h"
 #include "view.h"
 
+#include "backup.h"
+#include "settings.h"
 #include "variable.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTableWidget>
 
 #include <QFile>
 #include <QLabel>
@@ -72,6 +79,7 @@ private slots:
     void memoDoubleClick_opensMemoOfSelectedDayAndRefillsList();
     void memoDoubleClick_emptyList_opensNothing();
     void escape_closesDialog();
+    void restore_mainWindowShowsTheRestoredModeAndRecords_andKeepsThem();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -323,6 +331,58 @@ void TestView::escape_closesDialog()
     QTimer::singleShot(0, &dlg, [&] { QTest::keyClick(&dlg, Qt::Key_Escape); });
     QCOMPARE(dlg.exec(), int(QDialog::Rejected));
     QCOMPARE(readFile(datePath()), QByteArray("2011/05/01\r\n"));
+}
+
+// A restore from 登録データ brings back the settings with the records: the main window shows the
+// restored cycle mode and its length, and never writes the mode it showed before over them.
+void TestView::restore_mainWindowShowsTheRestoredModeAndRecords_andKeepsThem()
+{
+    const QString settingPath = m_dir->filePath(QStringLiteral("setting.ini"));
+    // Gaps of 31 and 28 days; the backup holds the longest-cycle mode (2), the folder now the average (0).
+    QVERIFY(writeFile(datePath(), "2011/03/01\r\n2011/02/01\r\n2011/01/01\r\n"));
+    QVERIFY(writeFile(settingPath, "[Day Setting]\r\nDaymode=2\r\nDaybetween=28\r\n"));
+    Backup::makeBackup(m_dir->path(), QStringLiteral("2011-03-09"));
+    QVERIFY(writeFile(datePath(), "2011/03/01\r\n2011/02/01\r\n"));
+    QVERIFY(writeFile(settingPath, "[Day Setting]\r\nDaymode=0\r\nDaybetween=28\r\n"));
+
+    auto owner = std::make_unique<TfrmMain>(m_dir->path(), [] { return QDate(2011, 3, 10); });
+    TfrmMain &window = *owner;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto *mode = window.findChild<QComboBox *>(QStringLiteral("cmbSyuki"));
+    QCOMPARE(mode->currentIndex(), 0);
+
+    bool restored = false;
+    answerNextModal([&](QWidget *view) {
+        answerNextModal(
+            [&](QWidget *backups) {
+                auto *table = backups->findChild<QTableWidget *>(QStringLiteral("tblBackups"));
+                const QList<QTableWidgetItem *> rows = table->findItems(QStringLiteral("2011-03-09"), Qt::MatchExactly);
+                if (rows.size() == 1) {
+                    table->selectRow(rows.front()->row());
+                    answerNextModal(
+                        [&](QWidget *question) {
+                            answerNextModal([&](QWidget *done) { qobject_cast<QMessageBox *>(done)->accept(); },
+                                            backups);
+                            qobject_cast<QMessageBox *>(question)->button(QMessageBox::Yes)->click();
+                            restored = true;
+                        },
+                        backups);
+                    QTest::mouseClick(backups->findChild<QPushButton *>(QStringLiteral("btnRestore")), Qt::LeftButton);
+                }
+                qobject_cast<QDialog *>(backups)->reject();
+            },
+            view);
+        QTest::mouseClick(view->findChild<QPushButton *>(QStringLiteral("btnRestore")), Qt::LeftButton);
+        qobject_cast<QDialog *>(view)->reject();
+    });
+    QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("btnView")), Qt::LeftButton);
+    QVERIFY(restored);
+    QCOMPARE(readFile(datePath()), QByteArray("2011/03/01\r\n2011/02/01\r\n2011/01/01\r\n"));
+    QCOMPARE(mode->currentIndex(), 2);
+    QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("txtSyuki"))->text(), QStringLiteral("31"));
+    owner.reset(); // closing stores the mode shown
+    QCOMPARE(IniFile(settingPath).readInteger(QStringLiteral("Day Setting"), QStringLiteral("Daymode"), -1), 2);
 }
 
 QTEST_MAIN(TestView)
