@@ -43,6 +43,19 @@ QString monthText(const QDate &day)
     return formatDateText(day).left(7);
 }
 
+// The label of bar i of `bars`: its month ("2026/05"), or its first day ("5/3") when a neighbouring bar
+// begins in the same month, so that two cycles of one month are told apart.
+QString barLabel(const QList<QDate> &starts, qsizetype i, qsizetype bars)
+{
+    const auto sameMonth = [&](qsizetype k) {
+        return k >= 0 && k < bars && starts[k].year() == starts[i].year() && starts[k].month() == starts[i].month();
+    };
+    if (sameMonth(i - 1) || sameMonth(i + 1)) {
+        return QStringLiteral("%1/%2").arg(starts[i].month()).arg(starts[i].day());
+    }
+    return monthText(starts[i]);
+}
+
 struct LineMark
 {
     int days;
@@ -218,7 +231,7 @@ void CycleChart::draw(QPainter &painter, const QRectF &area, int first, int coun
         painter.drawText(QRectF(left, labelTop(bar.top(), 14, lineYs), slot, 14), Qt::AlignHCenter | Qt::AlignBottom,
                          QString::number(length));
         painter.drawText(QRectF(left, plot.bottom() + 3, slot, 14), Qt::AlignHCenter | Qt::AlignTop,
-                         monthText(m_starts[i]));
+                         barLabel(m_starts, i, cycleCount()));
     }
     painter.setPen(QPen(Ink, 1));
     painter.drawLine(plot.bottomLeft(), plot.bottomRight());

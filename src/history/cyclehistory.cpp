@@ -156,7 +156,8 @@ QList<std::pair<QString, QString>> outlookTexts(const CycleStatistics &stats)
     return texts;
 }
 
-QList<HistoryRow> historyRows(const CycleHistory &history, const QList<PastPrediction> &predictions)
+QList<HistoryRow> historyRows(const CycleHistory &history, const QList<PastPrediction> &predictions,
+                              const QSet<QDate> &excluded)
 {
     QMap<QDate, int> offsets;
     for (const PastPrediction &prediction : predictions) {
@@ -179,7 +180,21 @@ QList<HistoryRow> historyRows(const CycleHistory &history, const QList<PastPredi
                      cycle.periodDays ? QString::number(*cycle.periodDays) : unknown,
                      recorded ? QString::number(cycle.flowDays[std::size_t(Flow::Heavy)]) : unknown,
                      recorded ? painText(cycle.strongestPain) : unknown,
-                     recorded ? QString::number(cycle.painkillerDays) : unknown});
+                     recorded ? QString::number(cycle.painkillerDays) : unknown, QString(), QString()});
+        HistoryRow &row = rows.back();
+        // pastPredictions gives one for every counted completed cycle after two counted ones.
+        if (row.offBy.isEmpty()) {
+            if (i + 1 >= history.firstDays.size()) {
+                row.noOffBy = QStringLiteral("進行中");
+                row.noOffByReason = QStringLiteral("この周期はまだ終わっていません。");
+            } else if (excluded.contains(history.firstDays[i])) {
+                row.noOffBy = QStringLiteral("除外");
+                row.noOffByReason = QStringLiteral("計算に入れない周期です。");
+            } else {
+                row.noOffBy = QStringLiteral("記録不足");
+                row.noOffByReason = QStringLiteral("予測には、この周期より前に計算に入れる周期が2つ以上必要です。");
+            }
+        }
     }
     return rows;
 }

@@ -92,8 +92,13 @@ struct HistoryRow
     QString heavyDays;      // 多い日
     QString pain;           // 痛み, the strongest: なし/軽い/中/強
     QString painkillerDays; // 鎮痛剤(日)
+    // Without offBy, why: a short word for the table ("進行中", "除外", "記録不足") and the sentence behind it.
+    QString noOffBy;
+    QString noOffByReason;
 };
-QList<HistoryRow> historyRows(const CycleHistory &history, const QList<PastPrediction> &predictions = {});
+// `excluded`: the first days of the cycles left out, which the predictions pass over.
+QList<HistoryRow> historyRows(const CycleHistory &history, const QList<PastPrediction> &predictions = {},
+                              const QSet<QDate> &excluded = {});
 
 // The period figures of the 統計 box and the report: "平均月経期間 (直近12周期)" "5.3日" ("-" without
 // a recorded period), and the observations against the standard ranges, each as a line.

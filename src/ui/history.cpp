@@ -113,10 +113,11 @@ TfrmHistory::TfrmHistory(std::optional<int> cycleLength, QWidget *parent)
     ui->txtStatistics->setFont(textFont);
     ui->tblCycles->setFont(textFont);
     ui->tblCycles->setColumnCount(ColumnCount);
+    // Headers of two lines keep the table narrow enough for the check boxes to stay in view.
     ui->tblCycles->setHorizontalHeaderLabels(
-        {QStringLiteral("開始日"), QStringLiteral("周期(日)"), QStringLiteral("予測とのずれ(日)"),
-         QStringLiteral("メモの日数"), QStringLiteral("月経期間(日)"), QStringLiteral("多い日"), QStringLiteral("痛み"),
-         QStringLiteral("鎮痛剤(日)"), QStringLiteral("計算に入れない")});
+        {QStringLiteral("開始日"), QStringLiteral("周期(日)"), QStringLiteral("予測との\nずれ(日)"),
+         QStringLiteral("メモの\n日数"), QStringLiteral("月経期間\n(日)"), QStringLiteral("多い日"),
+         QStringLiteral("痛み"), QStringLiteral("鎮痛剤\n(日)"), QStringLiteral("計算に\n入れない")});
     ui->tblCycles->verticalHeader()->hide();
     ui->tblCycles->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
@@ -235,15 +236,23 @@ void TfrmHistory::showStatistics()
 void TfrmHistory::fillTable()
 {
     const QSignalBlocker blocker(ui->tblCycles);
-    const QList<HistoryRow> rows =
-        historyRows(m_history, pastPredictions(m_history.firstDays, m_excluded, m_mode, m_cycleLength.value_or(28)));
+    const QList<HistoryRow> rows = historyRows(
+        m_history, pastPredictions(m_history.firstDays, m_excluded, m_mode, m_cycleLength.value_or(28)), m_excluded);
     ui->tblCycles->setRowCount(int(rows.size()));
     for (int r = 0; r < rows.size(); ++r) {
-        const QStringList cells = {
-            rows[r].firstDay,   rows[r].length,    rows[r].offBy, QString::number(rows[r].memoDays),
-            rows[r].periodDays, rows[r].heavyDays, rows[r].pain,  rows[r].painkillerDays};
+        const QStringList cells = {rows[r].firstDay,
+                                   rows[r].length,
+                                   rows[r].offBy.isEmpty() ? rows[r].noOffBy : rows[r].offBy,
+                                   QString::number(rows[r].memoDays),
+                                   rows[r].periodDays,
+                                   rows[r].heavyDays,
+                                   rows[r].pain,
+                                   rows[r].painkillerDays};
         for (int c = 0; c < cells.size(); ++c) {
             auto *item = new QTableWidgetItem(cells[c]);
+            if (c == OffByColumn && rows[r].offBy.isEmpty()) {
+                item->setToolTip(rows[r].noOffByReason);
+            }
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
             item->setTextAlignment(c == DayColumn ? Qt::AlignLeft | Qt::AlignVCenter
                                                   : Qt::AlignRight | Qt::AlignVCenter);
@@ -260,6 +269,20 @@ void TfrmHistory::fillTable()
         }
         ui->tblCycles->setItem(r, LeftOutColumn, leftOut);
     }
+    fitTableWidth();
+}
+
+void TfrmHistory::fitTableWidth()
+{
+    // As wide as its columns and the scroll bar, so that no column, 計算に入れない least of all, is
+    // left to a horizontal scroll bar, whatever the font and the screen's scale.
+    QTableWidget *table = ui->tblCycles;
+    int width = 2 * table->frameWidth() + table->verticalScrollBar()->sizeHint().width();
+    table->resizeColumnsToContents();
+    for (int c = 0; c < table->columnCount(); ++c) {
+        width += table->horizontalHeader()->sectionSize(c);
+    }
+    table->setFixedWidth(width);
 }
 
 void TfrmHistory::tblCyclesItemChanged(int row)

@@ -42,6 +42,7 @@ private:
     // The 統計 box: the history's figures, the outlook and, once confirmed, the body's next first day.
     void showStatistics();
     void fillTable();
+    void fitTableWidth();
     void tblCyclesItemChanged(int row);
     void fitToScreen();
     void btnPrintClick();

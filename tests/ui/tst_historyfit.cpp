@@ -1,6 +1,7 @@
 // The history window at two device pixels per logical pixel on a 1,920 x 1,080 screen (an offscreen
 // screen of that size, set before the application starts): it lies inside the screen, and on opening
-// the day scale and the newest bar are in view.
+// the day scale and the newest bar are in view; the table of cycles shows its last column, 計算に入れない,
+// without scrolling, and ticking a box there keeps its row in view.
 
 #include "cyclechart.h"
 #include "history.h"
@@ -11,6 +12,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -72,6 +74,45 @@ private slots:
         QVERIFY2(
             newestLeft >= 0 && newestRight <= area->viewport()->width(),
             qPrintable(QStringLiteral("%1..%2 of %3").arg(newestLeft).arg(newestRight).arg(area->viewport()->width())));
+    }
+
+    void historyTable_atScaleTwo_keepsLeftOutInView_alsoAfterTicking()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QByteArray dates;
+        for (int i = 0; i < 61; ++i) {
+            dates += QDate(2020, 1, 5).addDays(29 * (60 - i)).toString(u"yyyy/MM/dd").toLatin1() + "\r\n";
+        }
+        QFile file(dir.filePath(u"date.dat"_qs));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(dates) == dates.size());
+        file.close();
+        Variable::initFileLocations(dir.path());
+
+        TfrmHistory history(29);
+        history.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&history));
+        QTest::qWait(50);
+        auto *table = history.findChild<QTableWidget *>(u"tblCycles"_qs);
+        QVERIFY(table != nullptr && table->isVisible());
+        const int leftOut = table->columnCount() - 1;
+        QCOMPARE(table->horizontalHeaderItem(leftOut)->text(), u"計算に\n入れない"_qs);
+        const auto inView = [table](int row, int column) {
+            const QRect cell = table->visualRect(table->model()->index(row, column));
+            return table->viewport()->rect().contains(cell);
+        };
+        QCOMPARE(table->horizontalScrollBar()->maximum(), 0);
+        QVERIFY(inView(60, leftOut));
+
+        // A row in the middle of the list, brought into view and ticked.
+        const int row = 30;
+        table->scrollToItem(table->item(row, leftOut));
+        QVERIFY(inView(row, leftOut));
+        table->item(row, leftOut)->setCheckState(Qt::Checked);
+        QTest::qWait(20);
+        QCOMPARE(table->item(row, leftOut)->checkState(), Qt::Checked);
+        QVERIFY(inView(row, leftOut));
+        QVERIFY(inView(row, 0));
     }
 };
 
