@@ -369,6 +369,7 @@ void TfrmMain::cmbSyukiChange()
             showLengthEditable(false);
         }
         showNextPeriodRange();
+        readBodySigns();
         RecomputeAndRepaint();
     });
     storeModeIfChanged();
@@ -457,6 +458,7 @@ void TfrmMain::PaintCalendar()
         }
     }
     m_grid->setFlows(flows);
+    paintBodyMarks();
     describeCells();
 }
 
@@ -478,9 +480,12 @@ QString TfrmMain::cellDescription(const QLabel *cell, const std::optional<QStrin
     const auto reading =
         std::find_if(readings.begin(), readings.end(), [&date](const TemperatureReading &r) { return r.date == date; });
     const auto flow = m_monthFlows.constFind(date);
-    return dayCellDescription(*m_engine, date, Variable::ShowToday && date == today(), memoLines,
-                              flow != m_monthFlows.constEnd() ? std::optional<Flow>(*flow) : std::nullopt,
-                              reading != readings.end() ? std::optional<TemperatureReading>(*reading) : std::nullopt);
+    const QString text =
+        dayCellDescription(*m_engine, date, Variable::ShowToday && date == today(), memoLines,
+                           flow != m_monthFlows.constEnd() ? std::optional<Flow>(*flow) : std::nullopt,
+                           reading != readings.end() ? std::optional<TemperatureReading>(*reading) : std::nullopt);
+    const QString body = bodySignText(date);
+    return body.isEmpty() ? text : text + QStringLiteral("、") + body;
 }
 
 void TfrmMain::describeCells()

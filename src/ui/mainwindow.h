@@ -2,6 +2,7 @@
 
 #include "calendar.h"
 #include "dayrecordfile.h"
+#include "fertilephase.h"
 #include "temperaturefile.h"
 
 #include <QAccessible>
@@ -15,6 +16,8 @@
 #include <memory>
 #include <optional>
 
+class BodyLegendEntry;
+class BodyMarkLayer;
 class DayGridFocus;
 class QLabel;
 
@@ -99,6 +102,12 @@ private:
     void pnlDayMouseDown(const QLabel *cell);
     void pnlDay01DblClick();
     void showLengthEditable(bool editable);
+    // Her body's signs (mainwindowbody.cpp): the legend entries, the phase of the current cycle read from
+    // the files, and its marks on the grid and in the cells' descriptions.
+    void setUpBodyLegend();
+    void readBodySigns();
+    void paintBodyMarks();
+    QString bodySignText(const QDate &date) const;
     // Writes Daymode when the mode differs from what the file holds.
     void storeModeIfChanged();
     void readStoredMode();
@@ -110,6 +119,10 @@ private:
     std::array<QLabel *, Calendar::CellCount> m_cells{};
     DayGridFocus *m_grid = nullptr;
     QHash<QDate, Flow> m_monthFlows; // the bleeding she recorded in the shown month
+    BodyMarkLayer *m_bodyMarks = nullptr;
+    std::array<BodyLegendEntry *, 2> m_bodyLegend{};
+    std::optional<FertilityResult> m_body; // the cycle holding today, when her records speak for it
+    QDate m_bodyNextFirstDay;              // the registered first day after it, if any
     int ViewYear = 0;
     int ViewMonth = 1;
     QString ClickedDay;

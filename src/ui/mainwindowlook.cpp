@@ -17,7 +17,7 @@ void TfrmMain::setUpLook()
 {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(444, 231);
+    setFixedSize(444, 253); // the design's 231 and a row for the body's legend
     setWindowIcon(picture(Picture::Calendar));
     centreOnScreen(this);
 
@@ -50,6 +50,7 @@ void TfrmMain::setUpLook()
     QList<QFrame *> gridCells(headers.begin(), headers.end());
     gridCells.append(QList<QFrame *>(m_cells.begin(), m_cells.end()));
     frameGridCells(gridCells, Qt::black);
+    setUpBodyLegend();
     m_grid = new DayGridFocus(m_cells, ui->Panel1);
     // In the tab cycle between the last command button and the cycle controls; the window still opens
     // with the focus on the first of the cycle controls.
