@@ -10,14 +10,15 @@ const QColor FertileInk(170, 0, 100);
 const QColor PostInk(40, 60, 80);
 constexpr int SampleWidth = 25; // a day cell's width
 
-void drawCorner(QPainter &painter, const QRect &cell, const QColor &ink, bool top)
+// A triangle in the top left corner (the bleeding drop has the top right one) or the bottom right one.
+void drawCorner(QPainter &painter, const QRect &cell, const QColor &ink, bool topLeft)
 {
     const int size = std::max(6, std::min(cell.width(), cell.height()) / 2);
-    const QPoint corner = top ? cell.topRight() : cell.bottomRight();
-    const int step = top ? size : -size;
+    const QPoint corner = topLeft ? cell.topLeft() : cell.bottomRight();
+    const int step = topLeft ? size : -size;
     QPainterPath path;
     path.moveTo(corner);
-    path.lineTo(corner.x() - size, corner.y());
+    path.lineTo(corner.x() + step, corner.y());
     path.lineTo(corner.x(), corner.y() + step);
     path.closeSubpath();
     painter.fillPath(path, ink);

@@ -10,8 +10,8 @@
 #include <array>
 
 // Her body's signs on the month grid, drawn over the cells so the calendar rule's colours stay as they
-// are: a frame inside the cell for the fertile days so far, a corner added from a positive ovulation
-// test to two days after it, and a corner mark for 排卵後. The colours are dark on every category colour
+// are: a frame inside the cell for the fertile days so far, a top left corner added from a positive
+// ovulation test to two days after it, and a bottom right corner for 排卵後. The colours are dark on every category colour
 // and do not follow the desktop's theme, as the cells below them do not either.
 enum class BodyMark { None, Fertile, MostFertile, Post };
 
