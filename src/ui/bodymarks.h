@@ -11,8 +11,8 @@
 
 // Her body's signs on the month grid, drawn over the cells so the calendar rule's colours stay as they
 // are: a frame inside the cell for the fertile days so far, a top left corner added from a positive
-// ovulation test to two days after it, and a bottom right corner for 排卵後. The colours are dark on every category colour
-// and do not follow the desktop's theme, as the cells below them do not either.
+// ovulation test to two days after it, and a bottom right corner for 排卵後. The colours are dark on every category
+// colour and do not follow the desktop's theme, as the cells below them do not either.
 enum class BodyMark { None, Fertile, MostFertile, Post };
 
 // The mark of a day of the current cycle, as of today. Fertile days are marked up to today; 排卵後 from
