@@ -1,9 +1,9 @@
 #include "helpwindow.h"
 
 #include "buttonkeys.h"
-#include "look.h"
 #include "guard.h"
 #include "help.h"
+#include "look.h"
 
 #include <QDir>
 #include <QFileInfo>
