@@ -141,13 +141,10 @@ void TestTemperatureShift::learnedHighPhaseDays_data()
     QTest::addColumn<QList<int>>("riseToStart"); // days from the rise to the next first day, oldest first
     QTest::addColumn<int>("learned");
 
-    QTest::newRow("no closed cycle: the default") << QList<int>{} << DefaultHighPhaseDays;
     QTest::newRow("a rise 25 days before the next first day: the default") << QList<int>{25} << DefaultHighPhaseDays;
     QTest::newRow("13, 14, 15 learn 14") << QList<int>{13, 14, 15} << 14;
     QTest::newRow("20 days is taken") << QList<int>{20} << 20;
     QTest::newRow("21 days is not") << QList<int>{21} << DefaultHighPhaseDays;
-    QTest::newRow("7 days is taken") << QList<int>{7} << 7;
-    QTest::newRow("6 days is not") << QList<int>{6} << DefaultHighPhaseDays;
 }
 
 void TestTemperatureShift::learnedHighPhaseDays()

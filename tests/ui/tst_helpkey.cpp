@@ -1,6 +1,5 @@
 // F1 in each window opens the program's own help window at that window's page (the 基礎体温 tab at
-// its own); ブラウザで開く hands the page to the desktop's opener (a recording stand-in here), and an
-// opener that fails leaves a message box naming the file to open by hand.
+// its own), without handing anything to the desktop's opener (a recording stand-in here).
 
 #include "backups.h"
 #include "calendar.h"
@@ -12,7 +11,6 @@
 #include "mail.h"
 #include "mainwindow.h"
 #include "memo.h"
-#include "modalanswer.h"
 #include "notice.h"
 #include "testfiles.h"
 #include "variable.h"
@@ -21,11 +19,9 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
-#include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextBrowser>
 #include <QUrl>
 
 #include <memory>
@@ -117,47 +113,6 @@ private slots:
         QVERIFY(helpWindow()->isVisible());
         QCOMPARE(helpWindow()->source(), QUrl::fromLocalFile(m_helpDir + u'/' + page));
         QVERIFY(opened.isEmpty());
-    }
-
-    // A link within the help is followed in the window and 戻る returns; ブラウザで開く hands the page
-    // shown to the desktop, or names it when nothing opens it.
-    void helpWindow_linksBackAndBrowser_data()
-    {
-        QTest::addColumn<bool>("opens");
-        QTest::newRow("a browser opens it") << true;
-        QTest::newRow("nothing opens it") << false;
-    }
-
-    void helpWindow_linksBackAndBrowser()
-    {
-        QFETCH(bool, opens);
-        QList<QUrl> opened;
-        setUrlOpener([&opened, opens](const QUrl &url) {
-            opened << url;
-            return opens;
-        });
-        TfrmEntry entry;
-        entry.show();
-        QVERIFY(QTest::qWaitForWindowActive(&entry));
-        QTest::keyClick(&entry, Qt::Key_F1);
-        HelpWindow *help = helpWindow();
-        QVERIFY(help != nullptr);
-        QVERIFY(QMetaObject::invokeMethod(help->findChild<QTextBrowser *>(QStringLiteral("helpBrowser")),
-                                          "anchorClicked", Q_ARG(QUrl, QUrl(QStringLiteral("index.html")))));
-        QCOMPARE(help->source(), QUrl::fromLocalFile(m_helpDir + QStringLiteral("/index.html")));
-        QTest::mouseClick(help->findChild<QPushButton *>(QStringLiteral("btnBack")), Qt::LeftButton);
-        const QUrl entryPage = QUrl::fromLocalFile(m_helpDir + QStringLiteral("/entry.html"));
-        QCOMPARE(help->source(), entryPage);
-
-        const ShownBox box = captureMessageBox(
-            [&] { QTest::mouseClick(help->findChild<QPushButton *>(QStringLiteral("btnBrowser")), Qt::LeftButton); },
-            help);
-        QCOMPARE(opened, QList<QUrl>{entryPage});
-        QCOMPARE(box.count, opens ? 0 : 1);
-        if (!opens) {
-            QCOMPARE(box.text, QStringLiteral("ヘルプを開けませんでした。ブラウザで次のファイルを開いてください。\n") +
-                                   entryPage.toLocalFile());
-        }
     }
 
 private:
