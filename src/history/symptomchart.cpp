@@ -113,7 +113,7 @@ void SymptomChart::draw(QPainter &painter, const QRectF &area) const
         painter.setPen(Ink);
         painter.drawText(QRectF(x + 15, bottom + 3, 44, 14), Qt::AlignLeft | Qt::AlignVCenter,
                          QStringLiteral("%1%").arg(percent));
-        x += 62;
+        x += 56;
     }
     painter.restore();
 }

@@ -18,7 +18,7 @@ class SymptomChart final
 {
 public:
     static constexpr double LabelWidth = 84; // the row names, left of the cells
-    static constexpr double CellWidth = 22;
+    static constexpr double CellWidth = 19;
     static constexpr double RowHeight = 20;
     static constexpr double HeaderHeight = 36; // two lines: before / from the first day, the day numbers
     static constexpr double FooterHeight = 20; // the scale of shares
@@ -26,7 +26,7 @@ public:
     SymptomChart(SymptomPattern pattern, QStringList families);
 
     const SymptomPattern &pattern() const { return m_pattern; }
-    double width() const { return LabelWidth + PatternColumns * CellWidth + 8; }
+    double width() const { return LabelWidth + PatternColumns * CellWidth + 4; }
     double height() const;
 
     // Draws the chart with its top-left at area's (logical units, painter already in them).

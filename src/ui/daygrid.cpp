@@ -7,6 +7,7 @@
 #include <QAccessible>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegularExpression>
@@ -30,7 +31,7 @@ QString flowCaption(Flow flow)
 
 QString dayCellDescription(const QDate &date, DayCategory category, bool markedToday,
                            const std::optional<QString> &memo, const std::optional<Flow> &flow,
-                           const std::optional<TemperatureReading> &reading)
+                           const std::optional<TemperatureReading> &reading, bool pmsDay)
 {
     static const QString weekdays[] = {QStringLiteral("月"), QStringLiteral("火"), QStringLiteral("水"),
                                        QStringLiteral("木"), QStringLiteral("金"), QStringLiteral("土"),
@@ -43,6 +44,9 @@ QString dayCellDescription(const QDate &date, DayCategory category, bool markedT
                  .arg(weekdays[date.dayOfWeek() - 1]);
     if (category != DayCategory::None) {
         parts << categoryCaption(category);
+    }
+    if (pmsDay) {
+        parts << PmsCaption;
     }
     if (markedToday) {
         parts << QStringLiteral("今日");
@@ -153,7 +157,7 @@ void drawBleedingDrop(QPainter &painter, const QRectF &cell, Flow flow)
 
 QString dayCellDescription(const Calendar &engine, const QDate &date, bool markedToday,
                            const std::optional<QStringList> &memoLines, const std::optional<Flow> &flow,
-                           const std::optional<TemperatureReading> &reading)
+                           const std::optional<TemperatureReading> &reading, bool pmsDay)
 {
     std::optional<QString> memo;
     if (memoLines.has_value() && engine.MemoDays().contains(date)) {
@@ -169,7 +173,28 @@ QString dayCellDescription(const Calendar &engine, const QDate &date, bool marke
         }
     }
     return dayCellDescription(date, classifyDay(engine.WindowDays(), date.toJulianDay()), markedToday, memo, flow,
-                              reading);
+                              reading, pmsDay);
+}
+
+void setCellBand(QWidget *cell, const QColor &background, bool band)
+{
+    // Four pixels of the cell's height, the grid's frame covering the lowest: thin enough to leave the
+    // category's colour the colour of the cell.
+    constexpr double BandPixels = 4;
+    QBrush brush(background);
+    if (band && cell->height() > BandPixels) {
+        QLinearGradient gradient(0, 0, 0, 1);
+        gradient.setCoordinateMode(QGradient::ObjectMode);
+        const double top = 1 - BandPixels / cell->height();
+        // Two stops a hair apart: a hard edge (a second stop at the same place would replace the first).
+        gradient.setStops({{0, background}, {top, background}, {top + 1e-4, PmsBandColor}, {1, PmsBandColor}});
+        brush = QBrush(gradient);
+    }
+    QPalette palette = cell->palette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        palette.setBrush(group, QPalette::Window, brush);
+    }
+    cell->setPalette(palette);
 }
 
 DayGridFocus::DayGridFocus(const std::array<QLabel *, CellCount> &cells, QWidget *parent)

@@ -4,6 +4,7 @@
 #include "dayrecordfile.h"
 #include "temperaturefile.h"
 
+#include <QColor>
 #include <QDate>
 #include <QHash>
 #include <QString>
@@ -23,14 +24,21 @@ class QPainter;
 // MemoPreviewLength characters) when the day has a memo, even an empty one.
 QString dayCellDescription(const QDate &date, DayCategory category, bool markedToday,
                            const std::optional<QString> &memo, const std::optional<Flow> &flow = std::nullopt,
-                           const std::optional<TemperatureReading> &reading = std::nullopt);
+                           const std::optional<TemperatureReading> &reading = std::nullopt, bool pmsDay = false);
 inline constexpr int MemoPreviewLength = 40;
+
+// The days before the next period when her symptoms usually come ("PMSが出やすい時期"): a thin band of this
+// colour along the bottom of their cells, and the legend's sample of it.
+inline const QColor PmsBandColor = QColor(112, 48, 160);
+inline const QString PmsCaption = QStringLiteral("PMSが出やすい時期");
+// Paints a cell (or the legend's sample) in its colour with the band along its bottom, or without it.
+void setCellBand(QWidget *cell, const QColor &background, bool band);
 
 // The same for a day of the engine's last computed month, its memo taken from memoLines (the memo
 // file's lines, or nothing to leave memos out).
 QString dayCellDescription(const Calendar &engine, const QDate &date, bool markedToday,
                            const std::optional<QStringList> &memoLines, const std::optional<Flow> &flow = std::nullopt,
-                           const std::optional<TemperatureReading> &reading = std::nullopt);
+                           const std::optional<TemperatureReading> &reading = std::nullopt, bool pmsDay = false);
 
 // The words of the bleeding choices: "少量 (おりもの程度)", "少ない", "普通", "多い".
 QString flowCaption(Flow flow);

@@ -17,6 +17,7 @@
 #include "pictures.h"
 #include "settings.h"
 #include "statusreport.h"
+#include "temperaturestatus.h"
 #include "ui_mainwindow.h"
 #include "variable.h"
 #include "view.h"
@@ -186,7 +187,10 @@ void TfrmMain::FormShow()
     ui->Panel_04->setToolTip(QStringLiteral("排卵予定日"));
     ui->Panel_05->setToolTip(QStringLiteral("生理の日以外での妊娠しにくい日"));
     ui->Panel_06->setToolTip(QStringLiteral("排卵日から16日後に生理がくるとする"));
-    for (QLabel *panel : {ui->Panel_01, ui->Panel_02, ui->Panel_03, ui->Panel_04, ui->Panel_05, ui->Panel_06}) {
+    ui->Panel_07->setToolTip(QStringLiteral("次の生理の前で、これまでの周期の半分以上で症状を記録した日\n"
+                                            "(日々の記録がある周期が3つ以上あるとき、日付の下の線)"));
+    for (QLabel *panel :
+         {ui->Panel_01, ui->Panel_02, ui->Panel_03, ui->Panel_04, ui->Panel_05, ui->Panel_06, ui->Panel_07}) {
         panel->setAccessibleDescription(panel->toolTip());
     }
     cmbSyukiChange();
@@ -370,6 +374,7 @@ void TfrmMain::cmbSyukiChange()
         }
         showNextPeriodRange();
         readBodySigns();
+        findPmsDays();
         RecomputeAndRepaint();
     });
     storeModeIfChanged();
@@ -451,15 +456,44 @@ void TfrmMain::PaintCalendar()
     std::array<std::optional<Flow>, Calendar::CellCount> flows{};
     for (int k = 1; k <= Calendar::CellCount; ++k) {
         QLabel *cell = m_cells[k - 1];
-        cell->setText(m_engine->DayCaption(k));
+        const QString caption = m_engine->DayCaption(k);
+        cell->setText(caption);
         setPanelColors(cell, cellColor(m_engine->DayColor(k)), Qt::black);
         if (const QDate date = cellDate(cell); m_monthFlows.contains(date)) {
             flows[std::size_t(k - 1)] = m_monthFlows.value(date);
+        }
+        if (m_pms && isPmsDay(cellDate(cell))) {
+            setCellBand(cell, cellColor(m_engine->DayColor(k)), true);
         }
     }
     m_grid->setFlows(flows);
     paintBodyMarks();
     describeCells();
+}
+
+void TfrmMain::findPmsDays()
+{
+    m_pms.reset();
+    try {
+        const StatusInput input =
+            readStatusInput(Variable::DateFilePath, Variable::SettingFilePath, Variable::DayFilePath);
+        // The status report, with the temperature's reading of the next first day, only when her day
+        // records show PMS days at all.
+        if (pmsDays(input.firstDays, input.dayRecords, input.excluded)) {
+            const QDate now = today();
+            m_pms =
+                computeStatus(input, now, temperatureStatusJson(Variable::DateFilePath, Variable::TempFilePath, now))
+                    .pms;
+        }
+    } catch (const AppError &) {
+        // date.dat's own errors reach her through the cycle length; a dateDay.dat that cannot be read
+        // now only leaves the band out.
+    }
+}
+
+bool TfrmMain::isPmsDay(const QDate &date) const
+{
+    return m_pms && date.isValid() && date >= m_pms->first && date <= m_pms->last;
 }
 
 QDate TfrmMain::cellDate(const QLabel *cell) const
@@ -480,10 +514,10 @@ QString TfrmMain::cellDescription(const QLabel *cell, const std::optional<QStrin
     const auto reading =
         std::find_if(readings.begin(), readings.end(), [&date](const TemperatureReading &r) { return r.date == date; });
     const auto flow = m_monthFlows.constFind(date);
-    const QString text =
-        dayCellDescription(*m_engine, date, Variable::ShowToday && date == today(), memoLines,
-                           flow != m_monthFlows.constEnd() ? std::optional<Flow>(*flow) : std::nullopt,
-                           reading != readings.end() ? std::optional<TemperatureReading>(*reading) : std::nullopt);
+    const QString text = dayCellDescription(
+        *m_engine, date, Variable::ShowToday && date == today(), memoLines,
+        flow != m_monthFlows.constEnd() ? std::optional<Flow>(*flow) : std::nullopt,
+        reading != readings.end() ? std::optional<TemperatureReading>(*reading) : std::nullopt, isPmsDay(date));
     const QString body = bodySignText(date);
     return body.isEmpty() ? text : text + QStringLiteral("、") + body;
 }

@@ -3,6 +3,7 @@
 #include "calendar.h"
 #include "dayrecordfile.h"
 #include "fertilephase.h"
+#include "symptompattern.h"
 #include "temperaturefile.h"
 
 #include <QAccessible>
@@ -87,6 +88,10 @@ private:
     std::optional<QString> ChooseCycleLength(int mode, bool offerEntry = true);
     void RecomputeAndRepaint();
     void PaintCalendar();
+    // PMSが出やすい時期 before the next period, as eveluna --status gives it; none while her records do not
+    // show one (or cannot be read: the band is left out, the calendar is not held up).
+    void findPmsDays();
+    bool isPmsDay(const QDate &date) const;
     void showMonth(int year, int month);
     // The month of date, with the keyboard frame on it.
     void showDate(const QDate &date);
@@ -130,4 +135,5 @@ private:
     // The cycle mode as setting.ini has it (or would give it, when it has none or one outside the list).
     int m_storedMode = -1;
     bool m_destroying = false;
+    std::optional<PmsForecast> m_pms;
 };

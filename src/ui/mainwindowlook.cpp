@@ -73,6 +73,9 @@ void TfrmMain::setUpLook()
         panel->setText(categoryCaption(category));
         setPanelColors(panel, QColor::fromRgb(colorToArgb(categoryColor(category))), Qt::black);
     }
+    ui->Panel_07->setText(PmsCaption);
+    setPanelColors(ui->Panel_07, Qt::white, Qt::black);
+    setCellBand(ui->Panel_07, Qt::white, true);
 
     ui->btnReturn->setIcon(picture(Picture::PreviousMonth));
     ui->btnNext->setIcon(picture(Picture::NextMonth));
