@@ -1,6 +1,7 @@
 #include "outlook.h"
 
 #include "cyclestats.h"
+#include "median.h"
 
 #include <algorithm>
 #include <cmath>
@@ -29,13 +30,6 @@ QList<int> countedLengths(const QList<QDate> &firstDays, const QSet<QDate> &excl
         }
     }
     return lengths;
-}
-
-double medianOf(QList<int> values)
-{
-    std::sort(values.begin(), values.end());
-    const qsizetype n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
 }
 
 } // namespace

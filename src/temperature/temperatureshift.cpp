@@ -1,5 +1,7 @@
 #include "temperatureshift.h"
 
+#include "median.h"
+
 #include <algorithm>
 #include <cmath>
 
