@@ -2,11 +2,10 @@
 
 #include "importrecords.h"
 
+#include <QLibrary>
 #include <QString>
 
 #include <mutex>
-
-#include <dlfcn.h>
 
 const ArchiveLibrary &archiveLibrary()
 {
@@ -14,24 +13,26 @@ const ArchiveLibrary &archiveLibrary()
     static QString failure;
     static std::once_flag loaded;
     std::call_once(loaded, [] {
-        void *handle = ::dlopen("libarchive.so.13", RTLD_NOW | RTLD_LOCAL);
-        if (handle == nullptr) {
-            failure = QString::fromLocal8Bit(::dlerror());
+        // Never unloaded: the resolved functions are used until the program ends.
+        static QLibrary archive(QStringLiteral("archive"), 13);
+        archive.setLoadHints(QLibrary::ResolveAllSymbolsHint);
+        if (!archive.load()) {
+            failure = archive.errorString();
             return;
         }
-        const char *missing = nullptr;
+        QString missing;
 #define EVELUNA_ARCHIVE_RESOLVE(name)                                                                                  \
-    library.name = reinterpret_cast<decltype(&::name)>(::dlsym(handle, #name));                                        \
-    if (library.name == nullptr && missing == nullptr) {                                                               \
-        missing = ::dlerror();                                                                                         \
+    library.name = reinterpret_cast<decltype(&::name)>(archive.resolve(#name));                                        \
+    if (library.name == nullptr && missing.isEmpty()) {                                                                \
+        missing = archive.errorString();                                                                               \
     }
         EVELUNA_ARCHIVE_FUNCTIONS(EVELUNA_ARCHIVE_RESOLVE)
 #undef EVELUNA_ARCHIVE_RESOLVE
-        if (missing == nullptr) {
-            library.handle = handle;
+        if (missing.isEmpty()) {
+            library.handle = &archive;
         } else {
-            failure = QString::fromLocal8Bit(missing);
-            ::dlclose(handle);
+            failure = missing;
+            archive.unload();
         }
     });
     if (library.handle == nullptr) {

@@ -3,12 +3,13 @@
 #include "neterrors.h"
 #include "socketwait.h"
 
+#include <QLibrary>
+
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509_vfy.h>
 
 #include <arpa/inet.h>
-#include <dlfcn.h>
 #include <pthread.h>
 #include <signal.h>
 
@@ -22,7 +23,7 @@ namespace {
 // The entry points used, looked up in libssl.so.3 (and, through its dependency, libcrypto.so.3).
 struct OpenSsl
 {
-    void *handle = nullptr;
+    const void *handle = nullptr; // the loaded library; null until every function is resolved
 #define EVELUNA_SSL_FUNCTIONS(X)                                                                                       \
     X(TLS_client_method)                                                                                               \
     X(SSL_CTX_new)                                                                                                     \
@@ -60,24 +61,26 @@ const OpenSsl &openSsl()
     static QString failure;
     static std::once_flag loaded;
     std::call_once(loaded, [] {
-        void *handle = ::dlopen("libssl.so.3", RTLD_NOW | RTLD_LOCAL);
-        if (handle == nullptr) {
-            failure = QString::fromLocal8Bit(::dlerror());
+        // Never unloaded: the resolved functions are used until the program ends.
+        static QLibrary library(QStringLiteral("ssl"), 3);
+        library.setLoadHints(QLibrary::ResolveAllSymbolsHint);
+        if (!library.load()) {
+            failure = library.errorString();
             return;
         }
-        const char *missing = nullptr;
+        QString missing;
 #define EVELUNA_SSL_RESOLVE(name)                                                                                      \
-    ssl.name = reinterpret_cast<decltype(&::name)>(::dlsym(handle, #name));                                            \
-    if (ssl.name == nullptr && missing == nullptr) {                                                                   \
-        missing = ::dlerror();                                                                                         \
+    ssl.name = reinterpret_cast<decltype(&::name)>(library.resolve(#name));                                            \
+    if (ssl.name == nullptr && missing.isEmpty()) {                                                                    \
+        missing = library.errorString();                                                                               \
     }
         EVELUNA_SSL_FUNCTIONS(EVELUNA_SSL_RESOLVE)
 #undef EVELUNA_SSL_RESOLVE
-        if (missing == nullptr) {
-            ssl.handle = handle;
+        if (missing.isEmpty()) {
+            ssl.handle = &library;
         } else {
-            failure = QString::fromLocal8Bit(missing);
-            ::dlclose(handle);
+            failure = missing;
+            library.unload();
         }
     });
     if (ssl.handle == nullptr) {
