@@ -4,6 +4,7 @@
 #include "errors.h"
 #include "linefile.h"
 #include "memofile.h"
+#include "periodfile.h"
 #include "readers.h"
 #include "settings.h"
 #include "temperaturefile.h"
@@ -60,12 +61,10 @@ QJsonObject settingsOf(const QString &path)
 QByteArray buildExport(const QString &dataFolder, const QDateTime &now)
 {
     QJsonArray firstDays;
-    const LineFile dates = LineFile::readIfExists(dataFilePath(dataFolder, DataKind::FirstDays));
-    for (const QString &line : dates.lines()) {
-        const QDate day = parseImportDate(line);
-        if (day.isValid()) {
-            firstDays.append(isoDay(day));
-        }
+    const QList<QDate> dates =
+        readFirstDaysAscending(dataFilePath(dataFolder, DataKind::FirstDays), UnreadableLine::Skip);
+    for (auto day = dates.crbegin(); day != dates.crend(); ++day) {
+        firstDays.append(isoDay(*day)); // newest first, as the file lists them
     }
     QJsonArray memos;
     const LineFile memoFile = LineFile::readIfExists(dataFilePath(dataFolder, DataKind::Memos));

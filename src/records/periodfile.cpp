@@ -84,13 +84,20 @@ void deleteCheckedLines(const QString &path, QList<CheckedEntry> &shown,
     }
 }
 
-QList<QDate> readFirstDaysAscending(const QString &datePath)
+QList<QDate> readFirstDaysAscending(const QString &datePath, UnreadableLine unreadable)
 {
     const LineFile dates = LineFile::readIfExists(datePath);
     QList<QDate> days;
     days.reserve(dates.lines().size());
     for (const QString &line : dates.lines()) {
-        days.append(parseDateText(line));
+        if (unreadable == UnreadableLine::Throw) {
+            days.append(parseDateText(line));
+            continue;
+        }
+        try {
+            days.append(parseDateText(line));
+        } catch (const EConvertError &) {
+        }
     }
     std::sort(days.begin(), days.end());
     days.erase(std::unique(days.begin(), days.end()), days.end());

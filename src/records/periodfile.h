@@ -14,9 +14,15 @@ enum class AddResult { Added, AlreadyRegistered };
 // newest first and writes the file, creating it when missing.
 AddResult AddPeriodStart(const QString &datePath, const QDate &day);
 
+// What a reader of date.dat does with a line that is not a date (a hand edit).
+enum class UnreadableLine {
+    Throw, // EConvertError: the windows that list and count the lines say which one is wrong
+    Skip,  // passed over: the import, the export and the temperature's cycles use the lines they can read
+};
+
 // The first days of date.dat oldest first, each once, whatever order a hand edit left them in; a missing
-// file holds none. Throws EConvertError for a line that is not a date, EFileError when it cannot be read.
-QList<QDate> readFirstDaysAscending(const QString &datePath);
+// file holds none. The one reader of the file's dates. Throws EFileError when it cannot be read.
+QList<QDate> readFirstDaysAscending(const QString &datePath, UnreadableLine unreadable = UnreadableLine::Throw);
 
 // One entry of a list shown to the user with check boxes.
 struct CheckedEntry

@@ -83,8 +83,8 @@ std::optional<DueNotice> noticeDueToday(const QString &datePath, const QString &
     std::optional<QDate> body;
     if (!tempPath.isEmpty() && (settings.before || settings.late)) {
         try {
-            body = temperatureNextStart(
-                temperatureCycles(readFirstDays(datePath), readTemperatureFile(tempPath).readings, today));
+            body = temperatureNextStart(temperatureCycles(readFirstDaysAscending(datePath, UnreadableLine::Skip),
+                                                          readTemperatureFile(tempPath).readings, today));
         } catch (const EFileError &) {
         }
     }

@@ -3,27 +3,10 @@
 #include "datetext.h"
 #include "errors.h"
 #include "linefile.h"
+#include "periodfile.h"
 #include "temperatureshift.h"
 
 #include <QJsonObject>
-
-QList<QDate> readFirstDays(const QString &datePath)
-{
-    const LineFile file = LineFile::readIfExists(datePath);
-    QList<QDate> days;
-    days.reserve(file.lines().size());
-    for (const QString &line : file.lines()) {
-        if (line.trimmed().isEmpty()) {
-            continue;
-        }
-        try {
-            days.append(parseDateText(line));
-        } catch (const EConvertError &) {
-        }
-    }
-    std::sort(days.begin(), days.end());
-    return days;
-}
 
 namespace {
 
@@ -45,7 +28,8 @@ QJsonValue temperatureStatusJson(const QString &datePath, const QString &tempPat
     if (content.readings.isEmpty()) {
         return QJsonValue();
     }
-    const QList<CycleTemperature> cycles = temperatureCycles(readFirstDays(datePath), content.readings, today);
+    const QList<CycleTemperature> cycles =
+        temperatureCycles(readFirstDaysAscending(datePath, UnreadableLine::Skip), content.readings, today);
     QJsonObject status{{QStringLiteral("first_higher"), QJsonValue()}, {QStringLiteral("confirmed"), false},
                        {QStringLiteral("ovulation"), QJsonValue()},    {QStringLiteral("cover_line"), QJsonValue()},
                        {QStringLiteral("high_days"), QJsonValue()},    {QStringLiteral("low_mean"), QJsonValue()},

@@ -5,10 +5,6 @@
 #include <QList>
 #include <QString>
 
-// The first days of date.dat, ascending; lines that are not dates are passed over (the windows report
-// them). Throws EFileError when the file cannot be read.
-QList<QDate> readFirstDays(const QString &datePath);
-
 // The status line's `temperature` member for the current cycle: an object with
 //   first_higher, ovulation, next_start  dates "yyyy-mm-dd"
 //   cover_line, low_mean, high_mean       °C as numbers with two decimals

@@ -2,6 +2,7 @@
 
 #include "cyclechart.h"
 #include "guard.h"
+#include "periodfile.h"
 #include "temperaturechart.h"
 #include "temperaturestatus.h"
 
@@ -75,7 +76,8 @@ TemperaturePage::TemperaturePage(const QString &datePath, const QString &tempPat
 
     guarded(this, [&] {
         const TemperatureFileContent content = readTemperatureFile(tempPath);
-        m_cycles = temperatureCycles(readFirstDays(datePath), content.readings, QDate::currentDate());
+        m_cycles = temperatureCycles(readFirstDaysAscending(datePath, UnreadableLine::Skip), content.readings,
+                                     QDate::currentDate());
     });
     m_bodyNextStart = temperatureNextStart(m_cycles);
     for (qsizetype c = 0; c < m_cycles.size(); ++c) {
