@@ -5,6 +5,10 @@
 #include "linefile.h"
 #include "textfile.h"
 
+#include <QHash>
+
+#include <map>
+
 namespace {
 
 bool isBlank(QChar c)
@@ -276,4 +280,169 @@ void sortMemoLines(QStringList &lines)
     for (qsizetype k = 0; k < memoSlots.size(); ++k) {
         lines[memoSlots[k]] = memoLines[k];
     }
+}
+
+namespace {
+
+QString withCrLfBreaks(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    return text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+}
+
+// One day's memo while memos are merged into it: its text, its lines and where each line stands, so
+// that asking whether it holds a block of lines costs the block's rarest line, not the memo's length.
+class MemoOfDay final
+{
+public:
+    explicit MemoOfDay(qsizetype line = -1)
+        : m_line(line)
+    {
+    }
+
+    qsizetype fileLine() const { return m_line; }
+    void setFileLine(qsizetype line) { m_line = line; }
+    const QString &text() const { return m_text; }
+    bool isEmpty() const { return m_lines.isEmpty(); }
+    const QString &lastLine() const { return m_lines.last(); }
+    bool changed() const { return m_changed; }
+
+    void load(const QString &text)
+    {
+        m_text = text;
+        for (const QString &line : text.split(QStringLiteral("\r\n"))) {
+            addLine(line);
+        }
+    }
+
+    bool holds(const QStringList &block) const
+    {
+        // The block's line with the fewest places in the memo: only its places can start a match.
+        qsizetype rarest = 0;
+        qsizetype fewest = -1;
+        for (qsizetype j = 0; j < block.size(); ++j) {
+            const auto found = m_places.constFind(block[j]);
+            const qsizetype count = found == m_places.constEnd() ? 0 : found->size();
+            if (count == 0) {
+                return false;
+            }
+            if (fewest < 0 || count < fewest) {
+                fewest = count;
+                rarest = j;
+            }
+        }
+        for (const qsizetype place : m_places.value(block[rarest])) {
+            const qsizetype start = place - rarest;
+            if (start < 0 || start + block.size() > m_lines.size()) {
+                continue;
+            }
+            bool same = true;
+            for (qsizetype j = 0; j < block.size() && same; ++j) {
+                same = m_lines[start + j] == block[j];
+            }
+            if (same) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void append(const QString &text, const QStringList &block)
+    {
+        m_text += m_lines.isEmpty() ? text : QStringLiteral("\r\n") + text;
+        for (const QString &line : block) {
+            addLine(line);
+        }
+        m_changed = true;
+    }
+
+private:
+    void addLine(const QString &line)
+    {
+        m_places[line].append(m_lines.size());
+        m_lines.append(line);
+    }
+
+    qsizetype m_line;
+    QString m_text;
+    QStringList m_lines;
+    QHash<QString, QList<qsizetype>> m_places;
+    bool m_changed = false;
+};
+
+} // namespace
+
+MemoMerge mergeMemoLines(QStringList &lines, const QList<DayMemo> &incoming)
+{
+    // The first line of each day; a line whose day cannot be read stays as it is.
+    QHash<QDate, qsizetype> lineOf;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (isBlankMemoLine(lines[i])) {
+            continue;
+        }
+        try {
+            const QDate day = parseDateText(memoDayField(lines[i]));
+            if (day.isValid() && !lineOf.contains(day)) {
+                lineOf.insert(day, i);
+            }
+        } catch (const AppError &) {
+        }
+    }
+    MemoMerge merge;
+    std::map<QDate, MemoOfDay> days; // the days the memos touch, read from their lines when first met
+    for (qsizetype k = 0; k < incoming.size(); ++k) {
+        const QDate day = incoming[k].day;
+        const QString text = withCrLfBreaks(incoming[k].text);
+        auto [memo, fresh] = days.try_emplace(day, lineOf.value(day, -1));
+        if (fresh && memo->second.fileLine() >= 0) {
+            QString stored = splitMemoLine(lines[memo->second.fileLine()]).value(1);
+            if (!stored.isEmpty()) {
+                memo->second.load(stored.replace(lineBreakMark, QStringLiteral("\r\n")));
+            }
+        }
+        MemoOfDay &ofDay = memo->second;
+        const QStringList block = text.split(QStringLiteral("\r\n"));
+        if (!ofDay.isEmpty() && ofDay.holds(block)) {
+            ++merge.there;
+            continue;
+        }
+        std::optional<QString> notice = memoNotKeptNotice(day, text);
+        if (!notice && !ofDay.isEmpty() && ofDay.lastLine().endsWith(u'$')) {
+            // The "$" would stand right before the new line break and come back as one.
+            notice = memoNotKeptNotice(day, ofDay.lastLine() + QStringLiteral("\r\n"));
+        }
+        if (notice) {
+            merge.refused.append({k + 1, *notice});
+            continue;
+        }
+        ++(ofDay.isEmpty() ? merge.added : merge.appended);
+        ofDay.append(text, block);
+    }
+    bool changed = false;
+    for (auto &[day, memo] : days) {
+        if (!memo.changed()) {
+            continue;
+        }
+        changed = true;
+        if (memo.fileLine() >= 0) {
+            lines[memo.fileLine()] = BuildMemoLine(day, memo.text());
+        } else {
+            lines.append(BuildMemoLine(day, memo.text()));
+        }
+    }
+    if (changed) {
+        sortMemoLines(lines);
+    }
+    return merge;
+}
+
+MemoMerge mergeMemos(const QString &memoPath, const QList<DayMemo> &incoming, bool write)
+{
+    const auto lock = write ? LineFile::lockForUpdate(memoPath) : nullptr;
+    LineFile file = LineFile::readIfExists(memoPath);
+    const MemoMerge merge = mergeMemoLines(file.lines(), incoming);
+    if (write && merge.changesAnything()) {
+        file.saveToFile(memoPath);
+    }
+    return merge;
 }
