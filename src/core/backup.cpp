@@ -111,8 +111,7 @@ QString makeBackup(const QString &dataFolder, const QString &name)
 
 QString makeTimedBackup(const QString &dataFolder, const QDateTime &now, BackupPurpose purpose)
 {
-    return makeBackup(dataFolder, now.toString(QStringLiteral("yyyy-MM-dd-HHmmss")) +
-                                      (purpose == BackupPurpose::Import ? ImportSuffix : RestoreSuffix));
+    return makeBackup(dataFolder, timedBackupName(now, purpose));
 }
 
 QString backupPurposeText(const QString &name)
@@ -126,6 +125,12 @@ QString backupPurposeText(const QString &name)
     // yyyy-mm-dd, perhaps with "-n": the daily one; a six-digit time after the day: an older timed one.
     static const QRegularExpression timed(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}-\\d{6}"));
     return timed.match(name).hasMatch() ? QStringLiteral("読み込みか復元") : QStringLiteral("その日の最初の変更");
+}
+
+QString timedBackupName(const QDateTime &now, BackupPurpose purpose)
+{
+    return now.toString(QStringLiteral("yyyy-MM-dd-HHmmss")) +
+           (purpose == BackupPurpose::Import ? ImportSuffix : RestoreSuffix);
 }
 
 void makeDailyBackup(const QString &dataFolder, const QDate &today)

@@ -34,6 +34,9 @@ QString makeTimedBackup(const QString &dataFolder, const QDateTime &now, BackupP
 // "読み込みか復元" for a timed backup of an older version, which did not say.
 QString backupPurposeText(const QString &name);
 
+// The name makeTimedBackup gives at `now` (a "-2" follows when it is taken).
+QString timedBackupName(const QDateTime &now, BackupPurpose purpose);
+
 // Makes backup/<today>/ unless it exists (empty when no data file exists yet), then removes the folders of all
 // but the KeptDays newest days. Throws EFileError when the copy cannot be made.
 void makeDailyBackup(const QString &dataFolder, const QDate &today);

@@ -7,11 +7,14 @@
 #include "archivelibrary.h"
 
 #include <QFile>
+#include <QSet>
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <memory>
 
 #include <locale.h>
+#include <unistd.h>
 
 namespace {
 
@@ -23,18 +26,30 @@ const QLatin1String TemperatureType("HKQuantityTypeIdentifierBasalBodyTemperatur
 class HealthXmlParser final
 {
 public:
-    HealthXmlParser()
+    explicit HealthXmlParser(const QDate &today)
     {
+        m_records.today = today;
         m_records.format = QStringLiteral("Apple ヘルスケア");
         m_records.positionUnit = QStringLiteral("行目");
         // The export uses no namespaces; resolving them would cost time on every one of millions of elements.
         m_xml.setNamespaceProcessing(false);
     }
 
+    // Fed in pieces of at most ChunkBytes. The reader keeps an unfinished token and parses it again
+    // with every piece: a token that grows past MaxRecordBytes without ending would cost memory and
+    // time without bound, so the import ends there.
     void feed(QByteArrayView bytes)
     {
-        m_xml.addData(QByteArray(bytes.data(), bytes.size()));
-        parse();
+        for (qsizetype at = 0; at < bytes.size(); at += ChunkBytes) {
+            const QByteArrayView piece = bytes.sliced(at, std::min(ChunkBytes, bytes.size() - at));
+            const qint64 before = m_tokens;
+            m_xml.addData(QByteArray(piece.data(), piece.size()));
+            parse();
+            m_unfinished = m_tokens != before ? piece.size() : m_unfinished + piece.size();
+            if (m_unfinished > MaxRecordBytes) {
+                throw EImportError(recordTooLongReason());
+            }
+        }
     }
 
     ImportedRecords finish()
@@ -47,7 +62,7 @@ public:
                                          .arg(m_xml.lineNumber())
                                          .arg(m_xml.errorString()));
         }
-        m_records.firstDays = firstDaysWithMarks(m_bleeding, m_marked);
+        m_records.firstDays = firstDaysWithMarks(m_bleeding.values(), m_marked.values());
         return std::move(m_records);
     }
 
@@ -56,7 +71,9 @@ private:
     {
         while (!m_xml.atEnd()) {
             const QXmlStreamReader::TokenType token = m_xml.readNext();
+            ++m_tokens;
             if (token == QXmlStreamReader::Invalid) {
+                --m_tokens;
                 if (m_xml.error() == QXmlStreamReader::PrematureEndOfDocumentError) {
                     return; // more data to come
                 }
@@ -113,6 +130,9 @@ private:
             m_records.skip(m_line, QStringLiteral("startDate が読めません"));
             return;
         }
+        if (!m_records.admit(m_day)) {
+            return;
+        }
         if (kind == Kind::Flow) {
             // ...None means the day was recorded as one without bleeding.
             if (m_value.endsWith(QLatin1String("None"))) {
@@ -123,9 +143,9 @@ private:
                 m_records.skip(m_line, QStringLiteral("出血の値 \"%1\" が読めません").arg(m_value.left(60)));
                 return;
             }
-            m_bleeding.append(m_day);
+            m_bleeding.insert(m_day);
             if (m_cycleStart) {
-                m_marked.append(m_day);
+                m_marked.insert(m_day);
             }
             return;
         }
@@ -133,19 +153,26 @@ private:
         const std::optional<int> centi =
             fahrenheit || m_unit == QLatin1String("degC") ? centiDegreesFrom(m_value, fahrenheit) : std::nullopt;
         if (!centi || *centi < MinCentiDegrees || *centi > MaxCentiDegrees) {
-            m_records.skip(m_line, QStringLiteral("体温 \"%1 %2\" は 34.00〜42.00 ℃ の値ではありません")
-                                       .arg(m_value.left(20), m_unit.left(10)));
+            m_records.skip(m_line, temperatureRangeReason(m_value.left(20) + u' ' + m_unit.left(10)));
             return;
         }
-        m_records.readings.append({m_day, *centi, false});
+        // Of several readings of a day the first counts, as in the merge.
+        if (!m_readingDays.contains(m_day)) {
+            m_readingDays.insert(m_day);
+            m_records.readings.append({m_day, *centi, false});
+        }
     }
 
     enum class Kind { Other, Flow, Temperature };
 
     QXmlStreamReader m_xml;
     ImportedRecords m_records;
-    QList<QDate> m_bleeding;
-    QList<QDate> m_marked;
+    // Sets: an export may repeat a day any number of times, and these stay within FirstImportDay..today.
+    QSet<QDate> m_bleeding;
+    QSet<QDate> m_marked;
+    QSet<QDate> m_readingDays;
+    qint64 m_tokens = 0;
+    qsizetype m_unfinished = 0; // bytes fed since the last piece that completed a token
     bool m_sawRoot = false;
     Kind m_kind = Kind::Other;
     qint64 m_line = 0;
@@ -207,7 +234,7 @@ QString entryName(archive_entry *entry)
                            .arg(text != nullptr ? QString::fromLocal8Bit(text) : QStringLiteral("壊れています")));
 }
 
-ImportedRecords readZip(archive *a)
+ImportedRecords readZip(archive *a, const QDate &today)
 {
     const Utf8CharacterType utf8;
     archive_entry *entry = nullptr;
@@ -223,7 +250,7 @@ ImportedRecords readZip(archive *a)
             break;
         }
     }
-    HealthXmlParser parser;
+    HealthXmlParser parser(today);
     QByteArray chunk(ChunkBytes, Qt::Uninitialized);
     while (true) {
         const la_ssize_t got = archiveLibrary().archive_read_data(a, chunk.data(), size_t(chunk.size()));
@@ -238,30 +265,28 @@ ImportedRecords readZip(archive *a)
     return parser.finish();
 }
 
-bool isZip(QByteArrayView head)
+} // namespace
+
+bool startsLikeZip(QByteArrayView head)
 {
     return head.startsWith("PK\x03\x04") || head.startsWith("PK\x05\x06");
 }
 
-} // namespace
-
-ImportedRecords readAppleHealthFile(const QString &path)
+ImportedRecords readAppleHealthFile(QFile &file, const QDate &today)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw EImportError(file.errorString());
-    }
-    if (isZip(file.peek(4))) {
-        file.close();
+    if (startsLikeZip(file.peek(4))) {
+        // libarchive reads the same open file (seeking in it), never the path again.
+        if (::lseek(file.handle(), 0, SEEK_SET) != 0) {
+            throw EImportError(file.errorString());
+        }
         std::unique_ptr<archive, ArchiveFree> a(archiveLibrary().archive_read_new());
         archiveLibrary().archive_read_support_format_zip_seekable(a.get());
-        if (archiveLibrary().archive_read_open_filename(a.get(), QFile::encodeName(path).constData(),
-                                                        size_t(ChunkBytes)) != ARCHIVE_OK) {
+        if (archiveLibrary().archive_read_open_fd(a.get(), file.handle(), size_t(ChunkBytes)) != ARCHIVE_OK) {
             zipFailure(a.get());
         }
-        return readZip(a.get());
+        return readZip(a.get(), today);
     }
-    HealthXmlParser parser;
+    HealthXmlParser parser(today);
     while (true) {
         const QByteArray chunk = file.read(ChunkBytes);
         if (chunk.isEmpty()) {
@@ -275,17 +300,17 @@ ImportedRecords readAppleHealthFile(const QString &path)
     return parser.finish();
 }
 
-ImportedRecords readAppleHealthBytes(const QByteArray &bytes)
+ImportedRecords readAppleHealthBytes(const QByteArray &bytes, const QDate &today)
 {
-    if (isZip(bytes)) {
+    if (startsLikeZip(bytes)) {
         std::unique_ptr<archive, ArchiveFree> a(archiveLibrary().archive_read_new());
         archiveLibrary().archive_read_support_format_zip_seekable(a.get());
         if (archiveLibrary().archive_read_open_memory(a.get(), bytes.constData(), size_t(bytes.size())) != ARCHIVE_OK) {
             zipFailure(a.get());
         }
-        return readZip(a.get());
+        return readZip(a.get(), today);
     }
-    HealthXmlParser parser;
+    HealthXmlParser parser(today);
     parser.feed(bytes);
     return parser.finish();
 }

@@ -1,5 +1,15 @@
 #include "csvtext.h"
 
+#include "importrecords.h"
+
+namespace {
+
+// No tracker's CSV has more than a few dozen columns; a row of millions of commas would take memory
+// without bound.
+constexpr qsizetype MaxFields = 1000;
+
+} // namespace
+
 void forEachCsvRow(const QString &text, const std::function<void(const QStringList &fields, qint64 line)> &row)
 {
     QStringList fields;
@@ -9,6 +19,7 @@ void forEachCsvRow(const QString &text, const std::function<void(const QStringLi
     qint64 line = 1;
     qint64 recordLine = 1;
     const qsizetype size = text.size();
+    qsizetype recordChars = 0;
     const auto endRecord = [&] {
         fields.append(field);
         if (anyText || fields.size() > 1) {
@@ -17,9 +28,13 @@ void forEachCsvRow(const QString &text, const std::function<void(const QStringLi
         fields.clear();
         field.clear();
         anyText = false;
+        recordChars = 0;
     };
     for (qsizetype i = 0; i < size; ++i) {
         const QChar c = text[i];
+        if (++recordChars > MaxRecordBytes || fields.size() >= MaxFields) {
+            throw EImportError(recordTooLongReason());
+        }
         if (quoted) {
             if (c == u'"') {
                 if (i + 1 < size && text[i + 1] == u'"') {

@@ -51,8 +51,7 @@ ImportedRecords readDripCsv(const QString &text)
         if (!temperature.isEmpty()) {
             const std::optional<int> centi = centiDegreesFrom(temperature, false);
             if (!centi || *centi < MinCentiDegrees || *centi > MaxCentiDegrees) {
-                records.skip(
-                    line, QStringLiteral("体温 \"%1\" は 34.00〜42.00 ℃ の値ではありません").arg(temperature.left(20)));
+                records.skip(line, temperatureRangeReason(temperature.left(20)));
             } else {
                 records.readings.append({day, *centi, isTrue(value("temperature.exclude"))});
             }

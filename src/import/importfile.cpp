@@ -1,25 +1,36 @@
 #include "importfile.h"
 
+#include "backup.h"
 #include "datafiles.h"
 #include "datetext.h"
 #include "errors.h"
 #include "linefile.h"
 #include "memofile.h"
+#include "periodfile.h"
 #include "readers.h"
 #include "textfile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QJsonObject>
 #include <QSet>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-// The small formats are read whole; anything larger is no export of a phone tracker.
-constexpr qint64 MaxWholeFileBytes = qint64(512) << 20;
+// The small formats are read whole: a phone tracker's export of decades is a few MiB, and the parsed
+// document takes several times the file's size, which must stay well under 100 MiB.
+constexpr qint64 MaxWholeFileBytes = qint64(8) << 20;
 constexpr qsizetype HeadBytes = 4096;
 
 const QString UnknownFormat =
@@ -30,7 +41,7 @@ enum class Kind { AppleHealth, Json, Text, Unknown };
 
 Kind sniff(QByteArrayView head)
 {
-    if (head.startsWith("PK\x03\x04") || head.startsWith("PK\x05\x06")) {
+    if (startsLikeZip(head)) {
         return Kind::AppleHealth;
     }
     if (head.startsWith("\xEF\xBB\xBF")) {
@@ -102,25 +113,11 @@ ImportedRecords readByKind(Kind kind, const QByteArray &bytes)
         return readJson(bytes);
     case Kind::Text:
         return readText(bytes);
-    case Kind::AppleHealth:
-        return readAppleHealthBytes(bytes);
+    case Kind::AppleHealth: // streamed, not read whole
     case Kind::Unknown:
         break;
     }
     throw EImportError(UnknownFormat);
-}
-
-QString crlfBreaks(QString text)
-{
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
-    return text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-}
-
-// Whether the memo already holds the text as a whole or as a block of whole lines (an earlier import).
-bool memoHolds(const QString &memo, const QString &text)
-{
-    const QString br = QStringLiteral("\r\n");
-    return memo == text || memo.startsWith(text + br) || memo.endsWith(br + text) || memo.contains(br + text + br);
 }
 
 std::unique_ptr<DataFolderLock> lockIf(bool write, const QString &path)
@@ -128,83 +125,62 @@ std::unique_ptr<DataFolderLock> lockIf(bool write, const QString &path)
     return write ? LineFile::lockForUpdate(path) : nullptr;
 }
 
-void mergeFirstDays(const QString &path, const QList<QDate> &days, bool write, MergeCounts &counts)
+// A first day within the ten-day rule of one registered, or of one this import adds, is the same period.
+void mergeFirstDays(const QString &path, QList<QDate> days, bool write, MergeCounts &counts)
 {
     const auto lock = lockIf(write, path);
-    LineFile file = LineFile::readIfExists(path);
-    QSet<QDate> there;
-    for (const QString &line : file.lines()) {
-        there.insert(parseImportDate(line));
-    }
+    const QList<QDate> registered = readFirstDaysAscending(path, UnreadableLine::Skip);
+    std::sort(days.begin(), days.end());
+    days.erase(std::unique(days.begin(), days.end()), days.end());
     for (const QDate &day : days) {
-        if (there.contains(day)) {
-            ++counts.firstDaysThere;
+        QDate same = samePeriodFirstDay(registered, day);
+        if (!same.isValid() && !counts.firstDaysAdded.isEmpty() &&
+            counts.firstDaysAdded.last().daysTo(day) <= TenDayRuleDays) {
+            same = counts.firstDaysAdded.last();
+        }
+        if (!same.isValid()) {
+            counts.firstDaysAdded.append(day);
             continue;
         }
-        there.insert(day);
-        ++counts.firstDaysNew;
-        file.lines().append(formatDateText(day));
+        ++counts.firstDaysThere;
+        if (same != day) {
+            counts.firstDaysNear.append({day, same});
+        }
     }
+    counts.firstDaysNew = int(counts.firstDaysAdded.size());
     if (write && counts.firstDaysNew > 0) {
+        LineFile file = LineFile::readIfExists(path);
+        for (const QDate &day : std::as_const(counts.firstDaysAdded)) {
+            file.lines().append(formatDateText(day));
+        }
         sortLinesDescending(file.lines());
         file.saveToFile(path);
     }
 }
 
-void mergeMemos(const QString &path, const QList<ImportedMemo> &memos, bool write, MergeCounts &counts)
+// Opens the file for reading when it is a regular file: a FIFO would wait for a writer for ever, and a
+// pipe, terminal or device has no size to check before it is read.
+int openRegularFile(const QString &path)
 {
-    const auto lock = lockIf(write, path);
-    LineFile file = LineFile::readIfExists(path);
-    QStringList &lines = file.lines();
-    QHash<QDate, qsizetype> lineOf;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (!isBlankMemoLine(lines[i])) {
-            const QDate day = parseImportDate(memoDayField(lines[i]));
-            if (day.isValid() && !lineOf.contains(day)) {
-                lineOf.insert(day, i);
-            }
-        }
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        throw EImportError(QString::fromLocal8Bit(std::strerror(errno)));
     }
-    bool changed = false;
-    for (qsizetype k = 0; k < memos.size(); ++k) {
-        const QDate day = memos[k].day;
-        const QString text = crlfBreaks(memos[k].text);
-        if (memoNotKeptNotice(day, text)) {
-            counts.memosRefused.append(
-                {k + 1, QStringLiteral("%1 のメモは「$」が改行に変わるため保存できません").arg(formatDateText(day))});
-            continue;
-        }
-        const auto found = lineOf.constFind(day);
-        if (found == lineOf.constEnd()) {
-            lineOf.insert(day, lines.size());
-            lines.append(BuildMemoLine(day, text));
-            ++counts.memosNew;
-            changed = true;
-            continue;
-        }
-        const QStringList fields = splitMemoLine(lines[*found]);
-        QString stored = fields.value(1);
-        stored.replace(QStringLiteral("$$"), QStringLiteral("\r\n"));
-        if (memoHolds(stored, text)) {
-            ++counts.memosThere;
-            continue;
-        }
-        lines[*found] = BuildMemoLine(day, stored + QStringLiteral("\r\n") + text);
-        ++counts.memosAppended;
-        changed = true;
+    struct stat status = {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        throw EImportError(QStringLiteral("通常のファイルではありません（パイプ、FIFO、装置は読み込めません）"));
     }
-    if (write && changed) {
-        sortMemoLines(lines);
-        file.saveToFile(path);
-    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
 }
 
 } // namespace
 
-ImportedRecords readImportFile(const QString &path)
+ImportedRecords readImportFile(const QString &path, const QDate &today)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (!file.open(openRegularFile(path), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         throw EImportError(file.errorString());
     }
     const QByteArray head = file.peek(HeadBytes);
@@ -212,36 +188,46 @@ ImportedRecords readImportFile(const QString &path)
         throw EImportError(QStringLiteral("ファイルが空です"));
     }
     const Kind kind = sniff(head);
+    ImportedRecords records;
     if (kind == Kind::AppleHealth) {
-        file.close();
-        return readAppleHealthFile(path);
-    }
-    if (kind == Kind::Unknown) {
+        records = readAppleHealthFile(file, today);
+    } else if (kind == Kind::Unknown || file.size() > MaxWholeFileBytes) {
         throw EImportError(UnknownFormat);
+    } else {
+        const QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError) {
+            throw EImportError(file.errorString());
+        }
+        records = readByKind(kind, bytes);
     }
-    if (file.size() > MaxWholeFileBytes) {
-        throw EImportError(UnknownFormat);
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        throw EImportError(file.errorString());
-    }
-    return readByKind(kind, bytes);
+    records.today = today;
+    keepPlausible(records);
+    return records;
 }
 
-ImportedRecords readImportBytes(const QByteArray &bytes)
+ImportedRecords readImportBytes(const QByteArray &bytes, const QDate &today)
 {
     if (bytes.isEmpty()) {
         throw EImportError(QStringLiteral("ファイルが空です"));
     }
-    return readByKind(sniff(QByteArrayView(bytes).first(std::min(bytes.size(), HeadBytes))), bytes);
+    const Kind kind = sniff(QByteArrayView(bytes).first(std::min(bytes.size(), HeadBytes)));
+    ImportedRecords records = kind == Kind::AppleHealth ? readAppleHealthBytes(bytes, today) : readByKind(kind, bytes);
+    records.today = today;
+    keepPlausible(records);
+    return records;
 }
 
 MergeCounts mergeImport(const QString &dataFolder, const ImportedRecords &records, bool write)
 {
     MergeCounts counts;
     mergeFirstDays(dataFilePath(dataFolder, DataKind::FirstDays), records.firstDays, write, counts);
-    mergeMemos(dataFilePath(dataFolder, DataKind::Memos), records.memos, write, counts);
+    const MemoMerge memos = mergeMemos(dataFilePath(dataFolder, DataKind::Memos), records.memos, write);
+    counts.memosNew = memos.added;
+    counts.memosAppended = memos.appended;
+    counts.memosThere = memos.there;
+    for (const auto &[position, reason] : memos.refused) {
+        counts.memosRefused.append({position, reason});
+    }
     const TemperatureMerge readings =
         mergeTemperatureReadings(dataFilePath(dataFolder, DataKind::Readings), records.readings, write);
     counts.readingsNew = int(readings.added.size());
@@ -249,20 +235,54 @@ MergeCounts mergeImport(const QString &dataFolder, const ImportedRecords &record
     return counts;
 }
 
-QString previewText(const ImportedRecords &records, const MergeCounts &counts)
+QString timedBackupPath(const QString &dataFolder, const QDateTime &now)
 {
+    return Backup::backupRoot(dataFolder) + Backup::timedBackupName(now, Backup::BackupPurpose::Import);
+}
+
+QString previewText(const ImportedRecords &records, const MergeCounts &counts, const QString &backupPath)
+{
+    // At most this many days are listed one by one; an export of decades adds hundreds.
+    constexpr qsizetype ListedDays = 200;
     QStringList lines;
     lines << QStringLiteral("形式: %1").arg(records.format)
           << QStringLiteral("生理開始日: 新しく %1 件、登録済み %2 件")
                  .arg(counts.firstDaysNew)
-                 .arg(counts.firstDaysThere)
-          << QStringLiteral("メモ: 新しく %1 件、追記 %2 件、同じメモあり %3 件")
+                 .arg(counts.firstDaysThere);
+    QStringList added;
+    for (qsizetype i = 0; i < counts.firstDaysAdded.size() && i < ListedDays; ++i) {
+        added << formatDateText(counts.firstDaysAdded[i]);
+    }
+    if (!added.isEmpty()) {
+        lines << QStringLiteral("  加える生理開始日: %1").arg(added.join(QStringLiteral("、")));
+        if (counts.firstDaysAdded.size() > ListedDays) {
+            lines << QStringLiteral("  ほか %1 件").arg(counts.firstDaysAdded.size() - ListedDays);
+        }
+    }
+    for (qsizetype i = 0; i < counts.firstDaysNear.size() && i < ListedDays; ++i) {
+        const auto &[day, same] = counts.firstDaysNear[i];
+        lines << QStringLiteral("  %1 は %2 と%3日違いのため、同じ生理として加えません")
+                     .arg(formatDateText(day), formatDateText(same))
+                     .arg(std::abs(same.daysTo(day)));
+    }
+    if (counts.firstDaysNear.size() > ListedDays) {
+        lines << QStringLiteral("  ほか %1 件").arg(counts.firstDaysNear.size() - ListedDays);
+    }
+    lines << QStringLiteral("メモ: 新しく %1 件、追記 %2 件、同じメモあり %3 件")
                  .arg(counts.memosNew)
                  .arg(counts.memosAppended)
                  .arg(counts.memosThere)
           << QStringLiteral("基礎体温: 新しく %1 件、登録済みの値と違う %2 件（登録済みの値を残します）")
                  .arg(counts.readingsNew)
                  .arg(counts.readingsDiffering);
+    if (records.outOfRangeCount > 0) {
+        lines << QStringLiteral("日付が %1 より前か今日より後の記録: %2 件（読み込みません）")
+                     .arg(formatDateText(FirstImportDay))
+                     .arg(records.outOfRangeCount);
+    }
+    if (records.memosWithControls > 0) {
+        lines << QStringLiteral("制御文字を取り除いたメモ: %1 件").arg(records.memosWithControls);
+    }
     const qint64 skipped = records.skippedCount + counts.memosRefused.size();
     lines << QStringLiteral("読み飛ばし: %1 件").arg(skipped);
     for (const SkippedEntry &entry : records.skipped) {
@@ -273,6 +293,13 @@ QString previewText(const ImportedRecords &records, const MergeCounts &counts)
     }
     for (const SkippedEntry &entry : counts.memosRefused) {
         lines << QStringLiteral("  メモ %1 件目: %2").arg(entry.position).arg(entry.reason);
+    }
+    if (!backupPath.isEmpty() && counts.changesAnything()) {
+        lines << QStringLiteral("読み込む前に、いまのデーターを %1 にバックアップします。").arg(backupPath);
+    }
+    // Text from the file (dates, values, reasons) must not reach a terminal as control characters.
+    for (QString &line : lines) {
+        line = escapeControls(line);
     }
     return lines.join(u'\n');
 }

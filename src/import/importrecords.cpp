@@ -11,6 +11,73 @@ void ImportedRecords::skip(qint64 position, const QString &reason)
     }
 }
 
+bool ImportedRecords::admit(const QDate &day)
+{
+    if (day >= FirstImportDay && day <= today) {
+        return true;
+    }
+    ++outOfRangeCount;
+    return false;
+}
+
+namespace {
+
+bool isControl(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+}
+
+// Escaped as \x1B (one byte's worth) or \u2028.
+QString escapedControl(char16_t c)
+{
+    const int width = c < 0x100 ? 2 : 4;
+    return (width == 2 ? QStringLiteral("\\x") : QStringLiteral("\\u")) +
+           QString::number(c, 16).toUpper().rightJustified(width, u'0');
+}
+
+} // namespace
+
+void keepPlausible(ImportedRecords &records)
+{
+    records.firstDays.removeIf([&](const QDate &day) { return !records.admit(day); });
+    records.readings.removeIf([&](const TemperatureReading &r) { return !records.admit(r.date); });
+    records.memos.removeIf([&](const ImportedMemo &memo) { return !records.admit(memo.day); });
+    for (ImportedMemo &memo : records.memos) {
+        const qsizetype before = memo.text.size();
+        memo.text.removeIf([](QChar c) { return c != u'\r' && c != u'\n' && c != u'\t' && isControl(c.unicode()); });
+        if (memo.text.size() != before) {
+            ++records.memosWithControls;
+        }
+    }
+    records.memos.removeIf([](const ImportedMemo &memo) { return memo.text.trimmed().isEmpty(); });
+}
+
+QString escapeControls(QStringView text)
+{
+    QString escaped;
+    escaped.reserve(text.size());
+    for (const QChar c : text) {
+        if (!isControl(c.unicode())) {
+            escaped.append(c);
+        } else {
+            escaped.append(escapedControl(c.unicode()));
+        }
+    }
+    return escaped;
+}
+
+QString temperatureRangeReason(const QString &value)
+{
+    return QStringLiteral("体温 \"%1\" は %2〜%3 ℃ の値ではありません")
+        .arg(value, formatCentiDegrees(MinCentiDegrees), formatCentiDegrees(MaxCentiDegrees));
+}
+
+QString recordTooLongReason()
+{
+    return QStringLiteral("%1 MiB を超える行または記録があります。ほかのアプリの書き出しではないようです")
+        .arg(MaxRecordBytes >> 20);
+}
+
 EImportError::EImportError(QString reason)
     : m_reason(std::move(reason))
     , m_utf8(m_reason.toUtf8())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "firstdayrule.h"
+#include "memofile.h"
 #include "temperaturefile.h"
 
 #include <QDate>
@@ -9,12 +10,7 @@
 
 // What every reader of another program's file gives back: plain records, nothing written yet.
 
-struct ImportedMemo
-{
-    QDate day;
-    QString text; // line breaks as CR LF
-    friend bool operator==(const ImportedMemo &, const ImportedMemo &) = default;
-};
+using ImportedMemo = DayMemo;
 
 struct SkippedEntry
 {
@@ -31,10 +27,39 @@ struct ImportedRecords
     QList<TemperatureReading> readings;
     QList<SkippedEntry> skipped; // at most MaxListedSkipped entries; skippedCount counts them all
     qint64 skippedCount = 0;
+    // The last day a record may be of; records after it or before FirstImportDay are left out, counted.
+    QDate today = QDate::currentDate();
+    qint64 outOfRangeCount = 0;
+    qint64 memosWithControls = 0; // memos that held control characters, dropped from them
 
     static constexpr int MaxListedSkipped = 200;
     void skip(qint64 position, const QString &reason);
+    // Whether a record of the day comes in; counts it in outOfRangeCount when it does not.
+    bool admit(const QDate &day);
 };
+
+// No record of a day before this one, or after today, comes in: such a date is a typing or clock error
+// (0001/01/01, 9999/12/31) and would turn every prediction into nonsense.
+inline const QDate FirstImportDay{1900, 1, 1};
+
+// The longest line, record, attribute or comment a reader takes, in bytes (or characters): no export
+// holds anything near it, and a bound keeps a hostile file from growing the import without end.
+inline constexpr qint64 MaxRecordBytes = qint64(4) << 20;
+
+// Leaves out the first days, memos and readings outside FirstImportDay..records.today and drops the
+// control characters (all but line breaks and tabs) from the memos, counting both for the preview.
+void keepPlausible(ImportedRecords &records);
+
+// The text with every control character (C0, DEL, C1, and the line and paragraph separators) written as
+// \xHH or \uHHHH, so that text from a file cannot move the cursor, clear a terminal or set its title.
+QString escapeControls(QStringView text);
+
+// The reason a reading is skipped: "体温 "<value>" は 34.00〜42.00 ℃ の値ではありません", the range from
+// MinCentiDegrees and MaxCentiDegrees.
+QString temperatureRangeReason(const QString &value);
+
+// The reason an import ends when one token of the file is longer than MaxRecordBytes.
+QString recordTooLongReason();
 
 // A file that is not one of the formats, or breaks off: the import ends and nothing is written.
 class EImportError final : public std::exception

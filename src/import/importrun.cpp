@@ -15,12 +15,13 @@ ExitStatus runImport(const QString &dataFolder, const QString &file, bool dryRun
     try {
         records = readImportFile(file);
     } catch (const EImportError &e) {
-        err << QStringLiteral("%1: %2").arg(file, e.reason()) << Qt::endl;
+        err << escapeControls(QStringLiteral("%1: %2").arg(file, e.reason())) << Qt::endl;
         return ExitStatus::Refused;
     }
     try {
         const MergeCounts preview = mergeImport(dataFolder, records, false);
-        out << previewText(records, preview) << Qt::endl;
+        const QDateTime now = QDateTime::currentDateTime();
+        out << previewText(records, preview, dryRun ? QString() : timedBackupPath(dataFolder, now)) << Qt::endl;
         if (dryRun) {
             out << QStringLiteral("--dry-run: 何も書き込んでいません。") << Qt::endl;
             return ExitStatus::Done;
@@ -29,8 +30,7 @@ ExitStatus runImport(const QString &dataFolder, const QString &file, bool dryRun
             out << QStringLiteral("新しいデーターはありません。何も書き込んでいません。") << Qt::endl;
             return ExitStatus::Done;
         }
-        const QString backup =
-            Backup::makeTimedBackup(dataFolder, QDateTime::currentDateTime(), Backup::BackupPurpose::Import);
+        const QString backup = Backup::makeTimedBackup(dataFolder, now, Backup::BackupPurpose::Import);
         out << QStringLiteral("読み込む前のデーターを %1 にバックアップしました。").arg(backup) << Qt::endl;
         mergeImport(dataFolder, records, true);
         out << QStringLiteral("読み込みました。") << Qt::endl;

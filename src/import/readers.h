@@ -3,6 +3,7 @@
 #include "importrecords.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QJsonDocument>
 #include <QString>
 
@@ -10,10 +11,17 @@
 // returns plain records and throws EImportError when the file is not of its format or breaks off.
 // importfile.h chooses among them by the content.
 
-// Apple Health: export.zip (its apple_health_export/export.xml, read as a stream) or export.xml.
-ImportedRecords readAppleHealthFile(const QString &path);
+// Whether the bytes begin as a zip archive does (a local file header, or the end record of an empty one).
+bool startsLikeZip(QByteArrayView head);
+
+// Apple Health: export.zip (its apple_health_export/export.xml, read as a stream) or export.xml, from a
+// regular file open for reading. Exports run to gigabytes: records outside FirstImportDay..today are
+// counted and dropped as they are read, and of several readings of one day only the first is kept, so
+// memory stays bounded whatever the file's size. A token (a tag with its attributes, a comment, a text)
+// over MaxRecordBytes ends the import.
+ImportedRecords readAppleHealthFile(QFile &file, const QDate &today);
 // The same from bytes in memory (a zip or the XML).
-ImportedRecords readAppleHealthBytes(const QByteArray &bytes);
+ImportedRecords readAppleHealthBytes(const QByteArray &bytes, const QDate &today);
 
 // drip.'s CSV export: a header of dotted column names, one row per day in any order.
 ImportedRecords readDripCsv(const QString &text);

@@ -6,6 +6,8 @@
 #include "textfile.h"
 
 #include <QFileInfo>
+#include <QHash>
+#include <QSet>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -214,6 +216,9 @@ TemperatureMerge mergeTemperatureReadings(const QString &path, const QList<Tempe
         byDay.insert(r.date, r);
     }
     TemperatureMerge merge;
+    // The days this merge added or listed as differing: sets, so that the merge stays linear.
+    QSet<QDate> addedDays;
+    QSet<QDate> differingDays;
     for (const TemperatureReading &r : incoming) {
         if (!r.date.isValid() || r.centiDegrees < MinCentiDegrees || r.centiDegrees > MaxCentiDegrees) {
             continue;
@@ -221,11 +226,11 @@ TemperatureMerge mergeTemperatureReadings(const QString &path, const QList<Tempe
         const auto found = byDay.constFind(r.date);
         if (found == byDay.constEnd()) {
             byDay.insert(r.date, r);
+            addedDays.insert(r.date);
             merge.added.append(r);
         } else if ((found->centiDegrees != r.centiDegrees || found->excluded != r.excluded) &&
-                   !merge.differing.contains(r.date) &&
-                   std::none_of(merge.added.begin(), merge.added.end(),
-                                [&r](const TemperatureReading &a) { return a.date == r.date; })) {
+                   !addedDays.contains(r.date) && !differingDays.contains(r.date)) {
+            differingDays.insert(r.date);
             merge.differing.append(r.date);
         }
     }

@@ -56,7 +56,7 @@ ReadResult readOffTheWindowThread(QWidget *parent, const QString &file, const QS
             result.records = readImportFile(file);
             result.counts = mergeImport(dataFolder, result.records, false);
         } catch (const EImportError &e) {
-            result.failure = QStringLiteral("%1 を読み込めません。%2").arg(file, e.reason());
+            result.failure = escapeControls(QStringLiteral("%1 を読み込めません。%2").arg(file, e.reason()));
         } catch (const AppError &e) {
             result.failure = e.message();
         } catch (const std::exception &e) {
@@ -93,12 +93,14 @@ bool importFromOtherApp(QWidget *parent, const QString &dataFolder)
     if (!read.failure.isEmpty()) {
         throw EFileError(read.failure);
     }
-    TfrmImportPreview preview(file, previewText(read.records, read.counts), read.counts.changesAnything(), parent);
+    // The backup is named for the moment the preview is shown, so the preview can say where it goes.
+    const QDateTime now = QDateTime::currentDateTime();
+    TfrmImportPreview preview(file, previewText(read.records, read.counts, timedBackupPath(dataFolder, now)),
+                              read.counts.changesAnything(), parent);
     if (preview.exec() != QDialog::Accepted) {
         return false;
     }
-    const QString backup =
-        Backup::makeTimedBackup(dataFolder, QDateTime::currentDateTime(), Backup::BackupPurpose::Import);
+    const QString backup = Backup::makeTimedBackup(dataFolder, now, Backup::BackupPurpose::Import);
     mergeImport(dataFolder, read.records, true);
     showInfoBox(parent, QStringLiteral("読み込みました。読み込む前のデーターは %1 にあります。").arg(backup));
     return true;

@@ -61,6 +61,9 @@ TfrmMemo::TfrmMemo(QWidget *parent)
     , ui(std::make_unique<Ui::frmMemo>())
 {
     ui->setupUi(this);
+    ui->txtTemp->setAccessibleDescription(
+        QStringLiteral("%1から%2までの℃、小数点なしの4桁でも入力できます")
+            .arg(formatCentiDegrees(MinCentiDegrees), formatCentiDegrees(MaxCentiDegrees)));
     installHelpKey(this, QStringLiteral("memo.html"));
     followButtonConventions(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -154,8 +157,9 @@ void TfrmMemo::btnSaveClick()
         if (!ui->txtTemp->text().trimmed().isEmpty()) {
             const std::optional<int> value = parseTemperatureText(ui->txtTemp->text());
             if (!value) {
-                showInfoBox(this, QStringLiteral(
-                                      "体温は 34.00 から 42.00 までの数で入力してください（例: 36.52 または 3652）。"));
+                showInfoBox(this,
+                            QStringLiteral("体温は %1 から %2 までの数で入力してください（例: 36.52 または 3652）。")
+                                .arg(formatCentiDegrees(MinCentiDegrees), formatCentiDegrees(MaxCentiDegrees)));
                 ui->txtTemp->setFocus();
                 ui->txtTemp->selectAll();
                 return;

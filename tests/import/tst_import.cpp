@@ -403,7 +403,7 @@ void TestImport::appleHealth200MB_peakMemoryUnder100MiB()
     // Mostly records of other kinds, as in real exports, with a bleeding day every 28th record.
     QByteArray block;
     int records = 0;
-    QDate day(2000, 1, 1);
+    QDate day(1990, 1, 1); // ten thousand days, all before today
     while (file.size() < qint64(200) << 20) {
         block.clear();
         for (int i = 0; i < 1000; ++i, ++records) {
