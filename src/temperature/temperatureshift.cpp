@@ -75,13 +75,6 @@ QList<const TemperatureReading *> countedReadings(const QList<TemperatureReading
     return counted;
 }
 
-double medianOf(QList<int> values)
-{
-    std::sort(values.begin(), values.end());
-    const qsizetype half = values.size() / 2;
-    return values.size() % 2 == 1 ? values[half] : (values[half - 1] + values[half]) / 2.0;
-}
-
 // The position in counted where the readings step from a low to a high level: of the positions first..last,
 // the split of all the counted readings into a low and a high level, each at its median, with the least
 // sum of absolute deviations. Medians and absolute deviations let a fever she did not mark, or a short
