@@ -1,5 +1,6 @@
 #include "fertilitystatus.h"
 
+#include "periodfile.h"
 #include "temperaturefile.h"
 #include "temperaturestatus.h"
 
@@ -64,8 +65,8 @@ QJsonValue fertilityJson(const QList<FertilityResult> &cycles, const QDate &toda
 QList<FertilityResult> readFertileCycles(const QString &datePath, const QString &tempPath,
                                          const QList<DayRecord> &records, const QDate &today)
 {
-    const QList<CycleTemperature> cycles =
-        temperatureCycles(readFirstDays(datePath), readTemperatureFile(tempPath).readings, today);
+    const QList<CycleTemperature> cycles = temperatureCycles(readFirstDaysAscending(datePath, UnreadableLine::Skip),
+                                                             readTemperatureFile(tempPath).readings, today);
     return fertileCycles(cycles, records, today);
 }
 
