@@ -209,7 +209,8 @@ int remindToday(QCoreApplication &app)
     const QDate today = QDate::currentDate();
     std::optional<DueNotice> due;
     try {
-        due = noticeDueToday(Variable::DateFilePath, Variable::SettingFilePath, today, Variable::TempFilePath);
+        due = noticeDueToday(Variable::DateFilePath, Variable::SettingFilePath, today, Variable::TempFilePath,
+                             Variable::DayFilePath);
     } catch (const AppError &e) {
         complain(e.message());
         return exitCode(ExitStatus::Failed);
@@ -233,6 +234,9 @@ int remindToday(QCoreApplication &app)
             // Only a reminder she was shown counts for the day.
             try {
                 writeLastNotice(Variable::SettingFilePath, today);
+                if (due->kind == NoticeKind::BodyFertile) {
+                    writeDailyLast(Variable::SettingFilePath, QStringLiteral("BodyFertileLast"), today);
+                }
             } catch (const AppError &e) {
                 complain(e.message());
             }

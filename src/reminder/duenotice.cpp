@@ -4,6 +4,7 @@
 #include "cyclewindows.h"
 #include "datetext.h"
 #include "errors.h"
+#include "fertilitystatus.h"
 #include "linefile.h"
 #include "periodfile.h"
 #include "settings.h"
@@ -19,6 +20,24 @@ constexpr int OwnLengthMode = 4;
 QDate dateOf(qint64 julianDay)
 {
     return QDate::fromJulianDay(julianDay);
+}
+
+// The body's fertile reminder: the cycle holding today is in its fertile phase and none was shown in it.
+std::optional<DueNotice> bodyFertileNotice(const NoticeSettings &settings, const QString &datePath,
+                                           const QString &tempPath, const QString &dayPath, const QDate &today)
+{
+    const QList<FertilityResult> cycles = readFertileCycles(datePath, tempPath, readDayFile(dayPath).records, today);
+    const FertilityResult *cycle = cycleOfDay(cycles, today);
+    if (!cycle || cycle->phaseOn(today) != BodyPhase::Fertile ||
+        (settings.bodyFertileLast.isValid() && settings.bodyFertileLast >= cycle->start)) {
+        return std::nullopt;
+    }
+    DueNotice due;
+    due.kind = NoticeKind::BodyFertile;
+    due.likelyFirst = cycle->fertileFrom;
+    due.discreet = settings.discreet;
+    due.ovulationSoon = cycle->mostFertile(today);
+    return due;
 }
 
 } // namespace
@@ -70,10 +89,10 @@ int storedCycleLength(const QStringList &dateLines, const QString &settingPath)
 }
 
 std::optional<DueNotice> noticeDueToday(const QString &datePath, const QString &settingPath, const QDate &today,
-                                        const QString &tempPath)
+                                        const QString &tempPath, const QString &dayPath)
 {
     const NoticeSettings settings = readNoticeSettings(settingPath);
-    if (!settings.before && !settings.late && !settings.fertile) {
+    if (!settings.before && !settings.late && !settings.fertile && !settings.bodyFertile) {
         return std::nullopt;
     }
     const QStringList lines = LineFile::readIfExists(datePath).lines();
@@ -93,6 +112,13 @@ std::optional<DueNotice> noticeDueToday(const QString &datePath, const QString &
     if (due && due->kind != NoticeKind::Fertile) {
         due->range = nextStartRange(readFirstDaysAscending(datePath), readExcludedCycles(settingPath));
     }
+    if (!due && settings.bodyFertile && !dayPath.isEmpty() && !tempPath.isEmpty() && settings.lastNotice != today) {
+        try {
+            due = bodyFertileNotice(settings, datePath, tempPath, dayPath, today);
+        } catch (const EFileError &) {
+            // A record file that cannot be read now: the day dialog and the history report it.
+        }
+    }
     return due;
 }
 
@@ -111,8 +137,9 @@ NoticeText noticeText(const DueNotice &notice)
     const QString start = fullDateText(notice.periodStart);
     if (notice.discreet) {
         // Nothing a passer-by could read as a period: no word of it, no registration button.
-        return {QStringLiteral("Easy VELUNA: 予定があります"),
-                notice.kind == NoticeKind::Fertile ? fullDateText(notice.likelyFirst) : start, false};
+        const bool fertile = notice.kind == NoticeKind::Fertile || notice.kind == NoticeKind::BodyFertile;
+        return {QStringLiteral("Easy VELUNA: 予定があります"), fertile ? fullDateText(notice.likelyFirst) : start,
+                false};
     }
     const QString range =
         notice.range ? rangeText(*notice.range) + QStringLiteral("のあいだに始まる見込みです。") : QString();
@@ -131,6 +158,12 @@ NoticeText noticeText(const DueNotice &notice)
         return {QStringLiteral("今日から妊娠しやすい日です"),
                 QStringLiteral("妊娠しやすい日は%1から%2までです。")
                     .arg(fullDateText(notice.likelyFirst), fullDateText(notice.likelyLast)),
+                false};
+    case NoticeKind::BodyFertile:
+        return {QStringLiteral("妊娠しやすい時期が始まりました (からだのサイン)"),
+                QStringLiteral("おりもの・排卵検査薬・基礎体温の記録から、%1から妊娠しやすい時期です。")
+                        .arg(fullDateText(notice.likelyFirst)) +
+                    (notice.ovulationSoon ? ovulationExpectedText() + QStringLiteral("です。") : QString()),
                 false};
     }
     return {};

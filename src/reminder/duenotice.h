@@ -13,9 +13,10 @@
 // newest registered first day B, the cycle length L, the next period from B + L.
 
 enum class NoticeKind {
-    Before,  // daysLeft (BeforeDays..0) days before the predicted first day
-    Late,    // the predicted period has begun and no first day has been registered since
-    Fertile, // the first likely-conception day
+    Before,      // daysLeft (BeforeDays..0) days before the predicted first day
+    Late,        // the predicted period has begun and no first day has been registered since
+    Fertile,     // the first likely-conception day
+    BodyFertile, // her body's signs say the fertile phase has begun (likelyFirst: its first day)
 };
 
 struct DueNotice
@@ -28,6 +29,7 @@ struct DueNotice
     std::optional<DayRange> range; // where the next period is expected to start, from her history
     bool discreet = false;         // worded without a word about periods (NoticeSettings::discreet)
     bool fromBody = false;         // periodStart is the prediction from her temperature (体温から見た予定日)
+    bool ovulationSoon = false;    // BodyFertile: a positive ovulation test in the last three days
 
     friend bool operator==(const DueNotice &, const DueNotice &) = default;
 };
@@ -48,8 +50,10 @@ int storedCycleLength(const QStringList &dateLines, const QString &settingPath);
 // dueNotice() from the files, with the range of her history: none while date.dat is missing or empty. With tempPath
 // (dateTemp.dat) the prediction from her temperature is used once the current cycle's shift is confirmed; a temperature
 // file that cannot be read leaves the calendar's day.
+// With dayPath (dateDay.dat) too, the body's fertile reminder comes on a day no other reminder is due,
+// once a cycle (BodyFertileLast before the cycle's first day).
 std::optional<DueNotice> noticeDueToday(const QString &datePath, const QString &settingPath, const QDate &today,
-                                        const QString &tempPath = QString());
+                                        const QString &tempPath = QString(), const QString &dayPath = QString());
 
 // "2026年12月24日（木）".
 QString fullDateText(const QDate &date);
@@ -62,5 +66,5 @@ struct NoticeText
 };
 
 // Discreet: the summary "Easy VELUNA: 予定があります", the day (the period's first day, or the first
-// likely day) as body, and no registration offer.
+// likely or fertile day) as body, and no registration offer.
 NoticeText noticeText(const DueNotice &notice);

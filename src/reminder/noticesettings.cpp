@@ -38,6 +38,8 @@ NoticeSettings readNoticeSettings(const QString &settingPath)
                                      NoticeSettings::MaxBeforeDays);
     settings.late = ini.readBool(Section, QStringLiteral("Late"), settings.late);
     settings.fertile = ini.readBool(Section, QStringLiteral("Fertile"), settings.fertile);
+    settings.bodyFertile = ini.readBool(Section, QStringLiteral("BodyFertile"), settings.bodyFertile);
+    settings.bodyFertileLast = readDay(ini, QStringLiteral("BodyFertileLast"));
     settings.atLogin = ini.readBool(Section, QStringLiteral("AtLogin"), settings.atLogin);
     settings.discreet = ini.readBool(Section, QStringLiteral("Discreet"), settings.discreet);
     settings.lastNotice = readDay(ini, QStringLiteral("LastNotice"));
@@ -58,6 +60,7 @@ void writeNoticeChoices(const QString &settingPath, const NoticeSettings &settin
                      std::clamp(settings.beforeDays, 0, NoticeSettings::MaxBeforeDays));
     ini.writeBool(Section, QStringLiteral("Late"), settings.late);
     ini.writeBool(Section, QStringLiteral("Fertile"), settings.fertile);
+    ini.writeBool(Section, QStringLiteral("BodyFertile"), settings.bodyFertile);
     ini.writeBool(Section, QStringLiteral("AtLogin"), settings.atLogin);
     ini.writeBool(Section, QStringLiteral("Discreet"), settings.discreet);
     ini.writeBool(Section, QStringLiteral("TempOn"), settings.tempOn);

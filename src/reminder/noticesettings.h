@@ -14,6 +14,10 @@ struct NoticeSettings
     int beforeDays = 2;   // BeforeDays: 0..7; a stored value outside is brought into that range
     bool late = true;     // Late: the predicted period has begun and nothing is registered since
     bool fertile = false; // Fertile: on the first likely-conception day
+    // BodyFertile: once a cycle, when her body's signs (mucus, ovulation tests, temperature) say the
+    // fertile phase has begun; BodyFertileLast: the day that reminder was last shown.
+    bool bodyFertile = false;
+    QDate bodyFertileLast;
     bool atLogin = false; // AtLogin: the login entry runs the reminder
     QDate lastNotice;     // LastNotice: the day a reminder was last shown (invalid: never)
     // Discreet: notifications and calendar titles without a word about periods.
@@ -31,10 +35,11 @@ struct NoticeSettings
 
 NoticeSettings readNoticeSettings(const QString &settingPath);
 
-// Writes every choice except LastNotice, TempLast and PillLast, which only the reminders themselves write.
+// Writes every choice except LastNotice, BodyFertileLast, TempLast and PillLast, which only the reminders themselves
+// write.
 void writeNoticeChoices(const QString &settingPath, const NoticeSettings &settings);
 
 void writeLastNotice(const QString &settingPath, const QDate &day);
 
-// TempLast or PillLast (key "TempLast", "PillLast").
+// TempLast, PillLast or BodyFertileLast (the key).
 void writeDailyLast(const QString &settingPath, const QString &key, const QDate &day);

@@ -74,6 +74,7 @@ void TfrmNotice::FormCreate()
         ui->spnBeforeDays->setEnabled(settings.before);
         ui->chkLate->setChecked(settings.late);
         ui->chkFertile->setChecked(settings.fertile);
+        ui->chkBodyFertile->setChecked(settings.bodyFertile);
         ui->chkAtLogin->setChecked(settings.atLogin);
         ui->chkDiscreet->setChecked(settings.discreet);
         ui->chkTemp->setChecked(settings.tempOn);
@@ -93,6 +94,7 @@ void TfrmNotice::btnOKClick()
         settings.beforeDays = ui->spnBeforeDays->value();
         settings.late = ui->chkLate->isChecked();
         settings.fertile = ui->chkFertile->isChecked();
+        settings.bodyFertile = ui->chkBodyFertile->isChecked();
         settings.atLogin = ui->chkAtLogin->isChecked();
         if (settings.atLogin) {
             autostartEntry(m_executablePath); // a path no entry can start is refused before anything is stored
