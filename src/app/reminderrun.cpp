@@ -98,7 +98,7 @@ public:
     LoginSync()
     {
         startCalendarSync(Variable::AppDir, &m_context, [this](const SyncResult &result) {
-            if (result.outcome != SyncOutcome::Done && result.outcome != SyncOutcome::BadSetting) {
+            if (result.outcome != SyncOutcome::Done && result.outcome != SyncOutcome::NotSetUp) {
                 complain(result.line);
             }
             if (result.comeHomeMessage.isEmpty()) {

@@ -43,6 +43,7 @@ ExitStatus runSyncCommand()
             printLine(stdout, result.line);
             status = ExitStatus::Done;
             break;
+        case SyncOutcome::NotSetUp:
         case SyncOutcome::BadSetting:
             status = ExitStatus::Refused;
             break;

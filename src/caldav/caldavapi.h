@@ -72,7 +72,8 @@ struct SyncRequest
 
 enum class SyncOutcome {
     Done,
-    BadSetting,   // not set up, not https, no calendar chosen, an unreadable CaFile
+    NotSetUp,     // no server in the settings: nothing was tried
+    BadSetting,   // not https, no calendar chosen, an unreadable CaFile
     ServerFailed, // not reached, refused, or answered what cannot be used; try again at the next sync
     LocalFailed,  // her records could not be read or written
 };

@@ -135,8 +135,8 @@ QObject *startCalendarSync(const QString &dataFolder, QObject *parent, std::func
         return holder;
     }
     if (!settings.isSetUp()) {
-        fail(SyncOutcome::BadSetting, QStringLiteral("カレンダーとの同期が設定されていません。「通知」の"
-                                                     "「カレンダーと同期」で設定してください"));
+        fail(SyncOutcome::NotSetUp, QStringLiteral("カレンダーとの同期が設定されていません。「通知」の"
+                                                   "「カレンダーと同期」で設定してください"));
         return holder;
     }
     readCalDavPassword(settings, holder, [=](const QString &password) {

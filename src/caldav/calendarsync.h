@@ -48,5 +48,5 @@ DiscoverCalendarsFunction discoverCalendarsFunction();
 
 // One whole sync of the data folder (ending in "/"): reads the settings and the password, loads the
 // client, then sends and brings home. done runs exactly once unless the returned object (a child of
-// parent) is deleted first. Without a Url it says so as a BadSetting and touches nothing.
+// parent) is deleted first. Without a Url it says so (NotSetUp) and touches nothing.
 QObject *startCalendarSync(const QString &dataFolder, QObject *parent, std::function<void(const SyncResult &)> done);

@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "buttonkeys.h"
+#include "calendarsyncrunner.h"
 #include "cyclestats.h"
 #include "datetext.h"
 #include "daygrid.h"
@@ -147,6 +148,12 @@ void TfrmMain::FormCreate(const QString &dataDir)
 {
     Variable::initFileLocations(dataDir);
     m_engine.emplace(Variable::DateFilePath, Variable::MemoFilePath, m_today);
+    // Her calendar server is synced from here once the window has been painted (see the runner).
+    m_sync = new CalendarSyncRunner(Variable::AppDir, this);
+    connect(m_sync, &CalendarSyncRunner::firstDaysCameHome, this, [this](const QString &message) {
+        cmbSyukiChange();
+        showInfoBox(this, message);
+    });
     const QDate now = today();
     showMonth(now.year(), now.month());
     m_grid->frameDate(now);
@@ -448,6 +455,9 @@ void TfrmMain::RecomputeAndRepaint()
     const int cycleLength = parseIntegerText(ui->txtSyuki->text());
     m_engine->PredictMonth(ViewYear, ViewMonth, cycleLength, cyclesAhead, Variable::ShowToday, Variable::ShowMemos);
     PaintCalendar();
+    if (m_shown) {
+        m_sync->inputsMayHaveChanged();
+    }
 }
 
 void TfrmMain::PaintCalendar()

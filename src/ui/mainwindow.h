@@ -19,6 +19,7 @@
 
 class BodyLegendEntry;
 class BodyMarkLayer;
+class CalendarSyncRunner;
 class DayGridFocus;
 class QLabel;
 
@@ -128,6 +129,7 @@ private:
     std::array<BodyLegendEntry *, 2> m_bodyLegend{};
     std::optional<FertilityResult> m_body; // the cycle holding today, when her records speak for it
     QDate m_bodyNextFirstDay;              // the registered first day after it, if any
+    CalendarSyncRunner *m_sync = nullptr;
     int ViewYear = 0;
     int ViewMonth = 1;
     QString ClickedDay;

@@ -2,6 +2,7 @@
 
 #include "autostartentry.h"
 #include "buttonkeys.h"
+#include "caldav.h"
 #include "dailytimer.h"
 #include "datetext.h"
 #include "guard.h"
@@ -45,6 +46,7 @@ TfrmNotice::TfrmNotice(const QString &cycleLengthText, QWidget *parent, const QS
     setFixedSize(size());
     setWindowIcon(picture(Picture::Notice));
     ui->btnExport->setIcon(picture(Picture::Calendar));
+    ui->btnCalDav->setIcon(picture(Picture::Calendar));
     ui->btnOK->setIcon(picture(Picture::Today));
     ui->btnCancel->setIcon(picture(Picture::Exit));
     ui->spnBeforeDays->setAccessibleName(QStringLiteral("何日前に知らせるか"));
@@ -59,6 +61,7 @@ TfrmNotice::TfrmNotice(const QString &cycleLengthText, QWidget *parent, const QS
     connect(ui->chkPill, &QCheckBox::toggled, ui->timePill, &QWidget::setEnabled);
     connect(ui->btnOK, &QPushButton::clicked, this, &TfrmNotice::btnOKClick);
     connect(ui->btnExport, &QPushButton::clicked, this, &TfrmNotice::btnExportClick);
+    connect(ui->btnCalDav, &QPushButton::clicked, this, [this] { guarded(this, [this] { TfrmCalDav(this).exec(); }); });
     connect(ui->btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     FormCreate();
 }

@@ -1,0 +1,103 @@
+#include "calendarsyncrunner.h"
+
+#include "calendarsync.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+
+#include <memory>
+
+namespace {
+
+CalendarSyncRunner *theRunner = nullptr;
+
+} // namespace
+
+CalendarSyncRunner::CalendarSyncRunner(const QString &dataFolder, QObject *parent)
+    : QObject(parent)
+    , m_dataFolder(dataFolder)
+{
+    theRunner = this;
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(SettleMs);
+    connect(&m_settle, &QTimer::timeout, this, &CalendarSyncRunner::start);
+}
+
+CalendarSyncRunner::~CalendarSyncRunner()
+{
+    if (theRunner == this) {
+        theRunner = nullptr;
+    }
+}
+
+CalendarSyncRunner *CalendarSyncRunner::instance()
+{
+    return theRunner;
+}
+
+// The first days and every setting a sync depends on (the cycle mode and length, the discreet titles,
+// the [CalDAV] section) live in these two files.
+QByteArray CalendarSyncRunner::currentInputs() const
+{
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    for (const char *name : {"date.dat", "setting.ini"}) {
+        QFile file(QDir(m_dataFolder).filePath(QLatin1String(name)));
+        hash.addData(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArrayLiteral("-"));
+        hash.addData("\n");
+    }
+    return hash.result();
+}
+
+void CalendarSyncRunner::inputsMayHaveChanged()
+{
+    if (m_running) {
+        m_again = true;
+        return;
+    }
+    if (currentInputs() != m_syncedInputs) {
+        m_settle.start();
+    }
+}
+
+QString CalendarSyncRunner::lastSyncText() const
+{
+    if (!m_lastTime.isValid()) {
+        return QStringLiteral("前回の同期: 起動してからまだありません");
+    }
+    return QStringLiteral("前回の同期: %1 %2").arg(m_lastTime.toString(QStringLiteral("M月d日 H:mm")), m_lastLine);
+}
+
+void CalendarSyncRunner::start()
+{
+    if (m_running) {
+        m_again = true;
+        return;
+    }
+    m_again = false;
+    // The answer may come before startCalendarSync returns (nothing set up), or long after.
+    const auto ended = std::make_shared<bool>(false);
+    QObject *job = startCalendarSync(m_dataFolder, this, [this, ended](const SyncResult &result) {
+        *ended = true;
+        m_running = nullptr;
+        if (result.outcome == SyncOutcome::NotSetUp) {
+            // Nothing to say, and nothing to try until the settings change.
+            m_syncedInputs = currentInputs();
+            return;
+        }
+        m_lastTime = QDateTime::currentDateTime();
+        m_lastLine = result.line;
+        if (result.outcome == SyncOutcome::Done) {
+            m_syncedInputs = currentInputs();
+        }
+        if (!result.comeHomeMessage.isEmpty()) {
+            emit firstDaysCameHome(result.comeHomeMessage);
+        }
+        if (m_again) {
+            m_settle.start();
+        }
+    });
+    if (!*ended) {
+        m_running = job;
+    }
+}
