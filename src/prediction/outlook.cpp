@@ -3,6 +3,8 @@
 #include "cyclestats.h"
 #include "median.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -115,6 +117,18 @@ std::optional<TrackRecord> trackRecord(const QList<QDate> &firstDays, const QSet
 QString monthDayText(const QDate &day)
 {
     return QStringLiteral("%1月%2日").arg(day.month()).arg(day.day());
+}
+
+QString nextPeriodText(const QDate &best, bool fromBody, const QDate &ruleDay, const std::optional<DayRange> &range)
+{
+    QStringList notes = {fromBody ? QStringLiteral("体温から") : QStringLiteral("周期から")};
+    if (range) {
+        notes << rangeText(*range);
+    }
+    if (fromBody && ruleDay.isValid() && ruleDay != best) {
+        notes << QStringLiteral("周期からは") + monthDayText(ruleDay);
+    }
+    return QStringLiteral("次の生理: %1ごろ (%2)").arg(monthDayText(best), notes.join(QStringLiteral("。")));
 }
 
 QString rangeText(const DayRange &range, bool repeatMonth)

@@ -64,3 +64,9 @@ std::optional<TrackRecord> trackRecord(const QList<QDate> &firstDays, const QSet
 QString rangeText(const DayRange &range, bool repeatMonth = false);
 // "12月23日".
 QString monthDayText(const QDate &day);
+
+// The one sentence of the next first day that the main window, the status line and the reminders share:
+// "次の生理: 12月19日ごろ (体温から。12月17日〜21日)", where the day comes from ("体温から", her temperature;
+// "周期から", her cycle length), the range when there is one, and the calendar rule's day when the body's
+// differs from it ("。周期からは12月18日").
+QString nextPeriodText(const QDate &best, bool fromBody, const QDate &ruleDay, const std::optional<DayRange> &range);

@@ -59,18 +59,27 @@ std::optional<DueNotice> dueNotice(const NoticeSettings &settings, const QDate &
         return std::nullopt;
     }
 
+    const QDate ruleStart = dateOf(windows[DayCategory::NextPeriod].first);
     if (settings.before && day <= next && next - day <= settings.beforeDays) {
-        return DueNotice{NoticeKind::Before, periodStart, int(next - day), {}, {}, {}, settings.discreet, fromBody};
+        return DueNotice{NoticeKind::Before, periodStart, int(next - day), {},       {}, {},
+                         settings.discreet,  fromBody,    false,           ruleStart};
     }
     // Registering the period moves the newest first day onto or past the predicted one; a length of
     // zero or less predicts nothing after the newest day.
     if (settings.late && day >= next && next > newestFirstDay.toJulianDay()) {
-        return DueNotice{NoticeKind::Late, periodStart, 0, {}, {}, {}, settings.discreet, fromBody};
+        return DueNotice{NoticeKind::Late, periodStart, 0, {}, {}, {}, settings.discreet, fromBody, false, ruleStart};
     }
     if (settings.fertile && day == likely) {
-        return DueNotice{NoticeKind::Fertile, dateOf(windows[DayCategory::NextPeriod].first), 0,
-                         dateOf(likely),      dateOf(windows[DayCategory::LikelyDays].last),  {},
-                         settings.discreet};
+        return DueNotice{NoticeKind::Fertile,
+                         dateOf(windows[DayCategory::NextPeriod].first),
+                         0,
+                         dateOf(likely),
+                         dateOf(windows[DayCategory::LikelyDays].last),
+                         {},
+                         settings.discreet,
+                         false,
+                         false,
+                         ruleStart};
     }
     return std::nullopt;
 }
@@ -141,19 +150,17 @@ NoticeText noticeText(const DueNotice &notice)
         return {QStringLiteral("Easy VELUNA: 予定があります"), fertile ? fullDateText(notice.likelyFirst) : start,
                 false};
     }
-    const QString range =
-        notice.range ? rangeText(*notice.range) + QStringLiteral("のあいだに始まる見込みです。") : QString();
-    const QString which = notice.fromBody ? QStringLiteral("体温から見た予定日") : QStringLiteral("次の生理予定日");
+    // The same sentence as the main window and the status line.
+    const QString next =
+        nextPeriodText(notice.periodStart, notice.fromBody, notice.ruleStart, notice.range) + QStringLiteral("。");
     switch (notice.kind) {
     case NoticeKind::Before:
         return {notice.daysLeft == 0 ? QStringLiteral("生理予定日は今日です")
                                      : QStringLiteral("生理予定日まであと%1日").arg(notice.daysLeft),
-                QStringLiteral("%1は%2です。").arg(which, start) + range, false};
+                next, false};
     case NoticeKind::Late:
         return {QStringLiteral("生理予定日を過ぎています"),
-                QStringLiteral("%1は%2でした。").arg(notice.fromBody ? which : QStringLiteral("生理予定日"), start) +
-                    range + QStringLiteral("始まっていたら生理登録をしてください。"),
-                true};
+                next + QStringLiteral("始まっていたら生理登録をしてください。"), true};
     case NoticeKind::Fertile:
         return {QStringLiteral("今日から妊娠しやすい日です"),
                 QStringLiteral("妊娠しやすい日は%1から%2までです。")

@@ -30,6 +30,7 @@ struct DueNotice
     bool discreet = false;         // worded without a word about periods (NoticeSettings::discreet)
     bool fromBody = false;         // periodStart is the prediction from her temperature (体温から見た予定日)
     bool ovulationSoon = false;    // BodyFertile: a positive ovulation test in the last three days
+    QDate ruleStart;               // the calendar rule's next first day, which the grid colours
 
     friend bool operator==(const DueNotice &, const DueNotice &) = default;
 };

@@ -67,6 +67,17 @@ StatusReport computeStatus(const StatusInput &input, const QDate &today, const Q
     return report;
 }
 
+QString nextPeriodText(const StatusReport &report)
+{
+    if (!report.nextStart) {
+        return QString();
+    }
+    const bool fromBody =
+        QDate::fromString(report.temperature.toObject().value(QStringLiteral("next_start")).toString(), Qt::ISODate) ==
+        *report.nextStart;
+    return nextPeriodText(*report.nextStart, fromBody, report.ruleNextStart.value_or(QDate()), report.range);
+}
+
 bool inThisPeriod(const StatusReport &report)
 {
     if (!report.firstDay || *report.cycleDay < 1) {
@@ -92,19 +103,19 @@ QString cycleLine(const StatusReport &report)
         return QStringLiteral("生理%1日目").arg(*report.cycleDay);
     }
     // A first day registered ahead of today is the next one she expects.
-    const QDate next = *report.cycleDay < 1 ? *report.firstDay : report.nextStart.value_or(QDate());
-    if (!next.isValid()) {
+    if (*report.cycleDay < 1) {
+        return QStringLiteral("次の生理まであと%1日 (%2ごろ)")
+            .arg(report.today.daysTo(*report.firstDay))
+            .arg(monthDayText(*report.firstDay));
+    }
+    if (!report.nextStart) {
         return QStringLiteral("データーが足りません。");
     }
-    QString detail = monthDayText(next) + QStringLiteral("ごろ");
-    if (report.range && *report.cycleDay >= 1) {
-        detail += QStringLiteral("、") + rangeText(*report.range);
-    }
-    const qint64 daysLeft = report.today.daysTo(next);
+    const qint64 daysLeft = report.today.daysTo(*report.nextStart);
     if (daysLeft == 0) {
-        return QStringLiteral("次の生理は今日の予定です (%1)").arg(detail);
+        return QStringLiteral("今日の予定です。") + nextPeriodText(report);
     }
-    return QStringLiteral("次の生理まであと%1日 (%2)").arg(daysLeft).arg(detail);
+    return QStringLiteral("あと%1日。").arg(daysLeft) + nextPeriodText(report);
 }
 
 } // namespace

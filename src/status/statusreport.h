@@ -51,10 +51,13 @@ StatusReport computeStatus(const StatusInput &input, const QDate &today,
                            const QJsonValue &temperature = QJsonValue::Null,
                            const QJsonValue &fertility = QJsonValue::Null);
 
-// One line for a panel: "次の生理まであと16日 (12月23日ごろ、12月21日〜25日)", "生理3日目",
+// One line for a panel: "あと16日。次の生理: 12月23日ごろ (周期から。12月21日〜25日)", "生理3日目",
 // "予定日を2日過ぎています" or "データーが足りません。"; with "、PMSが出やすい時期です (12月21日まで)" after it
 // while today is in that time.
 QString statusLine(const StatusReport &report);
+
+// nextPeriodText (outlook.h) of the report's best estimate; empty without one.
+QString nextPeriodText(const StatusReport &report);
 
 // True while today is one of the days the grid colours as this period (cycleDay from 1).
 bool inThisPeriod(const StatusReport &report);

@@ -403,7 +403,13 @@ void TfrmMain::storeModeIfChanged()
 void TfrmMain::showNextPeriodRange()
 {
     const QString rule = QStringLiteral("排卵日から16日後に生理がくるとする");
-    const std::optional<DayRange> range = nextPeriodRange(Variable::DateFilePath, Variable::SettingFilePath);
+    // The best estimate of the next first day, in the words of the status line and the reminders.
+    const QDate now = today();
+    const StatusReport report =
+        computeStatus(readStatusInput(Variable::DateFilePath, Variable::SettingFilePath), now,
+                      temperatureStatusJson(Variable::DateFilePath, Variable::TempFilePath, now));
+    ui->lblNextPeriod->setText(nextPeriodText(report));
+    const std::optional<DayRange> &range = report.range;
     ui->Panel_06->setToolTip(range ? rule + QStringLiteral("\n次の生理の見込み: %1 (10回に%2回はこの範囲)")
                                                 .arg(rangeText(*range))
                                                 .arg(RangeShareInTen)

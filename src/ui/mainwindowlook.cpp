@@ -17,7 +17,7 @@ void TfrmMain::setUpLook()
 {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(444, 253); // the design's 231 and a row for the body's legend
+    setFixedSize(444, 273); // the design's 231, a row for the body's legend and the line of the next period
     setWindowIcon(picture(Picture::Calendar));
     centreOnScreen(this);
 

@@ -76,7 +76,7 @@ class CommandLine(unittest.TestCase):
         self.write("setting.ini", "[Day Setting]\r\nDaymode=0\r\n")
         status, out, err = self.run_program("--status")
         self.assertEqual((status, err), (0, ""))
-        self.assertEqual(out, "次の生理まであと13日 (12月20日ごろ、12月17日〜23日)\n")
+        self.assertEqual(out, "あと13日。次の生理: 12月20日ごろ (周期から。12月17日〜23日)\n")
 
         status, out, err = self.run_program("--status", "--json")
         self.assertEqual((status, err), (0, ""))
@@ -120,7 +120,7 @@ class CommandLine(unittest.TestCase):
         self.assertEqual(report["pms"], {"first": "2025-12-17", "last": "2025-12-18",
                                          "symptoms": ["irritable", "headache"]})
         status, out, _ = self.run_program("--status", day="2025-12-17")
-        self.assertEqual((status, out), (0, "次の生理まであと3日 (12月20日ごろ、12月17日〜23日)、"
+        self.assertEqual((status, out), (0, "あと3日。次の生理: 12月20日ごろ (周期から。12月17日〜23日)、"
                                             "PMSが出やすい時期です (12月18日まで)\n"))
 
     def test_status_fertility(self):
@@ -160,7 +160,7 @@ class CommandLine(unittest.TestCase):
             "mucus_peak": "2025-12-02", "lh_positive": None, "signs": ["mucus", "temperature"]})
         status, out, _ = self.run_program("--status", day="2025-12-06")
         self.assertEqual(status, 0)
-        self.assertTrue(out.startswith("次の生理まであと"), out)
+        self.assertTrue(out.startswith("あと"), out)
 
         # No mucus records: confirmed on day 15 (12-05), still fertile on day 17, as the line says.
         write_cycles(bleeding + "3650 3640 3645 3650 3640 3645 3650 3670 3670 3675 3680 3680")

@@ -118,7 +118,7 @@ private slots:
         RunningProgram program(m_x, folder.executable(), folder.path());
         const QString window = startAndWait(m_x, program);
         QVERIFY2(!window.isEmpty(), qPrintable(program.report()));
-        QCOMPARE(m_x.windowGeometry(window).size(), QSize(444, 231));
+        QCOMPARE(m_x.windowGeometry(window).size(), QSize(444, 273));
 
         // The first column is Sunday; the 1st of the month lies in column `lead`. Returns the cells
         // whose colour is not the expected one, empty when the whole grid is right.
@@ -244,7 +244,7 @@ private slots:
             countPixels(m_x.grabWindow(window), inner, ThisPeriod) * 2 > inner.width() * inner.height(), 5000);
         // ...and the main window is the only one: no error box about the decoy files.
         QCOMPARE(m_x.visibleWindows(MainTitle).size(), 1);
-        QCOMPARE(m_x.windowGeometry(window).size(), QSize(444, 231));
+        QCOMPARE(m_x.windowGeometry(window).size(), QSize(444, 273));
         QVERIFY2(closeWithEscape(program, window), qPrintable(program.report()));
 
         // The mode was stored beside the executable: the default 4, not the decoy's 2.

@@ -24,7 +24,7 @@ using namespace E2e;
 namespace {
 
 const QString Title = QStringLiteral("Easy VELUNA");
-const QSize MainSize(444, 231);
+const QSize MainSize(444, 273);
 
 } // namespace
 

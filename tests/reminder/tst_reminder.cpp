@@ -53,9 +53,8 @@ void TestReminder::dueNotice_onEachDay_data()
     shownToday.lastNotice = QDate(2026, 12, 27);
     NoticeSettings shownYesterday = defaults;
     shownYesterday.lastNotice = QDate(2026, 12, 26);
-    const QString next = QStringLiteral("次の生理予定日は2026年12月29日（火）です。");
-    const QString late =
-        QStringLiteral("生理予定日は2026年12月29日（火）でした。始まっていたら生理登録をしてください。");
+    const QString next = QStringLiteral("次の生理: 12月29日ごろ (周期から)。");
+    const QString late = QStringLiteral("次の生理: 12月29日ごろ (周期から)。始まっていたら生理登録をしてください。");
 
     QTest::newRow("two days ahead") << defaults << 28 << QDate(2026, 12, 27) << QStringLiteral("生理予定日まであと2日")
                                     << next;

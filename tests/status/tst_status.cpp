@@ -40,6 +40,40 @@ class TestStatus final : public QObject
     Q_OBJECT
 
 private slots:
+    void nextPeriodText_saysTheDayAndWhereItComesFrom_data()
+    {
+        QTest::addColumn<QDate>("best");
+        QTest::addColumn<bool>("fromBody");
+        QTest::addColumn<QDate>("ruleDay");
+        QTest::addColumn<QDate>("rangeFirst"); // invalid: no range
+        QTest::addColumn<QString>("text");
+
+        const QDate first(2026, 12, 17);
+        QTest::newRow("the body's day, the rule's a day earlier")
+            << QDate(2026, 12, 19) << true << QDate(2026, 12, 18) << first
+            << QStringLiteral("次の生理: 12月19日ごろ (体温から。12月17日〜21日。周期からは12月18日)");
+        QTest::newRow("the body agrees with the rule")
+            << QDate(2026, 12, 19) << true << QDate(2026, 12, 19) << first
+            << QStringLiteral("次の生理: 12月19日ごろ (体温から。12月17日〜21日)");
+        QTest::newRow("the rule's day") << QDate(2026, 12, 18) << false << QDate(2026, 12, 18) << first
+                                        << QStringLiteral("次の生理: 12月18日ごろ (周期から。12月17日〜21日)");
+        QTest::newRow("the body's day, too few cycles for a range")
+            << QDate(2027, 1, 2) << true << QDate(2026, 12, 30) << QDate()
+            << QStringLiteral("次の生理: 1月2日ごろ (体温から。周期からは12月30日)");
+    }
+
+    void nextPeriodText_saysTheDayAndWhereItComesFrom()
+    {
+        QFETCH(QDate, best);
+        QFETCH(bool, fromBody);
+        QFETCH(QDate, ruleDay);
+        QFETCH(QDate, rangeFirst);
+        QFETCH(QString, text);
+        const std::optional<DayRange> range =
+            rangeFirst.isValid() ? std::optional<DayRange>(DayRange{rangeFirst, rangeFirst.addDays(4)}) : std::nullopt;
+        QCOMPARE(nextPeriodText(best, fromBody, ruleDay, range), text);
+    }
+
     // Expected values worked out apart from the program (Python's datetime and statistics).
     void report_ofHistories_data()
     {

@@ -6,6 +6,8 @@
 #include "modalanswer.h"
 #include "pictures.h"
 #include "settings.h"
+#include "statusreport.h"
+#include "temperaturestatus.h"
 #include "variable.h"
 
 #include <QClipboard>
@@ -18,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRawFont>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -141,6 +144,8 @@ private slots:
     void pictures_drawnAtAnySize_distinct_greyWhenDisabled();
     void buttons_showPictures();
     void weekHeaders_colouredTextInBlackFrame();
+    void nextPeriodLine_bestEstimateAndItsSource_asTheStatusLineSaysIt_data();
+    void nextPeriodLine_bestEstimateAndItsSource_asTheStatusLineSaysIt();
 
 private:
     TfrmMain *openWindow();
@@ -880,6 +885,44 @@ void TestMainWindow::weekHeaders_colouredTextInBlackFrame()
                      std::abs(darkest.blue() - color.blue()) < 48,
                  qPrintable(QString::fromLatin1(name) + u' ' + darkest.name()));
     }
+}
+
+void TestMainWindow::nextPeriodLine_bestEstimateAndItsSource_asTheStatusLineSaysIt_data()
+{
+    QTest::addColumn<QByteArray>("readings"); // dateTemp.dat
+    QTest::addColumn<QString>("line");        // a regular expression
+
+    QTest::newRow("no readings: the cycle length's day")
+        << QByteArray() << QStringLiteral("^次の生理: 3月29日ごろ \\(周期から\\)$");
+    QTest::newRow("readings without a rise") << QByteArray("2011/03/02,36.20\r\n2011/03/03,36.25\r\n")
+                                             << QStringLiteral("^次の生理: 3月29日ごろ \\(周期から\\)$");
+    // Six low mornings, then three higher ones: the shift is confirmed and the body's day is the best.
+    QByteArray shift;
+    for (int day = 1; day <= 9; ++day) {
+        shift += QStringLiteral("2011/03/%1,%2\r\n")
+                     .arg(day, 2, 10, QLatin1Char('0'))
+                     .arg(day <= 6 ? u"36.20" : u"36.65")
+                     .toLatin1();
+    }
+    QTest::newRow("a confirmed rise: the body's day, and the rule's beside it")
+        << shift << QStringLiteral("^次の生理: 3月(1\\d|2[0-8])日ごろ \\(体温から。周期からは3月29日\\)$");
+}
+
+void TestMainWindow::nextPeriodLine_bestEstimateAndItsSource_asTheStatusLineSaysIt()
+{
+    QFETCH(QByteArray, readings);
+    QFETCH(QString, line);
+    writeFile(file("date.dat"), "2011/03/01\r\n2011/02/01\r\n");
+    writeFile(file("setting.ini"), daySetting(4, "28"));
+    if (!readings.isEmpty()) {
+        writeFile(file("dateTemp.dat"), readings);
+    }
+    TfrmMain *w = openWindow();
+    const QString shown = child<QLabel>(w, "lblNextPeriod")->text();
+    QVERIFY2(QRegularExpression(line).match(shown).hasMatch(), qPrintable(shown));
+    const StatusReport report = computeStatus(readStatusInput(file("date.dat"), file("setting.ini")), Today,
+                                              temperatureStatusJson(file("date.dat"), file("dateTemp.dat"), Today));
+    QVERIFY2(statusLine(report).endsWith(QStringLiteral("。") + shown), qPrintable(statusLine(report)));
 }
 
 QTEST_MAIN(TestMainWindow)
