@@ -1,6 +1,7 @@
 #include "backup.h"
 
 #include "datafiles.h"
+#include "datalock.h"
 #include "errors.h"
 #include "textfile.h"
 #include "variable.h"
@@ -12,26 +13,46 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <map>
-
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace Backup {
 
 namespace {
 
 QString g_lastFailure;
+thread_local int t_bookkeeping = 0;
 
 const QString ImportSuffix = QStringLiteral("-import");
 const QString RestoreSuffix = QStringLiteral("-restore");
 
-// A backup folder's name begins with its day: yyyy-mm-dd, then nothing or "-hhmmss" with its purpose,
-// and a "-n" suffix when the name was taken.
+// A backup folder's name: its day, then "-hhmmss" and its purpose for one made before an import or a
+// restore (older versions wrote no purpose), then "-n" when that name was taken. The day must be a
+// real date.
+const QString NamePattern =
+    QStringLiteral("\\d{4}-\\d{2}-\\d{2}(?:-\\d{6}(?:-(?:import|restore))?)?(?:-\\d{1,4})?");
+
+QDate dayOf(const QString &name)
+{
+    return QDate::fromString(name.left(10), QStringLiteral("yyyy-MM-dd"));
+}
+
 bool isBackupName(const QString &name)
 {
-    static const QRegularExpression pattern(
-        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}(-\\d+)*(-(import|restore)(-\\d+)?)?$"));
-    return pattern.match(name).hasMatch();
+    static const QRegularExpression pattern(QStringLiteral("^%1$").arg(NamePattern));
+    return pattern.match(name).hasMatch() && dayOf(name).isValid();
+}
+
+// ".<backup name>.part": a backup being made, or one a kill cut off.
+bool isUnfinishedName(const QString &name)
+{
+    static const QRegularExpression pattern(QStringLiteral("^\\.(%1)\\.part$").arg(NamePattern));
+    const QRegularExpressionMatch match = pattern.match(name);
+    return match.hasMatch() && dayOf(match.captured(1)).isValid();
 }
 
 [[noreturn]] void fail(const QString &folder, const QString &reason)
@@ -39,6 +60,82 @@ bool isBackupName(const QString &name)
     throw EFileError(QStringLiteral("バックアップ \"%1\" を作成できません。%2").arg(folder, reason));
 }
 
+bool isOwnFolder(const QString &path)
+{
+    struct stat info = {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           info.st_uid == ::geteuid();
+}
+
+// Removes the folder `name` inside the open folder parent with everything in it, never following a
+// link: a link inside goes as a link, and a folder that is a link, or not this user's, is not entered.
+// Backups hold files only, so a few levels are plenty. False with errno set when something stays.
+bool removeTree(int parent, const char *name, int depth = 0)
+{
+    if (depth > 4) {
+        errno = ENOTEMPTY;
+        return false;
+    }
+    const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat info = {};
+    if (fd < 0 || ::fstat(fd, &info) != 0 || info.st_uid != ::geteuid()) {
+        const int error = fd < 0 ? errno : EPERM;
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        errno = error;
+        return false;
+    }
+    DIR *dir = ::fdopendir(fd);
+    if (dir == nullptr) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return false;
+    }
+    bool removed = true;
+    int error = 0;
+    while (const dirent *entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) {
+            continue;
+        }
+        struct stat child = {};
+        const bool ok =
+            ::fstatat(fd, entry->d_name, &child, AT_SYMLINK_NOFOLLOW) == 0 &&
+            (S_ISDIR(child.st_mode) ? removeTree(fd, entry->d_name, depth + 1) : ::unlinkat(fd, entry->d_name, 0) == 0);
+        if (!ok && removed) {
+            removed = false;
+            error = errno;
+        }
+    }
+    ::closedir(dir);
+    if (removed && ::unlinkat(parent, name, AT_REMOVEDIR) != 0) {
+        removed = false;
+        error = errno;
+    }
+    errno = error;
+    return removed;
+}
+
+// Removes backup/<name> when it is a real folder of this user; a link or someone else's folder stays.
+// Returns the system's reason when it could not be removed, empty when it went or was left alone.
+QString removeOwnFolder(const QString &root, const QString &name)
+{
+    if (!isOwnFolder(root + name)) {
+        return QString();
+    }
+    const int parent = ::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (parent < 0) {
+        return systemErrorText(errno);
+    }
+    const bool removed = removeTree(parent, QFile::encodeName(name).constData());
+    const int error = errno;
+    ::close(parent);
+    return removed ? QString() : systemErrorText(error);
+}
+
+// The copy is made 0600 from its creation and synced like a data file, so that a backup folder renamed
+// into place never holds a copy that a power loss takes back or another user could open meanwhile.
 void copyPrivately(const QString &from, const QString &to, const QString &backupFolder)
 {
     QByteArray bytes;
@@ -46,23 +143,70 @@ void copyPrivately(const QString &from, const QString &to, const QString &backup
     if (!readFileBytes(from, bytes, reason)) {
         fail(backupFolder, reason);
     }
-    QFile out(to);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        fail(backupFolder, out.errorString());
+    const int fd = ::open(QFile::encodeName(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          S_IRUSR | S_IWUSR);
+    if (fd < 0) {
+        fail(backupFolder, systemErrorText(errno));
     }
-    out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (out.write(bytes) != bytes.size() || !out.flush()) {
-        fail(backupFolder, out.errorString());
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            const int error = written == 0 ? ENOSPC : errno;
+            ::close(fd);
+            fail(backupFolder, systemErrorText(error));
+        }
+        done += written;
     }
-    out.close();
+    if (::fchmod(fd, S_IRUSR | S_IWUSR) != 0 || (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS)) {
+        const int error = errno;
+        ::close(fd);
+        fail(backupFolder, systemErrorText(error));
+    }
+    ::close(fd);
 }
 
-void removeFolder(const QString &path)
+// Keeps the backups of the KeptDays newest days up to the day of `kept`, which is always among them.
+// Folders named for a later day (a clock that once ran ahead) are neither counted nor removed: they
+// would otherwise push out every backup made since, the new one first. Names that are no backup's are
+// neither counted nor removed either. Throws EFileError naming the first folder that could not be
+// removed.
+void prune(const QString &dataFolder, const QString &kept)
 {
-    QDir(path).removeRecursively();
+    const QString root = backupRoot(dataFolder);
+    std::map<QString, QStringList, std::greater<>> byDay;
+    for (const QString &folder : listBackups(dataFolder)) {
+        byDay[folder.left(10)].append(folder);
+    }
+    int day = 1; // the kept day
+    for (const auto &[dayText, folders] : byDay) {
+        if (dayText >= kept.left(10) || ++day <= KeptDays) {
+            continue;
+        }
+        for (const QString &folder : folders) {
+            const QString reason = removeOwnFolder(root, folder);
+            if (!reason.isEmpty()) {
+                throw EFileError(
+                    QStringLiteral("古いバックアップ \"%1\" を削除できません。%2").arg(root + folder, reason));
+            }
+        }
+    }
 }
 
 } // namespace
+
+Bookkeeping::Bookkeeping()
+{
+    ++t_bookkeeping;
+}
+
+Bookkeeping::~Bookkeeping()
+{
+    --t_bookkeeping;
+}
 
 QString backupRoot(const QString &dataFolder)
 {
@@ -77,16 +221,41 @@ QString makeBackup(const QString &dataFolder, const QString &name)
     if (!QFileInfo(dataFolder).isDir()) {
         fail(root, systemErrorText(ENOENT));
     }
+    // No other copy makes or removes a backup meanwhile: a folder half made by a kill is then no one's.
+    const DataFolderLock lock(QDir(dataFolder).filePath(QStringLiteral("date.dat")));
+    if (lock.busy()) {
+        fail(root, DataFolderLock::busyText());
+    }
     if (::mkdir(QFile::encodeName(root).constData(), S_IRWXU) != 0 && errno != EEXIST) {
         fail(root, systemErrorText(errno));
     }
-    QString target = root + name;
-    for (int n = 2; QFileInfo::exists(target); ++n) {
-        target = root + name + QLatin1Char('-') + QString::number(n);
+    if (!isOwnFolder(root)) {
+        fail(root, systemErrorText(ENOTDIR));
+    }
+    for (const QString &leftover : QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::System)) {
+        // A link under such a name goes as a link (what it leads to is never entered), so that it
+        // cannot keep the day's backup from its name.
+        const QByteArray path = QFile::encodeName(root + leftover);
+        struct stat info = {};
+        if (!isUnfinishedName(leftover) || ::lstat(path.constData(), &info) != 0) {
+            continue;
+        }
+        if (S_ISLNK(info.st_mode)) {
+            ::unlink(path.constData());
+        } else {
+            removeOwnFolder(root, leftover);
+        }
     }
     // Made under a hidden name first: listBackups never shows, and a restore never takes, a half copy.
-    const QString work = root + QLatin1Char('.') + QFileInfo(target).fileName() + QStringLiteral(".part");
-    removeFolder(work);
+    const auto workOf = [&](const QString &folder) {
+        return root + QLatin1Char('.') + QFileInfo(folder).fileName() + QStringLiteral(".part");
+    };
+    const auto taken = [](const QString &path) { return QFileInfo::exists(path) || QFileInfo(path).isSymLink(); };
+    QString target = root + name;
+    for (int n = 2; taken(target) || taken(workOf(target)); ++n) {
+        target = root + name + QLatin1Char('-') + QString::number(n);
+    }
+    const QString work = workOf(target);
     if (::mkdir(QFile::encodeName(work).constData(), S_IRWXU) != 0) {
         fail(target, systemErrorText(errno));
     }
@@ -98,14 +267,16 @@ QString makeBackup(const QString &dataFolder, const QString &name)
             }
         }
     } catch (...) {
-        removeFolder(work);
+        removeOwnFolder(root, QFileInfo(work).fileName());
         throw;
     }
+    syncFolderOf(QFile::encodeName(work + QStringLiteral("/.")));
     if (::rename(QFile::encodeName(work).constData(), QFile::encodeName(target).constData()) != 0) {
         const int error = errno;
-        removeFolder(work);
+        removeOwnFolder(root, QFileInfo(work).fileName());
         fail(target, systemErrorText(error));
     }
+    syncFolderOf(QFile::encodeName(target));
     return target;
 }
 
@@ -136,29 +307,17 @@ QString timedBackupName(const QDateTime &now, BackupPurpose purpose)
 void makeDailyBackup(const QString &dataFolder, const QDate &today)
 {
     const QString name = today.toString(QStringLiteral("yyyy-MM-dd"));
-    if (QFileInfo::exists(backupRoot(dataFolder) + name)) {
+    if (isOwnFolder(backupRoot(dataFolder) + name)) {
         return;
     }
     // Also when no data file exists yet: the empty backup says so, and restoring it empties the folder.
-    makeBackup(dataFolder, name);
-    // Keep the folders of the KeptDays newest days (a day may have several: the daily one, imports).
-    std::map<QString, QStringList, std::greater<>> byDay;
-    for (const QString &folder : listBackups(dataFolder)) {
-        byDay[folder.left(10)].append(folder);
-    }
-    int day = 0;
-    for (const auto &[dayText, folders] : byDay) {
-        if (++day > KeptDays) {
-            for (const QString &folder : folders) {
-                removeFolder(backupRoot(dataFolder) + folder);
-            }
-        }
-    }
+    const QString made = makeBackup(dataFolder, name);
+    prune(dataFolder, QFileInfo(made).fileName());
 }
 
 void beforeDataFileWrite(const QString &path)
 {
-    if (Variable::AppDir.isEmpty()) {
+    if (Variable::AppDir.isEmpty() || t_bookkeeping > 0) {
         return;
     }
     const QFileInfo info(path);
@@ -183,9 +342,13 @@ QString lastFailure()
 QStringList listBackups(const QString &dataFolder)
 {
     QStringList names;
-    const QDir root(backupRoot(dataFolder));
-    for (const QString &name : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::Reversed)) {
-        if (isBackupName(name)) {
+    const QString root = backupRoot(dataFolder);
+    if (!isOwnFolder(root)) {
+        return names;
+    }
+    for (const QString &name :
+         QDir(root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System, QDir::Name | QDir::Reversed)) {
+        if (isBackupName(name) && isOwnFolder(root + name)) {
             names.append(name);
         }
     }

@@ -1,5 +1,6 @@
 #include "noticesettings.h"
 
+#include "backup.h"
 #include "datetext.h"
 #include "errors.h"
 #include "settings.h"
@@ -71,6 +72,8 @@ void writeNoticeChoices(const QString &settingPath, const NoticeSettings &settin
 
 void writeLastNotice(const QString &settingPath, const QDate &day)
 {
+    // The reminder's own bookkeeping, once a day: no backup, which would count a day without a change.
+    const Backup::Bookkeeping bookkeeping;
     IniFile(settingPath).writeString(Section, QStringLiteral("LastNotice"), formatDateText(day));
 }
 

@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "backup.h"
 #include "buttonkeys.h"
 #include "calendarsyncrunner.h"
 #include "cyclestats.h"
@@ -206,6 +207,8 @@ void TfrmMain::FormShow()
 void TfrmMain::FormDestroy()
 {
     guarded(nullptr, [&] {
+        // Stored at every close, changed or not: bookkeeping, not a change of hers that needs a backup.
+        const Backup::Bookkeeping bookkeeping;
         IniFile(Variable::SettingFilePath).writeInteger(DaySection, DaymodeKey, ui->cmbSyuki->currentIndex());
     });
 }

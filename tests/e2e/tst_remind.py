@@ -108,8 +108,8 @@ class Reminder(dbusmock.DBusTestCase):
         run, _ = self.remind(os.path.join(folder, b"eveluna"), cwd)
         self.assertEqual((run.returncode, run.stderr), (0, b""))
         self.assertEqual([call[3] for call in self.notify_calls()], ["生理予定日まであと2日"])
-        # LastNotice is the day's first change of setting.ini: the data files are backed up first.
-        self.assertEqual(sorted(os.listdir(folder)), [b"backup", b"date.dat", b"eveluna", b"setting.ini"])
+        # LastNotice is the reminder's own bookkeeping, not a change of hers: no backup for it.
+        self.assertEqual(sorted(os.listdir(folder)), [b"date.dat", b"eveluna", b"setting.ini"])
         self.assertEqual(os.listdir(cwd), [])
 
     def test_plantedDataFolder_isRefused_andTouchesNothing(self):
