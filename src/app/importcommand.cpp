@@ -33,10 +33,14 @@ ExitStatus runImportCommand(const QString &file, bool dryRun)
     // Held to the end, so that no window opens on the files halfway through the import.
     SingleInstance instance;
     if (!dryRun && !instance.tryAcquire()) {
-        err << QStringLiteral(
-                   "Easy VELUNA "
-                   "が起動しています。読み込みは登録データの「ほかのアプリから読み込む」から行ってください。")
-            << Qt::endl;
+        if (instance.runningCopyAnswers()) {
+            err << QStringLiteral(
+                       "Easy VELUNA "
+                       "が起動しています。読み込みは登録データの「ほかのアプリから読み込む」から行ってください。")
+                << Qt::endl;
+        } else {
+            err << QStringLiteral("ほかの読み込みが実行中です。終わってから、もう一度読み込んでください。") << Qt::endl;
+        }
         return ExitStatus::CopyRunning;
     }
     const ExitStatus status = ImportCommand::runImport(Variable::AppDir, file, dryRun, out, err);

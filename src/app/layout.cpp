@@ -1,6 +1,7 @@
 #include "layout.h"
 
 #include "folderrules.h"
+#include "savetemps.h"
 
 #include <cstdio>
 
@@ -20,5 +21,8 @@ std::optional<DataLayout> commandLineDataLayout(const char *option)
         std::fprintf(stderr, "eveluna %s: %s\n", option, layout.refusal.toLocal8Bit().constData());
         return std::nullopt;
     }
+    // As at the window's start: an import cut off by a kill is finished, and what cut-off saves left
+    // goes, before the option reads a record.
+    removeStaleTemporaryFiles(layout.folder);
     return layout;
 }

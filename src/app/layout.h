@@ -23,5 +23,6 @@ DataLayout programDataLayout();
 DataLayout checkedDataLayout();
 
 // checkedDataLayout() for an option of the command line ("--remind"): the layout, or after the line
-// "eveluna <option>: <refusal>" on standard error nothing, and the caller ends with status 1.
+// "eveluna <option>: <refusal>" on standard error nothing, and the caller ends with status 1. A folder
+// that may be used is tidied first, as the window's start does (removeStaleTemporaryFiles).
 std::optional<DataLayout> commandLineDataLayout(const char *option);

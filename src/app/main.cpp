@@ -93,8 +93,9 @@ int main(int argc, char *argv[])
         showErrorBox(nullptr, layout.refusal);
         return exitCode(ExitStatus::Failed);
     }
-    // Saves cut off by a kill or a power loss left their temporary files. Removed under the data lock,
-    // which every save holds, so that the save of a reminder or a script now under way keeps its own.
+    // An import cut off by a kill is finished, and the temporary files of cut-off saves go. Under the
+    // data lock, which every save holds, so that the save of a reminder or a script now under way keeps
+    // its own.
     removeStaleTemporaryFiles(layout.folder);
     Variable::CreateAppDirOnSave = layout.createdOnSave;
     auto window = std::make_unique<TfrmMain>(layout.folder, Calendar::TodayFunction{});

@@ -332,6 +332,12 @@ void SingleInstance::answer(int fd, const QByteArray &request)
     ::send(fd, line.constData(), size_t(line.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
 }
 
+bool SingleInstance::runningCopyAnswers(int timeoutMs) const
+{
+    // A connection that sends nothing is no request: the window drops it after a second.
+    return sendRequest("", timeoutMs);
+}
+
 bool SingleInstance::sendRequest(const char *request, int timeoutMs) const
 {
     return exchange(QByteArray(request), timeoutMs, nullptr);

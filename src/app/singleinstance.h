@@ -59,6 +59,9 @@ public:
     // timeoutMs milliseconds, so a running copy that hangs cannot keep this copy from ending. Only a
     // socket of this user, served by a process of this user, is asked.
     bool requestActivation(int timeoutMs = 2000) const;
+    // Whether a running copy answers on the socket, asking it nothing: a window answers, a command-line
+    // import that holds the lock does not.
+    bool runningCopyAnswers(int timeoutMs = 1000) const;
     // The same, asking the running copy to open the registration dialog over its window as well.
     bool requestEntry(int timeoutMs = 2000) const;
     // The same, asking it to open the day dialog on today.

@@ -1,5 +1,6 @@
 #include "savetemps.h"
 
+#include "datacommit.h"
 #include "datafiles.h"
 #include "datalock.h"
 
@@ -43,6 +44,9 @@ int removeStaleTemporaryFiles(const QString &folder)
     if (lock.busy()) {
         return 0;
     }
+    // An import or a restore stopped between its record and its last rename: its temporary files are
+    // the new records, and go into place before anything is tidied.
+    finishInterruptedCommit(folder);
     int removed = 0;
     const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
     for (const QString &name : names) {

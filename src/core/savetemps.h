@@ -15,8 +15,9 @@ QByteArray temporaryFileTemplate(const QByteArray &targetPath);
 // (datafiles.h): ".date.dat.tmp-Ab12Cd" is one, ".notes.tmp-backup" and ".thesis.tex.tmp-draft1" are not.
 bool isTemporaryFileName(const QString &fileName);
 
-// Removes the temporary files left in folder by saves that never reached their rename, holding the
-// data-folder lock so that no save of another copy is under way. Only regular files of this user with
-// the form above go; a folder that is missing or locked by another holder is left as it is. Returns how
-// many files were removed.
+// Finishes an import or a restore cut off after its commit record (datacommit.h), then removes the
+// temporary files left in folder by saves that never reached their rename, holding the data-folder lock
+// so that no save of another copy is under way. Every entry point calls it before it reads the records.
+// Only regular files of this user with the form above go; a folder that is missing or locked by another
+// holder is left as it is. Returns how many files were removed.
 int removeStaleTemporaryFiles(const QString &folder);

@@ -1,5 +1,7 @@
 #include "textfile.h"
 
+#include "datacommit.h"
+
 #include "backup.h"
 #include "codepage.h"
 #include "savetemps.h"
@@ -398,17 +400,6 @@ bool readFileBytes(const QString &path, QByteArray &bytes, QString &errorText)
 
 namespace {
 
-// The file a save replaces: a data file kept elsewhere through a symbolic link (a synced folder) stays
-// a link, and its target gets the new content.
-QString finalTarget(const QString &path)
-{
-    QFileInfo info(path);
-    for (int depth = 0; depth < 128 && info.isSymLink(); ++depth) {
-        info.setFile(info.symLinkTarget());
-    }
-    return info.isSymLink() ? path : info.filePath();
-}
-
 mode_t modeOf(QFileDevice::Permissions permissions)
 {
     mode_t mode = 0;
@@ -445,9 +436,17 @@ bool writeAll(int fd, const QByteArray &bytes)
     return true;
 }
 
-// The rename is only on disk once the folder is: without this a power loss soon after a save may bring
-// back the old file (or, for a new file, none). The file is in place already, so a failure here is no
-// failed save.
+} // namespace
+
+QString finalTarget(const QString &path)
+{
+    QFileInfo info(path);
+    for (int depth = 0; depth < 128 && info.isSymLink(); ++depth) {
+        info.setFile(info.symLinkTarget());
+    }
+    return info.isSymLink() ? path : info.filePath();
+}
+
 void syncFolderOf(const QByteArray &path)
 {
     const qsizetype slash = path.lastIndexOf('/');
@@ -458,8 +457,6 @@ void syncFolderOf(const QByteArray &path)
         ::close(fd);
     }
 }
-
-} // namespace
 
 bool writeFileAtomically(const QString &path, const QByteArray &bytes,
                          std::optional<QFileDevice::Permissions> newFilePermissions, QString &errorText,
@@ -524,6 +521,10 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes,
         ::unlink(temporary.constData());
         errorText = systemErrorText(error);
         return false;
+    }
+    // An import or a restore replaces its files together, once every one of them is written.
+    if (DataFilesCommit::takeOver(path, temporary, targetName)) {
+        return true;
     }
     if (::rename(temporary.constData(), targetName.constData()) != 0) {
         const int error = errno;

@@ -117,6 +117,15 @@ QString notRegularFileText();
 // a writer: a FIFO is refused at once.
 bool readFileBytes(const QString &path, QByteArray &bytes, QString &errorText);
 
+// The file a save of path replaces: a data file kept elsewhere through a symbolic link (a synced folder)
+// stays a link, and its target gets the new content.
+QString finalTarget(const QString &path);
+
+// The rename is only on disk once the folder is: without this a power loss soon after a save may bring
+// back the old file (or, for a new file, none). Syncs the folder that holds path; a failure is passed
+// over, as the file is in place already.
+void syncFolderOf(const QByteArray &path);
+
 // Replaces the file whole through a temporary file and a rename, so an interrupted write leaves either
 // the old or the new content, never a mix. The temporary file (savetemps.h) is created 0600 (never through
 // the umask) beside the file, or beside the target of a symbolic link; after the rename the folder is

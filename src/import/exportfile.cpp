@@ -16,6 +16,7 @@
 #include <QJsonObject>
 
 #include <cmath>
+#include <sys/stat.h>
 
 namespace {
 
@@ -100,8 +101,39 @@ QByteArray buildExport(const QString &dataFolder, const QDateTime &now)
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
+QString exportRefusal(const QString &dataFolder, const QString &path)
+{
+    const QFileInfo target(path);
+    if (target.isSymLink()) {
+        return QStringLiteral("%1 はシンボリックリンクなので書き出せません。リンクの先のファイルを上書きしないよう、"
+                              "別のファイル名を指定してください")
+            .arg(path);
+    }
+    const QString refusal =
+        QStringLiteral("%1 はデーターファイルなので書き出せません。別のファイル名を指定してください").arg(path);
+    struct stat written = {};
+    const bool exists = ::stat(QFile::encodeName(path).constData(), &written) == 0;
+    const QString folder = QFileInfo(dataFolder).canonicalFilePath();
+    for (const DataFile &file : DataFiles) {
+        const QString dataPath = QDir(dataFolder).filePath(dataFileName(file));
+        struct stat data = {};
+        // The same file by any other name (a link, a hard link, "./date.dat"), or the name of one not
+        // made yet.
+        if ((exists && ::stat(QFile::encodeName(dataPath).constData(), &data) == 0 && data.st_dev == written.st_dev &&
+             data.st_ino == written.st_ino) ||
+            (!folder.isEmpty() && QFileInfo(target.absolutePath()).canonicalFilePath() == folder &&
+             target.fileName() == dataFileName(file))) {
+            return refusal;
+        }
+    }
+    return QString();
+}
+
 void writeExport(const QString &dataFolder, const QString &path)
 {
+    if (const QString refusal = exportRefusal(dataFolder, path); !refusal.isEmpty()) {
+        throw EFileError(refusal);
+    }
     const QByteArray bytes = buildExport(dataFolder, QDateTime::currentDateTime());
     QString reason;
     if (!writeFileAtomically(path, bytes, QFileDevice::ReadOwner | QFileDevice::WriteOwner, reason, true)) {

@@ -18,5 +18,11 @@ constexpr int ExportFormatVersion = 1;
 // The document for the data files of dataFolder (ending in "/"). Throws EFileError when one cannot be read.
 QByteArray buildExport(const QString &dataFolder, const QDateTime &now);
 
-// Writes the export to path atomically, readable and writable by the user only (0600). Throws EFileError.
+// Empty when the export may be written to path; otherwise the one line that says why not: path is a
+// symbolic link (one planted in a shared folder could lead to any file of hers), or one of her data
+// files in dataFolder, by its name or by any other path to it.
+QString exportRefusal(const QString &dataFolder, const QString &path);
+
+// Writes the export to path atomically, readable and writable by the user only (0600). Throws EFileError
+// with exportRefusal's line, or when the file cannot be written.
 void writeExport(const QString &dataFolder, const QString &path);

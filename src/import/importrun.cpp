@@ -1,6 +1,6 @@
 #include "importrun.h"
 
-#include "backup.h"
+#include "applyimport.h"
 #include "errors.h"
 #include "exportfile.h"
 #include "importfile.h"
@@ -30,9 +30,8 @@ ExitStatus runImport(const QString &dataFolder, const QString &file, bool dryRun
             out << QStringLiteral("新しいデーターはありません。何も書き込んでいません。") << Qt::endl;
             return ExitStatus::Done;
         }
-        const QString backup = Backup::makeTimedBackup(dataFolder, now, Backup::BackupPurpose::Import);
+        const QString backup = applyImport(dataFolder, records, now);
         out << QStringLiteral("読み込む前のデーターを %1 にバックアップしました。").arg(backup) << Qt::endl;
-        mergeImport(dataFolder, records, true);
         out << QStringLiteral("読み込みました。") << Qt::endl;
         return ExitStatus::Done;
     } catch (const AppError &e) {
@@ -43,6 +42,10 @@ ExitStatus runImport(const QString &dataFolder, const QString &file, bool dryRun
 
 ExitStatus runExport(const QString &dataFolder, const QString &file, QTextStream &out, QTextStream &err)
 {
+    if (const QString refusal = exportRefusal(dataFolder, file); !refusal.isEmpty()) {
+        err << refusal << Qt::endl;
+        return ExitStatus::Refused;
+    }
     try {
         writeExport(dataFolder, file);
     } catch (const AppError &e) {

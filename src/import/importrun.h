@@ -14,7 +14,8 @@ namespace ImportCommand {
 // err, "<file>: <reason>", and nothing is written.
 ExitStatus runImport(const QString &dataFolder, const QString &file, bool dryRun, QTextStream &out, QTextStream &err);
 
-// Writes the full export of the data folder to file.
+// Writes the full export of the data folder to file; a file that is a link or one of her data files is
+// refused (Refused, one line on err) and nothing is written.
 ExitStatus runExport(const QString &dataFolder, const QString &file, QTextStream &out, QTextStream &err);
 
 } // namespace ImportCommand

@@ -45,11 +45,16 @@ void TfrmBackups::fillList()
     ui->tblBackups->setRowCount(int(list.size()));
     for (int row = 0; row < list.size(); ++row) {
         const BackupSummary &b = list[row];
-        const QStringList cells{b.name, b.takenBefore, QString::number(b.firstDays), QString::number(b.memos),
-                                QString::number(b.readings)};
+        // A backup that cannot be read says so instead of counting nothing, the reason in its hint.
+        const QString unreadable = QStringLiteral("読めません");
+        const QStringList cells = b.unreadable.isEmpty()
+                                      ? QStringList{b.name, b.takenBefore, QString::number(b.firstDays),
+                                                    QString::number(b.memos), QString::number(b.readings)}
+                                      : QStringList{b.name, b.takenBefore, unreadable, unreadable, unreadable};
         for (int column = 0; column < cells.size(); ++column) {
             auto *item = new QTableWidgetItem(cells[column]);
             item->setData(Qt::UserRole, b.folder);
+            item->setToolTip(b.unreadable);
             ui->tblBackups->setItem(row, column, item);
         }
     }

@@ -1,7 +1,7 @@
 #include "importpreview.h"
 #include "ui_importpreview.h"
 
-#include "backup.h"
+#include "applyimport.h"
 #include "errors.h"
 #include "guard.h"
 #include "help.h"
@@ -100,8 +100,7 @@ bool importFromOtherApp(QWidget *parent, const QString &dataFolder)
     if (preview.exec() != QDialog::Accepted) {
         return false;
     }
-    const QString backup = Backup::makeTimedBackup(dataFolder, now, Backup::BackupPurpose::Import);
-    mergeImport(dataFolder, read.records, true);
+    const QString backup = applyImport(dataFolder, read.records, now);
     showInfoBox(parent, QStringLiteral("読み込みました。読み込む前のデーターは %1 にあります。").arg(backup));
     return true;
 }

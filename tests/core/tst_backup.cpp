@@ -141,7 +141,8 @@ private slots:
         QVERIFY(home.isValid());
         const QString missing = home.filePath(QStringLiteral("eveluna"));
         QVERIFY_THROWS_EXCEPTION(EFileError, Backup::makeDailyBackup(missing, Today));
-        QVERIFY_THROWS_EXCEPTION(EFileError, Backup::makeTimedBackup(missing, QDateTime(Today, QTime(12, 0)), Backup::BackupPurpose::Import));
+        QVERIFY_THROWS_EXCEPTION(EFileError, Backup::makeTimedBackup(missing, QDateTime(Today, QTime(12, 0)),
+                                                                     Backup::BackupPurpose::Import));
         QVERIFY(!QFileInfo::exists(missing));
     }
 
