@@ -1,6 +1,7 @@
 #include "calendarsync.h"
 
 #include "base64.h"
+#include "datafiles.h"
 #include "errors.h"
 #include "mailkeyring.h"
 #include "settings.h"
@@ -129,7 +130,7 @@ QObject *startCalendarSync(const QString &dataFolder, QObject *parent, std::func
     };
     CalDavSettings settings;
     try {
-        settings = readCalDavSettings(QDir(dataFolder).filePath(QStringLiteral("setting.ini")));
+        settings = readCalDavSettings(dataFilePath(dataFolder, DataKind::Settings));
     } catch (const AppError &e) {
         fail(SyncOutcome::LocalFailed, e.message());
         return holder;

@@ -1,11 +1,11 @@
 #include "syncplan.h"
 
 #include "backup.h"
+#include "datafiles.h"
 #include "errors.h"
 #include "icsfile.h"
 #include "importfile.h"
 #include "noticesettings.h"
-#include "periodfile.h"
 #include "statusreport.h"
 
 #include <QCryptographicHash>
@@ -15,8 +15,6 @@
 
 namespace {
 
-// A day this close to a first day belongs to that first day's period.
-constexpr int SamePeriodDays = 10;
 constexpr int RecordMonths = 12;
 
 QString uidOf(const QString &name, const QString &uidSuffix)
@@ -36,9 +34,8 @@ QString calendarUidSuffix(const QString &dataFolder)
 QList<PublishedEvent> publishedEvents(const QString &dataFolder, int cycles, bool sendRecords, const QDate &today,
                                       const QString &uidSuffix)
 {
-    const QDir folder(dataFolder);
-    const QString settingPath = folder.filePath(QStringLiteral("setting.ini"));
-    const StatusInput input = readStatusInput(folder.filePath(QStringLiteral("date.dat")), settingPath);
+    const QString settingPath = dataFilePath(dataFolder, DataKind::Settings);
+    const StatusInput input = readStatusInput(dataFilePath(dataFolder, DataKind::FirstDays), settingPath);
     if (input.firstDays.isEmpty()) {
         return {};
     }
@@ -66,41 +63,24 @@ QList<PublishedEvent> publishedEvents(const QString &dataFolder, int cycles, boo
     return events;
 }
 
-QList<QDate> newFirstDays(const QList<QDate> &registeredAscending, const QList<QDate> &markedDays, const QDate &today)
-{
-    QList<QDate> known = registeredAscending;
-    QList<QDate> fresh;
-    for (const QDate &day : markedDays) {
-        const bool samePeriod = std::any_of(known.cbegin(), known.cend(), [&day](const QDate &first) {
-            return std::abs(first.daysTo(day)) <= SamePeriodDays;
-        });
-        if (day.isValid() && day <= today && !samePeriod) {
-            fresh.append(day);
-            known.append(day);
-        }
-    }
-    std::sort(fresh.begin(), fresh.end());
-    return fresh;
-}
-
 ComeHomeResult comeHome(const QString &dataFolder, const QList<QDate> &markedDays, int cycles, bool sendRecords,
                         const QDate &today, const QString &uidSuffix)
 {
     ComeHomeResult result;
     try {
-        const QList<QDate> fresh = newFirstDays(
-            readFirstDaysAscending(QDir(dataFolder).filePath(QStringLiteral("date.dat"))), markedDays, today);
-        if (!fresh.isEmpty()) {
+        ImportedRecords records;
+        std::copy_if(markedDays.cbegin(), markedDays.cend(), std::back_inserter(records.firstDays),
+                     [&today](const QDate &day) { return day.isValid() && day <= today; });
+        // The merge keeps the ten-day rule against her first days and among the marked ones.
+        if (mergeImport(dataFolder, records, false).firstDaysNew > 0) {
             Backup::makeTimedBackup(dataFolder, QDateTime::currentDateTime(), Backup::BackupPurpose::Import);
-            ImportedRecords records;
-            records.firstDays = fresh;
-            mergeImport(dataFolder, records, true);
+            const MergeCounts counts = mergeImport(dataFolder, records, true);
             QStringList days;
-            for (const QDate &day : fresh) {
+            for (const QDate &day : counts.firstDaysAdded) {
                 days.append(QStringLiteral("%1月%2日").arg(day.month()).arg(day.day()));
             }
             result.message = QStringLiteral("カレンダーから生理開始日を%1件取り込みました: %2")
-                                 .arg(fresh.size())
+                                 .arg(counts.firstDaysNew)
                                  .arg(days.join(QStringLiteral("、")));
         }
         result.publish = publishedEvents(dataFolder, cycles, sendRecords, today, uidSuffix);

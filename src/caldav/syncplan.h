@@ -20,11 +20,8 @@ QString calendarUidSuffix(const QString &dataFolder);
 QList<PublishedEvent> publishedEvents(const QString &dataFolder, int cycles, bool sendRecords, const QDate &today,
                                       const QString &uidSuffix);
 
-// The days of `markedDays` up to today that begin a period of their own by the ten-day rule, against
-// the registered first days and each other. Ascending.
-QList<QDate> newFirstDays(const QList<QDate> &registeredAscending, const QList<QDate> &markedDays, const QDate &today);
-
-// Brings the marked days home (a backup of the data files first, then the import's merge, which never
-// deletes) and gives the events to publish from the records as they then stand.
+// Brings the marked days up to today home: those the import's merge would add (the ten-day rule against
+// her first days and among themselves) go in after a backup of the data files, and nothing is deleted.
+// Gives the events to publish from the records as they then stand.
 ComeHomeResult comeHome(const QString &dataFolder, const QList<QDate> &markedDays, int cycles, bool sendRecords,
                         const QDate &today, const QString &uidSuffix);

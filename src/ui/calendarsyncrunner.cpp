@@ -1,9 +1,9 @@
 #include "calendarsyncrunner.h"
 
 #include "calendarsync.h"
+#include "datafiles.h"
 
 #include <QCryptographicHash>
-#include <QDir>
 #include <QFile>
 
 #include <memory>
@@ -41,8 +41,8 @@ CalendarSyncRunner *CalendarSyncRunner::instance()
 QByteArray CalendarSyncRunner::currentInputs() const
 {
     QCryptographicHash hash(QCryptographicHash::Sha256);
-    for (const char *name : {"date.dat", "setting.ini"}) {
-        QFile file(QDir(m_dataFolder).filePath(QLatin1String(name)));
+    for (const DataKind kind : {DataKind::FirstDays, DataKind::Settings}) {
+        QFile file(dataFilePath(m_dataFolder, kind));
         hash.addData(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArrayLiteral("-"));
         hash.addData("\n");
     }
