@@ -214,6 +214,34 @@ private slots:
         QVERIFY2(closeWithEscape(third, again), qPrintable(third.report()));
     }
 
+    // --record-start while the window is open: the window registers the day and redraws at once.
+    void recordStart_runningCopyRegistersAndRedraws()
+    {
+        ProgramFolder folder;
+        QVERIFY(folder.isValid());
+        // The newest first day 40 days ago: today lies past the predicted cycle, coloured as no period.
+        const QDate today = QDate::currentDate();
+        QVERIFY(folder.writeFile(QStringLiteral("date.dat"), dateLine(today.addDays(-40))));
+        RunningProgram program(m_x, folder.executable(), folder.path());
+        const QString window = startAndWait(m_x, program);
+        QVERIFY2(!window.isEmpty(), qPrintable(program.report()));
+        const int todayCell = today.day() + (today.addDays(1 - today.day()).dayOfWeek() % 7);
+        const QRect inner = dayCellRect(todayCell).adjusted(2, 2, -2, -2);
+        QVERIFY(countPixels(m_x.grabSettledWindow(window), inner, ThisPeriod) * 2 < inner.width() * inner.height());
+
+        QProcess record;
+        record.setProcessEnvironment(m_x.environment());
+        record.start(folder.executable(), {QStringLiteral("--record-start")});
+        QVERIFY(record.waitForFinished(10000));
+        QCOMPARE(record.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(record.readAllStandardOutput()),
+                 today.toString(QStringLiteral("yyyy/MM/dd")) + QStringLiteral(" を生理開始日として登録しました\n"));
+        QCOMPARE(folder.readFile(QStringLiteral("date.dat")), dateLine(today) + dateLine(today.addDays(-40)));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            countPixels(m_x.grabWindow(window), inner, ThisPeriod) * 2 > inner.width() * inner.height(), 5000);
+        QVERIFY2(closeWithEscape(program, window), qPrintable(program.report()));
+    }
+
     void startElsewhere_readsAndWritesFilesBesideTheExecutable()
     {
         ProgramFolder folder;
