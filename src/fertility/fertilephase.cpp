@@ -36,6 +36,14 @@ FertilityResult evaluate(const FertilityInput &cycle, const ShiftResult &shift, 
     if (!result.speaks || last < cycle.start) {
         return result;
     }
+    for (const DayRecord &day : cycle.days) {
+        if (inCycle(day.date) && day.mucus) {
+            result.mucus.insert(day.date, *day.mucus);
+        }
+        if (inCycle(day.date) && isPositive(day.lh)) {
+            result.positiveTests.append(day.date);
+        }
+    }
 
     const int preDays = preFertileDays(cycle.previousShiftConfirmed, cycle.earlierFirstHigherDays);
     const QDate afterPre = cycle.start.addDays(preDays);

@@ -5,6 +5,7 @@
 
 #include <QDate>
 #include <QList>
+#include <QMap>
 #include <QStringList>
 
 #include <optional>
@@ -48,6 +49,8 @@ struct FertilityResult
     QStringList startSigns;      // which of "mucus", "lh", "temperature" began it
     QStringList endSigns;        // which ended it
     QStringList preFertileSigns; // "temperature": her earlier shifts gave the pre-fertile days
+    QMap<QDate, int> mucus;      // the cycle's mucus observations up to today (MinMucus..MaxMucus)
+    QList<QDate> positiveTests;  // the days of positive ovulation tests up to today
 
     BodyPhase phaseOn(const QDate &day) const;
     // The days from a positive test to two days after it: ovulation is expected within a day or two.

@@ -241,9 +241,10 @@ void HistoryReport::drawPeriodPage(QPainter &painter, const QRectF &area, const 
     painter.restore();
 }
 
-void HistoryReport::addTemperaturePages(const QList<CycleTemperature> &cycles)
+void HistoryReport::addTemperaturePages(const QList<CycleTemperature> &cycles, const QList<FertilityResult> &bodies)
 {
     m_temperature = reportedTemperatureCycles(cycles);
+    m_bodies = bodies;
 }
 
 qsizetype HistoryReport::temperaturePageCount() const
@@ -254,7 +255,7 @@ qsizetype HistoryReport::temperaturePageCount() const
 void HistoryReport::drawTemperaturePage(QPainter &painter, const QRectF &area, const QList<Page> &pages,
                                         qsizetype t) const
 {
-    drawTemperatureReportPage(painter, area, m_temperature, t, m_families);
+    drawTemperatureReportPage(painter, area, m_temperature, t, m_families, m_bodies);
     drawFooter(painter, area, pages.size() + periodPageCount(area) + t, pages.size());
 }
 

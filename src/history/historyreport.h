@@ -3,6 +3,7 @@
 #include "cyclechart.h"
 #include "cyclehistory.h"
 #include "errors.h"
+#include "fertilephase.h"
 #include "periodreport.h"
 #include "temperatureshift.h"
 
@@ -49,8 +50,9 @@ public:
     HistoryReport(const CycleHistory &history, const CycleStatistics &stats, const QDate &printed, bool withMemos,
                   QStringList families, QSet<QDate> excluded = {});
 
-    // 基礎体温表 pages after the history: the cycles with readings, newest first, at most 12.
-    void addTemperaturePages(const QList<CycleTemperature> &cycles);
+    // 基礎体温表 pages after the history: the cycles with readings, newest first, at most 12, with her
+    // body's signs of those cycles (bodies, matched by first day) when given.
+    void addTemperaturePages(const QList<CycleTemperature> &cycles, const QList<FertilityResult> &bodies = {});
 
     const QList<Line> &lines() const { return m_lines; }
     // Pages for a printable area of pageSize (logical units).
@@ -78,6 +80,7 @@ private:
     CycleChart m_chart;
     QList<Line> m_lines;
     QList<CycleTemperature> m_temperature;
+    QList<FertilityResult> m_bodies;
     PeriodReport m_period;
 };
 

@@ -21,11 +21,14 @@ const QColor HighPhase(255, 228, 236);
 const QColor Period(214, 40, 57);
 const QColor Reading(32, 64, 160);
 const QColor Cover(0, 128, 96);
+const QColor FertileBand(46, 150, 80);
+const QColor PositiveTest(170, 0, 100);
 
 constexpr double LeftMargin = 44;
 constexpr double BottomMargin = 54; // day numbers, dates and the legend
 constexpr double TopMargin = 8;
 constexpr double FigureColumn = 170;
+constexpr double BodyRows = 32; // the mucus letters and the second legend line, when her body's signs are drawn
 
 QFont chartFont(const QStringList &families, double pixels, bool bold = false)
 {
@@ -86,7 +89,42 @@ void drawLegend(QPainter &painter, const QRectF &line, double dot, const QString
     painter.restore();
 }
 
+// The second legend line: the fertile band, the boxed peak and the positive test's line.
+void drawBodyLegend(QPainter &painter, const QRectF &line, const QStringList &families)
+{
+    painter.save();
+    painter.setFont(chartFont(families, 10));
+    const QFontMetricsF metrics(painter.font());
+    const double mid = line.center().y();
+    double x = line.left();
+    const auto label = [&](const QString &text) {
+        painter.setPen(Ink);
+        painter.drawText(QRectF(x, line.top(), metrics.horizontalAdvance(text) + 2, line.height()),
+                         Qt::AlignLeft | Qt::AlignVCenter, text);
+        x += metrics.horizontalAdvance(text) + 14;
+    };
+    painter.fillRect(QRectF(x, mid - 3, 18, 6), FertileBand);
+    x += 22;
+    label(QStringLiteral("妊娠しやすい時期 (からだのサイン)"));
+    painter.setPen(QPen(Ink, 1));
+    painter.drawRect(QRectF(x, mid - 6, 14, 12));
+    x += 18;
+    label(QStringLiteral("おりもののピーク"));
+    painter.setPen(QPen(PositiveTest, 1.5, Qt::DashLine));
+    painter.drawLine(QPointF(x + 5, mid - 6), QPointF(x + 5, mid + 6));
+    x += 12;
+    label(QStringLiteral("排卵検査薬 陽性"));
+    painter.restore();
+}
+
 } // namespace
+
+QString mucusLetter(int mucus)
+{
+    static const QString letters[] = {QStringLiteral("t"), QStringLiteral("Ø"), QStringLiteral("f"),
+                                      QStringLiteral("S"), QStringLiteral("S+")};
+    return letters[std::clamp(mucus, MinMucus, MaxMucus)];
+}
 
 std::pair<int, int> temperatureScale(const CycleTemperature &cycle)
 {
@@ -128,6 +166,11 @@ QList<std::pair<QString, QString>> temperatureFigureTexts(const CycleTemperature
     if (figures.calendarNextStart) {
         texts.append({QStringLiteral("暦から見た予定日"), formatDateText(*figures.calendarNextStart)});
     }
+    if (figures.body && figures.body->fertileFrom.isValid()) {
+        texts.append({QStringLiteral("妊娠しやすい時期 (からだのサイン)"),
+                      shortDate(figures.body->fertileFrom) + QStringLiteral("〜") +
+                          (figures.body->fertileUntil.isValid() ? shortDate(figures.body->fertileUntil) : QString())});
+    }
     return texts;
 }
 
@@ -136,9 +179,10 @@ void drawTemperatureChart(QPainter &painter, const QRectF &area, const CycleTemp
 {
     painter.save();
     painter.fillRect(area, Paper);
+    const double bottomMargin = BottomMargin + (figures.body ? BodyRows : 0);
     const QRectF plot(area.left() + LeftMargin, area.top() + TopMargin,
                       std::max(40.0, area.width() - LeftMargin - FigureColumn - 8),
-                      std::max(40.0, area.height() - TopMargin - BottomMargin));
+                      std::max(40.0, area.height() - TopMargin - bottomMargin));
     const auto [low, high] = temperatureScale(cycle);
     const int days = std::max(cycle.lengthDays(), cycle.closed ? 1 : 28);
     const double dayWidth = plot.width() / days;
@@ -152,6 +196,12 @@ void drawTemperatureChart(QPainter &painter, const QRectF &area, const CycleTemp
     }
     // The registered first day.
     painter.fillRect(QRectF(plot.left(), plot.bottom() - 6, dayWidth, 6), Period);
+    // Her body's fertile phase as a band along the top, to the evening it ended (or the cycle's end).
+    if (figures.body && figures.body->fertileFrom.isValid()) {
+        const QDate until = figures.body->fertileUntil.isValid() ? figures.body->fertileUntil : cycle.end;
+        const double left = xOf(figures.body->fertileFrom) - dayWidth / 2;
+        painter.fillRect(QRectF(left, plot.top(), xOf(until) + dayWidth / 2 - left, 6), FertileBand);
+    }
 
     painter.setFont(chartFont(families, 10));
     const QFontMetricsF metrics(painter.font());
@@ -176,6 +226,22 @@ void drawTemperatureChart(QPainter &painter, const QRectF &area, const CycleTemp
                          QString::number(d + 1));
         painter.drawText(QRectF(x - labelWidth / 2, plot.bottom() + 17, labelWidth, 16), Qt::AlignCenter,
                          shortDate(date));
+    }
+    // The mucus letters under the dates, the peak boxed; positive tests as a dashed line through the plot.
+    const double textRow = plot.bottom() + 34;
+    if (figures.body) {
+        for (auto it = figures.body->mucus.constBegin(); it != figures.body->mucus.constEnd(); ++it) {
+            const QRectF box(xOf(it.key()) - dayWidth / 2, textRow, dayWidth, 15);
+            painter.setPen(Ink);
+            painter.drawText(box, Qt::AlignCenter, mucusLetter(it.value()));
+            if (it.key() == figures.body->mucusPeak) {
+                painter.drawRect(box.adjusted(1, 1, -1, -1));
+            }
+        }
+        painter.setPen(QPen(PositiveTest, 1.5, Qt::DashLine));
+        for (const QDate &day : figures.body->positiveTests) {
+            painter.drawLine(QPointF(xOf(day), plot.top()), QPointF(xOf(day), plot.bottom()));
+        }
     }
     painter.setPen(QPen(MajorGrid, 0));
     painter.drawRect(plot);
@@ -221,7 +287,11 @@ void drawTemperatureChart(QPainter &painter, const QRectF &area, const CycleTemp
         }
     }
     painter.setRenderHint(QPainter::Antialiasing, false);
-    drawLegend(painter, QRectF(plot.left(), plot.bottom() + 36, plot.width(), 16), dot, families);
+    drawLegend(painter, QRectF(plot.left(), plot.bottom() + 36 + (figures.body ? 16 : 0), plot.width(), 16), dot,
+               families);
+    if (figures.body) {
+        drawBodyLegend(painter, QRectF(plot.left(), plot.bottom() + 52 + 16, plot.width(), 16), families);
+    }
 
     // The figures and notes.
     const QRectF column(area.right() - FigureColumn, area.top() + TopMargin, FigureColumn, area.height());
@@ -260,6 +330,14 @@ QString temperatureChartSummary(const CycleTemperature &cycle, const Temperature
     for (const auto &[label, value] : temperatureFigureTexts(cycle, figures).mid(1)) {
         parts.append(label + QStringLiteral(" ") + value);
     }
+    if (figures.body) {
+        if (figures.body->mucusPeak.isValid()) {
+            parts.append(QStringLiteral("おりもののピーク ") + shortDate(figures.body->mucusPeak));
+        }
+        for (const QDate &day : figures.body->positiveTests) {
+            parts.append(QStringLiteral("排卵検査薬 陽性 ") + shortDate(day));
+        }
+    }
     parts.append(cycle.notes);
     return parts.join(QStringLiteral("。")) + QStringLiteral("。");
 }
@@ -294,7 +372,7 @@ qsizetype temperatureReportPageCount(qsizetype cycles)
 }
 
 void drawTemperatureReportPage(QPainter &painter, const QRectF &area, const QList<CycleTemperature> &reported,
-                               qsizetype page, const QStringList &families)
+                               qsizetype page, const QStringList &families, const QList<FertilityResult> &bodies)
 {
     constexpr double HeadingHeight = 30;
     constexpr double FooterRoom = 24;
@@ -318,8 +396,14 @@ void drawTemperatureReportPage(QPainter &painter, const QRectF &area, const QLis
         const QStringList texts = temperatureReadingTexts(cycle);
         const qsizetype rows = (texts.size() + Columns - 1) / Columns;
         const double chartHeight = std::max(150.0, half - TitleHeight - rows * TextLine - 12);
+        TemperatureChartFigures figures;
+        const auto body = std::find_if(bodies.begin(), bodies.end(),
+                                       [&](const FertilityResult &b) { return b.start == cycle.start && b.speaks; });
+        if (body != bodies.end()) {
+            figures.body = *body;
+        }
         drawTemperatureChart(painter, QRectF(area.left(), top + TitleHeight, area.width(), chartHeight), cycle,
-                             families);
+                             families, figures);
         // The readings as text, column by column, so that a PDF reader and a screen reader get them too.
         painter.setPen(Ink);
         painter.setFont(chartFont(families, 9));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fertilephase.h"
 #include "temperatureshift.h"
 
 #include <QDate>
@@ -9,6 +10,9 @@
 #include <optional>
 
 class QPainter;
+
+// "t", "Ø", "f", "S", "S+" for mucus 0..4.
+QString mucusLetter(int mucus);
 
 // The 基礎体温表 of one cycle, the one drawing for the history window, the printer and the PDF: cycle days
 // with their dates along the bottom, °C up the side (a line every 0.05, a label every 0.1, 35.8–37.4
@@ -22,6 +26,10 @@ struct TemperatureChartFigures
 {
     std::optional<QDate> bodyNextStart;     // 体温から見た予定日 (current cycle with a confirmed shift)
     std::optional<QDate> calendarNextStart; // the calendar rule's next first day (current cycle)
+    // Her body's signs in this cycle: a row of mucus letters (t, Ø, f, S, S+) under the dates with the
+    // peak boxed, a line through the plot on each positive ovulation test, and the fertile phase as a
+    // band along the plot's top.
+    std::optional<FertilityResult> body;
 };
 
 // The figures column as label and value, in the order drawn: 低温期平均, 高温期平均, 差, 高温期の日数, ...
@@ -50,5 +58,6 @@ qsizetype temperatureReportPageCount(qsizetype cycles);
 
 // Draws report page `page` (0-based) of the 基礎体温表: its heading and up to two cycles of `reported`,
 // each a chart with its readings written under it as text. The footer is the caller's.
+// The cycles' body signs (bodies, any order, matched by first day) are drawn when given.
 void drawTemperatureReportPage(QPainter &painter, const QRectF &area, const QList<CycleTemperature> &reported,
-                               qsizetype page, const QStringList &families);
+                               qsizetype page, const QStringList &families, const QList<FertilityResult> &bodies = {});

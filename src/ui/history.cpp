@@ -346,7 +346,7 @@ void TfrmHistory::showEvent(QShowEvent *event)
 HistoryReport TfrmHistory::report() const
 {
     HistoryReport report(m_history, m_stats, QDate::currentDate(), ui->ChkMemo->isChecked(), m_families, m_excluded);
-    report.addTemperaturePages(m_temperaturePage->cycles());
+    report.addTemperaturePages(m_temperaturePage->cycles(), m_temperaturePage->bodies());
     return report;
 }
 

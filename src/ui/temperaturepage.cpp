@@ -5,6 +5,7 @@
 #include "periodfile.h"
 #include "temperaturechart.h"
 #include "temperaturestatus.h"
+#include "variable.h"
 
 #include <QAccessible>
 #include <QGridLayout>
@@ -78,6 +79,7 @@ TemperaturePage::TemperaturePage(const QString &datePath, const QString &tempPat
         const TemperatureFileContent content = readTemperatureFile(tempPath);
         m_cycles = temperatureCycles(readFirstDaysAscending(datePath, UnreadableLine::Skip), content.readings,
                                      QDate::currentDate());
+        m_bodies = fertileCycles(m_cycles, readDayFile(Variable::DayFilePath).records, QDate::currentDate());
     });
     m_bodyNextStart = temperatureNextStart(m_cycles);
     for (qsizetype c = 0; c < m_cycles.size(); ++c) {
@@ -105,7 +107,11 @@ void TemperaturePage::showCycle(qsizetype index)
     chart->cycle = &cycle;
     chart->figures = {};
     if (!cycle.closed) {
-        chart->figures = {m_bodyNextStart, m_calendarNextStart};
+        chart->figures = {m_bodyNextStart, m_calendarNextStart, {}};
+    }
+    const qsizetype c = m_withReadings[m_index];
+    if (c < m_bodies.size() && m_bodies[c].speaks) {
+        chart->figures.body = m_bodies[c];
     }
     m_position->setText(QStringLiteral("%1 / %2").arg(m_index + 1).arg(m_withReadings.size()));
     chart->setAccessibleDescription(temperatureChartSummary(cycle, chart->figures));

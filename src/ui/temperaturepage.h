@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fertilephase.h"
 #include "temperatureshift.h"
 
 #include <QDate>
@@ -28,6 +29,8 @@ public:
 
     // Every registered cycle, oldest first (also those without readings), for the report.
     const QList<CycleTemperature> &cycles() const { return m_cycles; }
+    // Her body's signs of every cycle (mucus, tests, the fertile phase), in the order of cycles().
+    const QList<FertilityResult> &bodies() const { return m_bodies; }
     // Shows the cycle at position `index` of those with readings (0 the oldest); clamped.
     void showCycle(qsizetype index);
     qsizetype shownIndex() const { return m_index; }
@@ -43,6 +46,7 @@ protected:
 
 private:
     QList<CycleTemperature> m_cycles;
+    QList<FertilityResult> m_bodies;
     QList<qsizetype> m_withReadings; // positions in m_cycles
     qsizetype m_index = -1;
     std::optional<QDate> m_bodyNextStart;
