@@ -102,6 +102,9 @@ ExitStatus printStatus(StatusFormat format)
     try {
         const StatusInput input =
             readStatusInput(Variable::DateFilePath, Variable::SettingFilePath, Variable::DayFilePath);
+        for (const QString &notice : input.notices) {
+            print(stderr, QStringLiteral("eveluna: %1\n").arg(notice));
+        }
         const QDate today = QDate::currentDate();
         const StatusReport report =
             computeStatus(input, today, temperatureStatusJson(Variable::DateFilePath, Variable::TempFilePath, today),

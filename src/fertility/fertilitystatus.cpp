@@ -1,5 +1,6 @@
 #include "fertilitystatus.h"
 
+#include "jsondate.h"
 #include "periodfile.h"
 #include "temperaturefile.h"
 #include "temperaturestatus.h"
@@ -8,11 +9,6 @@
 #include <QJsonObject>
 
 namespace {
-
-QJsonValue isoDate(const QDate &date)
-{
-    return date.isValid() ? QJsonValue(date.toString(Qt::ISODate)) : QJsonValue();
-}
 
 QJsonValue phaseName(BodyPhase phase)
 {
@@ -54,10 +50,10 @@ QJsonValue fertilityJson(const QList<FertilityResult> &cycles, const QDate &toda
         return status;
     }
     status[QStringLiteral("phase")] = phaseName(cycle->phaseOn(today));
-    status[QStringLiteral("fertile_from")] = isoDate(cycle->fertileFrom);
-    status[QStringLiteral("fertile_until")] = isoDate(cycle->fertileUntil);
-    status[QStringLiteral("mucus_peak")] = isoDate(cycle->mucusPeak);
-    status[QStringLiteral("lh_positive")] = isoDate(cycle->lhPositive);
+    status[QStringLiteral("fertile_from")] = jsonDate(cycle->fertileFrom);
+    status[QStringLiteral("fertile_until")] = jsonDate(cycle->fertileUntil);
+    status[QStringLiteral("mucus_peak")] = jsonDate(cycle->mucusPeak);
+    status[QStringLiteral("lh_positive")] = jsonDate(cycle->lhPositive);
     status[QStringLiteral("signs")] = QJsonArray::fromStringList(cycle->signsOn(today));
     return status;
 }

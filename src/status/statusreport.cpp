@@ -3,6 +3,8 @@
 #include "cyclestats.h"
 #include "cyclewindows.h"
 #include "datetext.h"
+#include "errors.h"
+#include "jsondate.h"
 #include "periodfile.h"
 #include "periodobservations.h"
 #include "settings.h"
@@ -16,7 +18,7 @@ namespace {
 
 QJsonValue isoDate(const std::optional<QDate> &day)
 {
-    return day && day->isValid() ? QJsonValue(day->toString(Qt::ISODate)) : QJsonValue(QJsonValue::Null);
+    return day ? jsonDate(*day) : QJsonValue(QJsonValue::Null);
 }
 
 QJsonValue number(const std::optional<int> &value)
@@ -112,6 +114,10 @@ QString cycleLine(const StatusReport &report)
         return QStringLiteral("データーが足りません。");
     }
     const qint64 daysLeft = report.today.daysTo(*report.nextStart);
+    if (daysLeft < 0) {
+        // An estimate already behind her newest first day: no count of days that runs backwards.
+        return QStringLiteral("データーが足りません。");
+    }
     if (daysLeft == 0) {
         return QStringLiteral("今日の予定です。") + nextPeriodText(report);
     }
@@ -174,7 +180,25 @@ StatusInput readStatusInput(const QString &datePath, const QString &settingPath,
     const IniFile ini(settingPath);
     const QString section = QStringLiteral("Day Setting");
     input.mode = ini.readInteger(section, QStringLiteral("Daymode"), input.mode);
-    input.ownLength = parseIntegerText(ini.readString(section, QStringLiteral("Daybetween"), QStringLiteral("28")));
+    const QString stored = ini.readString(section, QStringLiteral("Daybetween"), QString());
+    input.ownLength = DefaultOwnCycleDays;
+    if (!stored.isEmpty()) {
+        std::optional<int> length;
+        try {
+            length = parseIntegerText(stored);
+        } catch (const EConvertError &) {
+        }
+        if (length && *length >= MinOwnCycleDays && *length <= MaxOwnCycleDays) {
+            input.ownLength = *length;
+        } else {
+            input.notices.append(QStringLiteral("setting.ini の Daybetween=%1 は周期設定の日数 (%2〜%3) ではないため、"
+                                                "%4 日として読みます")
+                                     .arg(stored.left(20))
+                                     .arg(MinOwnCycleDays)
+                                     .arg(MaxOwnCycleDays)
+                                     .arg(DefaultOwnCycleDays));
+        }
+    }
     input.excluded = readExcludedCycles(settingPath);
     if (!dayPath.isEmpty()) {
         input.dayRecords = readDayFile(dayPath).records;

@@ -24,6 +24,7 @@ struct StatusInput
     int mode = 4;                // the stored cycle mode (Daymode)
     int ownLength = 28;          // the stored own length (Daybetween)
     QList<DayRecord> dayRecords; // dateDay.dat, ascending
+    QStringList notices;         // what was read otherwise than stored, one sentence each (for stderr)
 };
 
 struct StatusReport

@@ -2,6 +2,7 @@
 
 #include "datetext.h"
 #include "errors.h"
+#include "jsondate.h"
 #include "linefile.h"
 #include "periodfile.h"
 #include "temperatureshift.h"
@@ -9,11 +10,6 @@
 #include <QJsonObject>
 
 namespace {
-
-QJsonValue isoDate(const QDate &date)
-{
-    return date.isValid() ? QJsonValue(date.toString(Qt::ISODate)) : QJsonValue();
-}
 
 QJsonValue degrees(std::optional<int> centiDegrees)
 {
@@ -38,13 +34,13 @@ QJsonValue temperatureStatusJson(const QString &datePath, const QString &tempPat
         return status;
     }
     const CycleTemperature &current = cycles.back();
-    status[QStringLiteral("first_higher")] = isoDate(*current.shift.firstHigher);
+    status[QStringLiteral("first_higher")] = jsonDate(*current.shift.firstHigher);
     status[QStringLiteral("confirmed")] = true;
-    status[QStringLiteral("ovulation")] = isoDate(current.ovulation);
+    status[QStringLiteral("ovulation")] = jsonDate(current.ovulation);
     status[QStringLiteral("cover_line")] = degrees(current.shift.coverLine);
     status[QStringLiteral("high_days")] = current.highDays;
     status[QStringLiteral("low_mean")] = degrees(current.lowMean);
     status[QStringLiteral("high_mean")] = degrees(current.highMean);
-    status[QStringLiteral("next_start")] = isoDate(temperatureNextStart(cycles).value_or(QDate()));
+    status[QStringLiteral("next_start")] = jsonDate(temperatureNextStart(cycles).value_or(QDate()));
     return status;
 }

@@ -1,8 +1,12 @@
 // The range, the track record and the status report over plain first days; the range back-tested on a
 // generated population.
 
+#include "cyclestats.h"
 #include "statusreport.h"
 
+#include <QFile>
+#include <QJsonObject>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -148,6 +152,81 @@ private slots:
         QCOMPARE(report.nextStart, ruleNextStart);
         QCOMPARE(report.lateDays, lateDays);
         QCOMPARE(report.cycleDay, int(firstDays.last().daysTo(today)) + 1);
+    }
+
+    // Only the newest 12 cycles make the range: a 13th, older one changes nothing, however long or short.
+    void range_usesOnlyTheNewestTwelveCycles()
+    {
+        const QList<int> newest{30, 27, 33, 29, 31, 28, 32, 30, 26, 34, 29, 31};
+        const QList<QDate> twelve = firstDaysFrom(QDate(2025, 1, 2).addDays(30), newest);
+        const std::optional<DayRange> range = nextStartRange(twelve, {});
+        QVERIFY(range);
+        for (const int oldest : {22, 37}) {
+            const QList<QDate> thirteen =
+                firstDaysFrom(QDate(2025, 1, 2).addDays(30 - oldest), QList<int>{oldest} + newest);
+            QCOMPARE(thirteen.last(), twelve.last());
+            const std::optional<DayRange> withOlder = nextStartRange(thirteen, {});
+            QVERIFY(withOlder);
+            QCOMPARE(withOlder->first, range->first);
+            QCOMPARE(withOlder->last, range->last);
+        }
+    }
+
+    // A stored own length the 周期設定 box would not take is read as its default, and said so; no line
+    // counts backwards and no date in the JSON is an empty text.
+    void ownLength_outsideTheBox_readAsDefault_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<int>("ownLength");
+        QTest::addColumn<bool>("noticed");
+
+        QTest::newRow("largest 32-bit number") << QByteArray("2147483647") << 28 << true;
+        QTest::newRow("negative") << QByteArray("-5") << 28 << true;
+        QTest::newRow("0: just under") << QByteArray("0") << 28 << true;
+        QTest::newRow("1: the shortest the box takes") << QByteArray("1") << 1 << false;
+        QTest::newRow("999: the longest the box takes") << QByteArray("999") << 999 << false;
+        QTest::newRow("1000: just over") << QByteArray("1000") << 28 << true;
+        QTest::newRow("not a number") << QByteArray("abc") << 28 << true;
+        QTest::newRow("not stored") << QByteArray() << 28 << false;
+    }
+
+    void ownLength_outsideTheBox_readAsDefault()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(int, ownLength);
+        QFETCH(bool, noticed);
+        QTemporaryDir folder;
+        QFile dates(folder.filePath(QStringLiteral("date.dat")));
+        QVERIFY(dates.open(QIODevice::WriteOnly));
+        dates.write("2026/11/20\r\n");
+        dates.close();
+        QFile settings(folder.filePath(QStringLiteral("setting.ini")));
+        QVERIFY(settings.open(QIODevice::WriteOnly));
+        settings.write("[Day Setting]\r\nDaymode=4\r\n" +
+                       (stored.isNull() ? QByteArray() : "Daybetween=" + stored + "\r\n"));
+        settings.close();
+
+        const StatusInput input = readStatusInput(dates.fileName(), settings.fileName(), QString());
+        QCOMPARE(input.ownLength, ownLength);
+        QCOMPARE(input.notices.size(), noticed ? 1 : 0);
+        const StatusReport report = computeStatus(input, QDate(2026, 12, 7));
+        QVERIFY2(!statusLine(report).contains(QStringLiteral("あと-")), qPrintable(statusLine(report)));
+        const QJsonObject json = statusJson(report);
+        for (const QString &member : {QStringLiteral("next_start"), QStringLiteral("rule_next_start")}) {
+            QVERIFY2(json.value(member).isString() && !json.value(member).toString().isEmpty(), qPrintable(member));
+        }
+    }
+
+    // A day past the year 9999 has no text form: null, never "".
+    void json_dateBeyondTheForm_isNull()
+    {
+        StatusInput input;
+        input.firstDays = {QDate(9999, 12, 1)};
+        input.ownLength = MaxOwnCycleDays;
+        const QJsonObject json = statusJson(computeStatus(input, QDate(9999, 12, 2)));
+        QVERIFY(json.value(QStringLiteral("first_day")).isString());
+        QVERIFY(json.value(QStringLiteral("next_start")).isNull());
+        QVERIFY(json.value(QStringLiteral("rule_next_start")).isNull());
     }
 
     // Women with mean cycles of 24 to 35 days and a spread (standard deviation) of 1 to 5 days, drawn
