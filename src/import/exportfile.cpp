@@ -178,7 +178,7 @@ ImportedRecords readOwnExport(const QJsonDocument &document)
         const QJsonObject reading = value.toObject();
         const QDate day = parseImportDate(reading.value(QLatin1String("date")).toString());
         const double celsius = reading.value(QLatin1String("celsius")).toDouble();
-        const long centi = std::isfinite(celsius) && std::abs(celsius) < 1e6 ? std::lround(celsius * 100.0) : 0;
+        const long centi = std::isfinite(celsius) && std::abs(celsius) < 1e6 ? centiDegreesRounded(celsius) : 0;
         if (!day.isValid() || centi < MinCentiDegrees || centi > MaxCentiDegrees) {
             records.skip(position, QStringLiteral("体温の記録が読めません"));
             continue;

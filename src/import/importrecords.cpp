@@ -127,5 +127,13 @@ std::optional<int> centiDegreesFrom(QStringView text, bool fahrenheit)
     if (fahrenheit) {
         value = (value - 32.0) * 5.0 / 9.0;
     }
-    return int(std::lround(value * 100.0));
+    return centiDegreesRounded(value);
+}
+
+int centiDegreesRounded(double celsius)
+{
+    // 36.555 is 3655.4999999999995 hundredths as a double: the nudge, far below any thermometer's
+    // resolution, rounds the written half up as the text says.
+    const double hundredths = celsius * 100.0;
+    return int(std::lround(hundredths + std::copysign(1e-7, hundredths)));
 }

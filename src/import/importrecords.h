@@ -81,3 +81,7 @@ QDate parseImportDate(QStringView text, bool dateOnlyPrefix = false);
 // Hundredths of a degree Celsius from a value in Celsius or Fahrenheit, rounded; nothing when the text
 // is not a number.
 std::optional<int> centiDegreesFrom(QStringView text, bool fahrenheit);
+
+// Hundredths of a degree from degrees Celsius, a written half rounded up ("36.555" is 36.56 °C), as a
+// person reading the value to two decimals would round it. |celsius| below a million.
+int centiDegreesRounded(double celsius);

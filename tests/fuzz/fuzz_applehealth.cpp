@@ -5,6 +5,6 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
-    fuzzReader([&] { return readAppleHealthBytes(bytes); });
+    fuzzReader([&] { return readAppleHealthBytes(bytes, QDate::currentDate()); });
     return 0;
 }

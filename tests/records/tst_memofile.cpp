@@ -1,8 +1,10 @@
+#include "datetext.h"
 #include "errors.h"
 #include "memofile.h"
 
 #include "../support/files.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -40,6 +42,9 @@ private slots:
     void delete_removesOnlyTheDayAndDoesNotSort();
     void deleteLines_comparesFieldZeroAsText();
     void deleteLines_fileShorterThanList_throwsAndDoesNotWrite();
+    void merge_data();
+    void merge();
+    void merge_20000MemosOfOneDay_wellUnderASecond();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -255,6 +260,73 @@ void TestMemoFile::deleteLines_fileShorterThanList_throwsAndDoesNotWrite()
     }
     QCOMPARE(shown.size(), 2);
     QCOMPARE(readBytes(m_path), before);
+}
+
+// Memos merged into stored lines: "$$" stands for a line break inside a stored memo.
+void TestMemoFile::merge_data()
+{
+    QTest::addColumn<QStringList>("stored");
+    QTest::addColumn<QStringList>("incoming"); // "yyyy/mm/dd|text", "\n" for a line break
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QList<int>>("counts"); // added, appended, there, refused
+
+    const QString day = QStringLiteral("2026/05/01");
+    const auto line = [&](const char *stored) {
+        return day + QStringLiteral(",\"") + QString::fromUtf8(stored) + u'"';
+    };
+    const auto memo = [&](const char *text) { return day + u'|' + QString::fromUtf8(text); };
+    QTest::newRow("a day without a memo gets one")
+        << QStringList() << QStringList{memo("腹痛")} << QStringList{line("腹痛")} << QList<int>{1, 0, 0, 0};
+    QTest::newRow("a different memo is appended after a line break")
+        << QStringList{line("頭痛")} << QStringList{memo("腹痛")} << QStringList{line("頭痛$$腹痛")}
+        << QList<int>{0, 1, 0, 0};
+    QTest::newRow("the same memo is there") << QStringList{line("頭痛")} << QStringList{memo("頭痛")}
+                                            << QStringList{line("頭痛")} << QList<int>{0, 0, 1, 0};
+    QTest::newRow("a memo holding the text in its middle is not appended to")
+        << QStringList{line("朝$$頭痛$$腹痛$$夜")} << QStringList{memo("頭痛\n腹痛")}
+        << QStringList{line("朝$$頭痛$$腹痛$$夜")} << QList<int>{0, 0, 1, 0};
+    QTest::newRow("part of a line is not the text: appended")
+        << QStringList{line("頭痛と腹痛")} << QStringList{memo("腹痛")} << QStringList{line("頭痛と腹痛$$腹痛")}
+        << QList<int>{0, 1, 0, 0};
+    QTest::newRow("the same text twice in one import: once") << QStringList() << QStringList{memo("腹痛"), memo("腹痛")}
+                                                             << QStringList{line("腹痛")} << QList<int>{1, 0, 1, 0};
+    QTest::newRow("a stored memo ending in $ takes no line break after it")
+        << QStringList{line("100$")} << QStringList{memo("腹痛")} << QStringList{line("100$")}
+        << QList<int>{0, 0, 0, 1};
+    QTest::newRow("a memo with $$ is refused")
+        << QStringList() << QStringList{memo("a$$b")} << QStringList() << QList<int>{0, 0, 0, 1};
+}
+
+void TestMemoFile::merge()
+{
+    QFETCH(QStringList, stored);
+    QFETCH(QStringList, incoming);
+    QFETCH(QStringList, expected);
+    QFETCH(QList<int>, counts);
+    QList<DayMemo> memos;
+    for (const QString &entry : incoming) {
+        memos.append({parseDateText(entry.section(u'|', 0, 0)), entry.section(u'|', 1)});
+    }
+    QStringList lines = stored;
+    const MemoMerge merge = mergeMemoLines(lines, memos);
+    QCOMPARE(lines, expected);
+    QCOMPARE((QList<int>{merge.added, merge.appended, merge.there, int(merge.refused.size())}), counts);
+}
+
+void TestMemoFile::merge_20000MemosOfOneDay_wellUnderASecond()
+{
+    QList<DayMemo> memos;
+    for (int i = 0; i < 20000; ++i) {
+        memos.append({march5, QStringLiteral("メモ %1 行目\n続き %1").arg(i)});
+    }
+    QStringList lines;
+    QElapsedTimer timer;
+    timer.start();
+    const MemoMerge merge = mergeMemoLines(lines, memos);
+    const qint64 elapsed = timer.elapsed();
+    QCOMPARE(merge.added + merge.appended, 20000);
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(elapsed < 1000, qPrintable(QString::number(elapsed)));
 }
 
 QTEST_GUILESS_MAIN(TestMemoFile)
