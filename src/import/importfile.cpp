@@ -101,8 +101,9 @@ ImportedRecords readText(const QByteArray &bytes)
     }
     try {
         return readDatesCsv(text);
-    } catch (const EImportError &) {
-        throw EImportError(UnknownFormat);
+    } catch (const EImportError &e) {
+        // The reader's own reason first (no date column, a line too long), then what can be read.
+        throw EImportError(QStringLiteral("%1。%2").arg(e.reason(), UnknownFormat));
     }
 }
 
@@ -191,8 +192,11 @@ ImportedRecords readImportFile(const QString &path, const QDate &today)
     ImportedRecords records;
     if (kind == Kind::AppleHealth) {
         records = readAppleHealthFile(file, today);
-    } else if (kind == Kind::Unknown || file.size() > MaxWholeFileBytes) {
+    } else if (kind == Kind::Unknown) {
         throw EImportError(UnknownFormat);
+    } else if (file.size() > MaxWholeFileBytes) {
+        throw EImportError(
+            QStringLiteral("ファイルが大きすぎます（この形式は %1 MiB まで読めます）").arg(MaxWholeFileBytes >> 20));
     } else {
         const QByteArray bytes = file.readAll();
         if (file.error() != QFileDevice::NoError) {

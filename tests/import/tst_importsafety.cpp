@@ -201,6 +201,12 @@ private slots:
             << QByteArray("データーファイル") << false;
         QTest::newRow("import of an unreadable file")
             << arguments({"--import", "LINK"}) << Copy::None << ExitStatus::Refused << QByteArray("link: ") << false;
+        QTest::newRow("import of a CSV over the size limit")
+            << arguments({"--import", "BIG"}) << Copy::None << ExitStatus::Refused << QByteArray("大きすぎます")
+            << false;
+        QTest::newRow("import of a CSV without dates: the reader's reason")
+            << arguments({"--import", "NODATES"}) << Copy::None << ExitStatus::Refused
+            << QByteArray("日付の列が見つかりません") << false;
         QTest::newRow("import while the window runs") << arguments({"--import", "IMPORT"}) << Copy::Window
                                                       << ExitStatus::CopyRunning << QByteArray("登録データ") << false;
         QTest::newRow("import while another import runs")
@@ -222,11 +228,18 @@ private slots:
         QVERIFY(writeFile(home.filePath(QStringLiteral("in.json")), exportWith(3)));
         QVERIFY(writeFile(home.filePath(QStringLiteral(".bashrc")), "export PATH=/secret\n"));
         QVERIFY(QFile::link(home.filePath(QStringLiteral(".bashrc")), home.filePath(QStringLiteral("link"))));
+        if (arguments.contains(QStringLiteral("BIG"))) {
+            QVERIFY(writeFile(home.filePath(QStringLiteral("big.csv")),
+                              "date\n" + QByteArray("2026-01-03\n").repeated((8 << 20) / 11 + 1)));
+        }
+        QVERIFY(writeFile(home.filePath(QStringLiteral("nodates.csv")), "name,amount\nrent,5\n"));
         for (QString &argument : arguments) {
             argument.replace(QStringLiteral("IMPORT"), home.filePath(QStringLiteral("in.json")))
                 .replace(QStringLiteral("LINK"), home.filePath(QStringLiteral("link")))
                 .replace(QStringLiteral("OUT"), home.filePath(QStringLiteral("out.json")))
-                .replace(QStringLiteral("DATA/"), data);
+                .replace(QStringLiteral("DATA/"), data)
+                .replace(QStringLiteral("BIG"), home.filePath(QStringLiteral("big.csv")))
+                .replace(QStringLiteral("NODATES"), home.filePath(QStringLiteral("nodates.csv")));
         }
         SingleInstance copy(home.path());
         if (running != Copy::None) {
