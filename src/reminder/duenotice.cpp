@@ -7,7 +7,9 @@
 #include "fertilitystatus.h"
 #include "linefile.h"
 #include "periodfile.h"
+#include "periodobservations.h"
 #include "settings.h"
+#include "statusreport.h"
 #include "temperatureshift.h"
 #include "temperaturestatus.h"
 
@@ -37,6 +39,22 @@ std::optional<DueNotice> bodyFertileNotice(const NoticeSettings &settings, const
     due.likelyFirst = cycle->fertileFrom;
     due.discreet = settings.discreet;
     due.ovulationSoon = cycle->mostFertile(today);
+    return due;
+}
+
+// The PMS reminder on the day before the forecast's first day.
+std::optional<DueNotice> pmsNotice(const NoticeSettings &settings, const std::optional<PmsForecast> &forecast,
+                                   const QDate &today)
+{
+    if (!forecast || forecast->first.addDays(-1) != today) {
+        return std::nullopt;
+    }
+    DueNotice due;
+    due.kind = NoticeKind::Pms;
+    due.likelyFirst = forecast->first;
+    due.likelyLast = forecast->last;
+    due.symptoms = forecast->symptoms;
+    due.discreet = settings.discreet;
     return due;
 }
 
@@ -101,7 +119,7 @@ std::optional<DueNotice> noticeDueToday(const QString &datePath, const QString &
                                         const QString &tempPath, const QString &dayPath)
 {
     const NoticeSettings settings = readNoticeSettings(settingPath);
-    if (!settings.before && !settings.late && !settings.fertile && !settings.bodyFertile) {
+    if (!settings.before && !settings.late && !settings.fertile && !settings.bodyFertile && !settings.pms) {
         return std::nullopt;
     }
     const QStringList lines = LineFile::readIfExists(datePath).lines();
@@ -128,6 +146,12 @@ std::optional<DueNotice> noticeDueToday(const QString &datePath, const QString &
             // A record file that cannot be read now: the day dialog and the history report it.
         }
     }
+    if (!due && settings.pms && !dayPath.isEmpty() && settings.lastNotice != today) {
+        try {
+            due = pmsNotice(settings, pmsForecastOfFiles(datePath, settingPath, dayPath, tempPath, today), today);
+        } catch (const EFileError &) {
+        }
+    }
     return due;
 }
 
@@ -146,7 +170,8 @@ NoticeText noticeText(const DueNotice &notice)
     const QString start = fullDateText(notice.periodStart);
     if (notice.discreet) {
         // Nothing a passer-by could read as a period: no word of it, no registration button.
-        const bool fertile = notice.kind == NoticeKind::Fertile || notice.kind == NoticeKind::BodyFertile;
+        const bool fertile = notice.kind == NoticeKind::Fertile || notice.kind == NoticeKind::BodyFertile ||
+                             notice.kind == NoticeKind::Pms;
         return {QStringLiteral("Easy VELUNA: 予定があります"), fertile ? fullDateText(notice.likelyFirst) : start,
                 false};
     }
@@ -172,6 +197,19 @@ NoticeText noticeText(const DueNotice &notice)
                         .arg(fullDateText(notice.likelyFirst)) +
                     (notice.ovulationSoon ? ovulationExpectedText() + QStringLiteral("です。") : QString()),
                 false};
+    case NoticeKind::Pms: {
+        QStringList symptoms;
+        for (const QString &token : notice.symptoms) {
+            symptoms << symptomCaption(token);
+        }
+        return {QStringLiteral("明日からPMSが出やすい時期です"),
+                QStringLiteral("これまでの記録では、%1から%2まで症状が出やすい時期です。")
+                        .arg(fullDateText(notice.likelyFirst), fullDateText(notice.likelyLast)) +
+                    (symptoms.isEmpty()
+                         ? QString()
+                         : QStringLiteral("多かった症状: %1。").arg(symptoms.join(QStringLiteral("、")))),
+                false};
+    }
     }
     return {};
 }

@@ -17,6 +17,7 @@ enum class NoticeKind {
     Late,        // the predicted period has begun and no first day has been registered since
     Fertile,     // the first likely-conception day
     BodyFertile, // her body's signs say the fertile phase has begun (likelyFirst: its first day)
+    Pms,         // the day before PMSが出やすい時期 (likelyFirst .. likelyLast)
 };
 
 struct DueNotice
@@ -31,6 +32,7 @@ struct DueNotice
     bool fromBody = false;         // periodStart is the prediction from her temperature (体温から見た予定日)
     bool ovulationSoon = false;    // BodyFertile: a positive ovulation test in the last three days
     QDate ruleStart;               // the calendar rule's next first day, which the grid colours
+    QStringList symptoms = {};     // Pms: the symptom tokens of those days, most frequent first
 
     friend bool operator==(const DueNotice &, const DueNotice &) = default;
 };
@@ -52,7 +54,8 @@ int storedCycleLength(const QStringList &dateLines, const QString &settingPath);
 // (dateTemp.dat) the prediction from her temperature is used once the current cycle's shift is confirmed; a temperature
 // file that cannot be read leaves the calendar's day.
 // With dayPath (dateDay.dat) too, the body's fertile reminder comes on a day no other reminder is due,
-// once a cycle (BodyFertileLast before the cycle's first day).
+// once a cycle (BodyFertileLast before the cycle's first day); the PMS reminder on the day before
+// PMSが出やすい時期 when no other is due.
 std::optional<DueNotice> noticeDueToday(const QString &datePath, const QString &settingPath, const QDate &today,
                                         const QString &tempPath = QString(), const QString &dayPath = QString());
 
@@ -67,5 +70,5 @@ struct NoticeText
 };
 
 // Discreet: the summary "Easy VELUNA: 予定があります", the day (the period's first day, or the first
-// likely or fertile day) as body, and no registration offer.
+// likely, fertile or PMS day) as body, and no registration offer.
 NoticeText noticeText(const DueNotice &notice);

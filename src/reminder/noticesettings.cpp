@@ -40,6 +40,7 @@ NoticeSettings readNoticeSettings(const QString &settingPath)
     settings.late = ini.readBool(Section, QStringLiteral("Late"), settings.late);
     settings.fertile = ini.readBool(Section, QStringLiteral("Fertile"), settings.fertile);
     settings.bodyFertile = ini.readBool(Section, QStringLiteral("BodyFertile"), settings.bodyFertile);
+    settings.pms = ini.readBool(Section, QStringLiteral("Pms"), settings.pms);
     settings.bodyFertileLast = readDay(ini, QStringLiteral("BodyFertileLast"));
     settings.atLogin = ini.readBool(Section, QStringLiteral("AtLogin"), settings.atLogin);
     settings.discreet = ini.readBool(Section, QStringLiteral("Discreet"), settings.discreet);
@@ -62,6 +63,7 @@ void writeNoticeChoices(const QString &settingPath, const NoticeSettings &settin
     ini.writeBool(Section, QStringLiteral("Late"), settings.late);
     ini.writeBool(Section, QStringLiteral("Fertile"), settings.fertile);
     ini.writeBool(Section, QStringLiteral("BodyFertile"), settings.bodyFertile);
+    ini.writeBool(Section, QStringLiteral("Pms"), settings.pms);
     ini.writeBool(Section, QStringLiteral("AtLogin"), settings.atLogin);
     ini.writeBool(Section, QStringLiteral("Discreet"), settings.discreet);
     ini.writeBool(Section, QStringLiteral("TempOn"), settings.tempOn);

@@ -14,6 +14,7 @@ struct NoticeSettings
     int beforeDays = 2;   // BeforeDays: 0..7; a stored value outside is brought into that range
     bool late = true;     // Late: the predicted period has begun and nothing is registered since
     bool fertile = false; // Fertile: on the first likely-conception day
+    bool pms = false;     // Pms: on the day before PMSが出やすい時期
     // BodyFertile: once a cycle, when her body's signs (mucus, ovulation tests, temperature) say the
     // fertile phase has begun; BodyFertileLast: the day that reminder was last shown.
     bool bodyFertile = false;

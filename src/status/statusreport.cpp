@@ -8,6 +8,7 @@
 #include "periodfile.h"
 #include "periodobservations.h"
 #include "settings.h"
+#include "temperaturestatus.h"
 
 #include <QJsonArray>
 
@@ -210,4 +211,14 @@ std::optional<DayRange> nextPeriodRange(const QString &datePath, const QString &
 {
     const StatusInput input = readStatusInput(datePath, settingPath);
     return nextStartRange(input.firstDays, input.excluded);
+}
+
+std::optional<PmsForecast> pmsForecastOfFiles(const QString &datePath, const QString &settingPath,
+                                              const QString &dayPath, const QString &tempPath, const QDate &today)
+{
+    const StatusInput input = readStatusInput(datePath, settingPath, dayPath);
+    if (!pmsDays(input.firstDays, input.dayRecords, input.excluded)) {
+        return std::nullopt;
+    }
+    return computeStatus(input, today, temperatureStatusJson(datePath, tempPath, today)).pms;
 }

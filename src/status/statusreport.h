@@ -73,3 +73,9 @@ StatusInput readStatusInput(const QString &datePath, const QString &settingPath,
 
 // The range of the next first day from the files, as readStatusInput reads them; none with too few cycles.
 std::optional<DayRange> nextPeriodRange(const QString &datePath, const QString &settingPath);
+
+// PMSが出やすい時期 before the next first day on `today`, as the report from the files gives it (the
+// temperature's estimate of the next first day read only when her day records show such days at all);
+// none without. Throws as readStatusInput does.
+std::optional<PmsForecast> pmsForecastOfFiles(const QString &datePath, const QString &settingPath,
+                                              const QString &dayPath, const QString &tempPath, const QDate &today);

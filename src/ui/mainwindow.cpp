@@ -497,16 +497,8 @@ void TfrmMain::findPmsDays()
 {
     m_pms.reset();
     try {
-        const StatusInput input =
-            readStatusInput(Variable::DateFilePath, Variable::SettingFilePath, Variable::DayFilePath);
-        // The status report, with the temperature's reading of the next first day, only when her day
-        // records show PMS days at all.
-        if (pmsDays(input.firstDays, input.dayRecords, input.excluded)) {
-            const QDate now = today();
-            m_pms =
-                computeStatus(input, now, temperatureStatusJson(Variable::DateFilePath, Variable::TempFilePath, now))
-                    .pms;
-        }
+        m_pms = pmsForecastOfFiles(Variable::DateFilePath, Variable::SettingFilePath, Variable::DayFilePath,
+                                   Variable::TempFilePath, today());
     } catch (const AppError &) {
         // date.dat's own errors reach her through the cycle length; a dateDay.dat that cannot be read
         // now only leaves the band out.

@@ -77,6 +77,7 @@ void TfrmNotice::FormCreate()
         ui->spnBeforeDays->setEnabled(settings.before);
         ui->chkLate->setChecked(settings.late);
         ui->chkFertile->setChecked(settings.fertile);
+        ui->chkPms->setChecked(settings.pms);
         ui->chkBodyFertile->setChecked(settings.bodyFertile);
         ui->chkAtLogin->setChecked(settings.atLogin);
         ui->chkDiscreet->setChecked(settings.discreet);
@@ -97,6 +98,7 @@ void TfrmNotice::btnOKClick()
         settings.beforeDays = ui->spnBeforeDays->value();
         settings.late = ui->chkLate->isChecked();
         settings.fertile = ui->chkFertile->isChecked();
+        settings.pms = ui->chkPms->isChecked();
         settings.bodyFertile = ui->chkBodyFertile->isChecked();
         settings.atLogin = ui->chkAtLogin->isChecked();
         if (settings.atLogin) {
