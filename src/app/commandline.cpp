@@ -106,9 +106,8 @@ ExitStatus printStatus(StatusFormat format)
             print(stderr, QStringLiteral("eveluna: %1\n").arg(notice));
         }
         const QDate today = QDate::currentDate();
-        const StatusReport report =
-            computeStatus(input, today, temperatureStatusJson(Variable::DateFilePath, Variable::TempFilePath, today),
-                          fertilityStatusJson(Variable::DateFilePath, Variable::TempFilePath, input.dayRecords, today));
+        const BodyStatus body = bodyStatusJson(Variable::DateFilePath, Variable::TempFilePath, input.dayRecords, today);
+        const StatusReport report = computeStatus(input, today, body.temperature, body.fertility);
         const bool discreet = readNoticeSettings(Variable::SettingFilePath).discreet;
         switch (format) {
         case StatusFormat::Json:

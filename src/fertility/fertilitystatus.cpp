@@ -66,6 +66,16 @@ QList<FertilityResult> readFertileCycles(const QString &datePath, const QString 
     return fertileCycles(cycles, records, today);
 }
 
+BodyStatus bodyStatusJson(const QString &datePath, const QString &tempPath, const QList<DayRecord> &records,
+                          const QDate &today)
+{
+    const QList<TemperatureReading> readings = readTemperatureFile(tempPath).readings;
+    const QList<CycleTemperature> cycles =
+        temperatureCycles(readFirstDaysAscending(datePath, UnreadableLine::Skip), readings, today);
+    return {readings.isEmpty() ? QJsonValue() : QJsonValue(temperatureStatusOf(cycles)),
+            fertilityJson(fertileCycles(cycles, records, today), today)};
+}
+
 QJsonValue fertilityStatusJson(const QString &datePath, const QString &tempPath, const QList<DayRecord> &records,
                                const QDate &today)
 {

@@ -27,6 +27,15 @@ QJsonValue fertilityJson(const QList<FertilityResult> &cycles, const QDate &toda
 QJsonValue fertilityStatusJson(const QString &datePath, const QString &tempPath, const QList<DayRecord> &records,
                                const QDate &today);
 
+// The status line's `temperature` and `fertility` members from one read of date.dat and dateTemp.dat.
+struct BodyStatus
+{
+    QJsonValue temperature; // as temperatureStatusJson
+    QJsonValue fertility;   // as fertilityStatusJson
+};
+BodyStatus bodyStatusJson(const QString &datePath, const QString &tempPath, const QList<DayRecord> &records,
+                          const QDate &today);
+
 // The phases of every cycle from the files, oldest first.
 QList<FertilityResult> readFertileCycles(const QString &datePath, const QString &tempPath,
                                          const QList<DayRecord> &records, const QDate &today);

@@ -24,8 +24,12 @@ QJsonValue temperatureStatusJson(const QString &datePath, const QString &tempPat
     if (content.readings.isEmpty()) {
         return QJsonValue();
     }
-    const QList<CycleTemperature> cycles =
-        temperatureCycles(readFirstDaysAscending(datePath, UnreadableLine::Skip), content.readings, today);
+    return temperatureStatusOf(
+        temperatureCycles(readFirstDaysAscending(datePath, UnreadableLine::Skip), content.readings, today));
+}
+
+QJsonObject temperatureStatusOf(const QList<CycleTemperature> &cycles)
+{
     QJsonObject status{{QStringLiteral("first_higher"), QJsonValue()}, {QStringLiteral("confirmed"), false},
                        {QStringLiteral("ovulation"), QJsonValue()},    {QStringLiteral("cover_line"), QJsonValue()},
                        {QStringLiteral("high_days"), QJsonValue()},    {QStringLiteral("low_mean"), QJsonValue()},

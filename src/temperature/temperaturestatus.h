@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QList>
 #include <QString>
@@ -13,3 +14,7 @@
 // every member but `confirmed` null while nothing is confirmed; null when dateTemp.dat holds no reading.
 // Throws EFileError when a file cannot be read.
 QJsonValue temperatureStatusJson(const QString &datePath, const QString &tempPath, const QDate &today);
+
+struct CycleTemperature;
+// The object itself from her cycles (temperatureCycles over a file that holds readings).
+QJsonObject temperatureStatusOf(const QList<CycleTemperature> &cycles);
