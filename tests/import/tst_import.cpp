@@ -475,8 +475,8 @@ void TestImport::hostileFile_refusedAtOnceInBoundedMemory_data()
     QTest::addColumn<QString>("kind"); // how the file is made: see below
     QTest::newRow("an attribute of 64 MiB in a zip") << QStringLiteral("zip attribute");
     QTest::newRow("a comment of 64 MiB in export.xml") << QStringLiteral("xml comment");
-    QTest::newRow("a CSV line of 6 MiB") << QStringLiteral("csv line");
-    QTest::newRow("a JSON file of 9 MiB") << QStringLiteral("json");
+    QTest::newRow("a CSV file of 4 MiB and a byte") << QStringLiteral("csv");
+    QTest::newRow("a JSON file of 4 MiB and a byte") << QStringLiteral("json");
     QTest::newRow("a FIFO no one writes to") << QStringLiteral("fifo");
     QTest::newRow("a pipe (standard input)") << QStringLiteral("pipe");
 }
@@ -499,10 +499,10 @@ void TestImport::hostileFile_refusedAtOnceInBoundedMemory()
                               HealthXml.left(HealthXml.indexOf("<Record")) + "<Record type=\"" + big + "\"/>"));
     } else if (kind == QLatin1String("xml comment")) {
         writeFile(path, HealthXml.left(HealthXml.indexOf("<Record")) + "<!--" + big + "-->");
-    } else if (kind == QLatin1String("csv line")) {
-        writeFile(path, "date,memo\n2026-01-05," + big.left(6 << 20) + "\n");
+    } else if (kind == QLatin1String("csv")) {
+        writeFile(path, "date,memo\n2026-01-05," + big.left((4 << 20) - 21) + "\n");
     } else if (kind == QLatin1String("json")) {
-        writeFile(path, "[\"" + big.left(9 << 20) + "\"]");
+        writeFile(path, "[\"" + big.left((4 << 20) - 3) + "\"]");
     } else if (kind == QLatin1String("fifo")) {
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     } else {
