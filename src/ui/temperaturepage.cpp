@@ -1,6 +1,7 @@
 #include "temperaturepage.h"
 
 #include "cyclechart.h"
+#include "errors.h"
 #include "guard.h"
 #include "periodfile.h"
 #include "temperaturechart.h"
@@ -79,8 +80,13 @@ TemperaturePage::TemperaturePage(const QString &datePath, const QString &tempPat
         const TemperatureFileContent content = readTemperatureFile(tempPath);
         m_cycles = temperatureCycles(readFirstDaysAscending(datePath, UnreadableLine::Skip), content.readings,
                                      QDate::currentDate());
-        m_bodies = fertileCycles(m_cycles, readDayFile(Variable::DayFilePath).records, QDate::currentDate());
     });
+    // Her body's signs add to the chart; a day file that cannot be read now leaves them out (the day
+    // dialog reports it).
+    try {
+        m_bodies = fertileCycles(m_cycles, readDayFile(Variable::DayFilePath).records, QDate::currentDate());
+    } catch (const AppError &) {
+    }
     m_bodyNextStart = temperatureNextStart(m_cycles);
     for (qsizetype c = 0; c < m_cycles.size(); ++c) {
         if (!m_cycles[c].readings.isEmpty()) {
