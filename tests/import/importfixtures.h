@@ -1,0 +1,102 @@
+#pragma once
+
+// What the import tests share: files written and read back whole, a zip made in memory, a small Apple
+// Health export and the program built for installation started on a data folder of the test's own.
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QMap>
+#include <QProcess>
+#include <QTest>
+
+#include <archive.h>
+#include <archive_entry.h>
+
+using Files = QMap<QString, QByteArray>;
+
+inline const QDateTime Noon(QDate(2026, 12, 7), QTime(12, 0));
+
+inline void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// Every file under the folder by relative path, backups included unless withBackups is false.
+inline Files snapshot(const QString &folder, bool withBackups = true)
+{
+    Files files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (!withBackups && QDir(folder).relativeFilePath(path).startsWith(QLatin1String("backup/"))) {
+            continue;
+        }
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        files.insert(QDir(folder).relativeFilePath(path), file.readAll());
+    }
+    return files;
+}
+
+inline QByteArray zipOf(const char *entryName, const QByteArray &bytes)
+{
+    QByteArray out(bytes.size() + 4096, '\0');
+    size_t used = 0;
+    archive *a = archive_write_new();
+    archive_write_set_format_zip(a);
+    archive_write_open_memory(a, out.data(), size_t(out.size()), &used);
+    archive_entry *entry = archive_entry_new();
+    archive_entry_set_pathname(entry, entryName);
+    archive_entry_set_size(entry, bytes.size());
+    archive_entry_set_filetype(entry, AE_IFREG);
+    archive_entry_set_perm(entry, 0644);
+    archive_write_header(a, entry);
+    archive_write_data(a, bytes.constData(), size_t(bytes.size()));
+    archive_entry_free(entry);
+    archive_write_close(a);
+    archive_write_free(a);
+    out.truncate(qsizetype(used));
+    return out;
+}
+
+inline const QByteArray HealthXml = R"(<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE HealthData [
+<!ELEMENT HealthData (ExportDate,Me,(Record|Workout)*)>
+<!ATTLIST HealthData locale CDATA #REQUIRED>
+<!ELEMENT Record (MetadataEntry*)>
+<!ATTLIST Record type CDATA #REQUIRED value CDATA #IMPLIED unit CDATA #IMPLIED startDate CDATA #REQUIRED>
+]>
+<HealthData locale="ja_JP">
+ <ExportDate value="2026-12-01 10:00:00 +0900"/>
+ <Me HKCharacteristicTypeIdentifierBiologicalSex="HKBiologicalSexFemale"/>
+ <Record type="HKCategoryTypeIdentifierMenstrualFlow" value="HKCategoryValueMenstrualFlowMedium" startDate="2026-10-02 07:00:00 +0900" endDate="2026-10-02 07:00:00 +0900"/>
+ <Record type="HKCategoryTypeIdentifierMenstrualFlow" value="HKCategoryValueMenstrualFlowLight" startDate="2026-10-03 07:00:00 +0900"/>
+ <Record type="HKCategoryTypeIdentifierMenstrualFlow" value="HKCategoryValueMenstrualFlowNone" startDate="2026-10-20 07:00:00 +0900"/>
+ <Record type="HKCategoryTypeIdentifierMenstrualFlow" value="HKCategoryValueVaginalBleedingHeavy" startDate="2026-10-30 23:30:00 -0500">
+  <MetadataEntry key="HKMenstrualCycleStart" value="1"/>
+ </Record>
+ <Record type="HKCategoryTypeIdentifierMenstrualFlow" value="HKCategoryValueVaginalBleedingMedium" startDate="2026-10-31 07:00:00 +0900">
+  <MetadataEntry key="HKMenstrualCycleStart" value="0"/>
+ </Record>
+ <Record type="HKQuantityTypeIdentifierBasalBodyTemperature" unit="degC" value="36.47" startDate="2026-10-02 06:30:00 +0900"/>
+ <Record type="HKQuantityTypeIdentifierBasalBodyTemperature" unit="degF" value="98.1" startDate="2026-10-03 06:30:00 +0900"/>
+ <Record type="HKQuantityTypeIdentifierStepCount" unit="count" value="4000" startDate="2026-10-03 06:30:00 +0900"/>
+ <Record type="HKQuantityTypeIdentifierBasalBodyTemperature" unit="degC" value="hot" startDate="2026-10-04 06:30:00 +0900"/>
+</HealthData>
+)";
+
+// Through the program itself (the build for installation, whose data folder follows XDG_DATA_HOME).
+inline QProcess *startProgram(const QString &home, const QStringList &arguments)
+{
+    auto *process = new QProcess;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home);
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home);
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    process->setProcessEnvironment(env);
+    process->start(QStringLiteral(EVELUNA_INSTALLED_BINARY), arguments);
+    return process;
+}
