@@ -95,13 +95,6 @@ IniText iniFrom(const QByteArray &bytes)
     return {std::move(decoded.lines), decoded.encoding, std::move(decoded.stored), true};
 }
 
-// Values nobody but the user may read: storing one into a file that others can read takes their
-// access away.
-bool isPrivateKey(const QString &section, const QString &key)
-{
-    return (sameName(section, u"Mail Setting") || sameName(section, u"CalDAV")) && sameName(key, u"Pass");
-}
-
 // Where a key lies: the section header line (-1 when the section is missing), the key line (-1 when
 // missing), and the line before which a new key of the section goes.
 struct KeyPosition
@@ -140,6 +133,11 @@ KeyPosition findKey(const QStringList &lines, const QString &section, const QStr
 }
 
 } // namespace
+
+bool isPasswordKey(const QString &section, const QString &key)
+{
+    return (sameName(section, u"Mail Setting") || sameName(section, u"CalDAV")) && sameName(key, u"Pass");
+}
 
 bool parseIniInteger(const QString &text, int &value)
 {
@@ -292,7 +290,7 @@ void IniFile::writeString(const QString &section, const QString &key, const QStr
     TextEncoding encoding = ini.encoding;
     const QByteArray bytes = encodeTextLines(ini.lines, encoding, ini.stored);
     if (!writeFileAtomically(m_path, bytes, QFileDevice::ReadOwner | QFileDevice::WriteOwner, errorText,
-                             isPrivateKey(section, key))) {
+                             isPasswordKey(section, key))) {
         throw refused(errorText);
     }
 }

@@ -45,6 +45,10 @@ private:
     QString m_path;
 };
 
+// The keys that hold a password (the mail's and the calendar server's "Pass"): nobody but the user may
+// read them, so storing one takes group and other access away, and no export carries them.
+bool isPasswordKey(const QString &section, const QString &key);
+
 // Parses an integer value of the settings file; false when it is not one (see IniFile::readInteger).
 bool parseIniInteger(const QString &text, int &value);
 

@@ -25,7 +25,7 @@ QString isoDay(const QDate &day)
     return day.toString(Qt::ISODate);
 }
 
-// Every key of setting.ini by section, read as the program reads it, the mail password left out.
+// Every key of setting.ini by section, read as the program reads it, the passwords left out.
 QJsonObject settingsOf(const QString &path)
 {
     QJsonObject sections;
@@ -46,8 +46,7 @@ QJsonObject settingsOf(const QString &path)
             continue;
         }
         const QString key = line.left(eq).trimmed();
-        if (section.compare(QLatin1String("Mail Setting"), Qt::CaseInsensitive) == 0 &&
-            key.compare(QLatin1String("Pass"), Qt::CaseInsensitive) == 0) {
+        if (isPasswordKey(section, key)) {
             continue;
         }
         QJsonObject keys = sections.value(section).toObject();

@@ -214,7 +214,8 @@ void TestImport::roundTrip_exportIntoEmptyFolder()
               "2026/02/01,\"two$$lines, \"\"quoted\"\"\"\r\n2026/01/10,\"\xE3\x83\xA1\xE3\x83\xA2\"\r\n");
     writeFile(folder + QStringLiteral("dateTemp.dat"), "2026/01/04,36.52,x\r\n2026/01/05,36.70\r\n");
     writeFile(folder + QStringLiteral("setting.ini"),
-              "[Cycle Setting]\r\nMode=2\r\n[Mail Setting]\r\nSmtp=mail.example.org\r\nPass=secret\r\n");
+              "[Cycle Setting]\r\nMode=2\r\n[Mail Setting]\r\nSmtp=mail.example.org\r\nPass=secret\r\n"
+              "[CalDAV]\r\nUrl=https://dav.example.org/\r\nPass=calendarsecret\r\n");
     const QString exported = from.filePath(QStringLiteral("all.json"));
     QTextStream out(stdout), err(stderr);
     QCOMPARE(ImportCommand::runExport(folder, exported, out, err), ExitStatus::Done);
@@ -223,6 +224,7 @@ void TestImport::roundTrip_exportIntoEmptyFolder()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray json = file.readAll();
     QVERIFY(json.contains("mail.example.org"));
+    QVERIFY(json.contains("dav.example.org"));
     QVERIFY(!json.contains("secret"));
 
     QTemporaryDir to;
