@@ -22,6 +22,9 @@ CalendarSyncRunner::CalendarSyncRunner(const QString &dataFolder, QObject *paren
     m_settle.setSingleShot(true);
     m_settle.setInterval(SettleMs);
     connect(&m_settle, &QTimer::timeout, this, &CalendarSyncRunner::start);
+    m_retry.setSingleShot(true);
+    m_retry.setInterval(RetryMs);
+    connect(&m_retry, &QTimer::timeout, this, &CalendarSyncRunner::start);
 }
 
 CalendarSyncRunner::~CalendarSyncRunner()
@@ -75,6 +78,7 @@ void CalendarSyncRunner::start()
         return;
     }
     m_again = false;
+    m_retry.stop();
     // The answer may come before startCalendarSync returns (nothing set up), or long after.
     const auto ended = std::make_shared<bool>(false);
     QObject *job = startCalendarSync(m_dataFolder, this, [this, ended](const SyncResult &result) {
@@ -89,6 +93,8 @@ void CalendarSyncRunner::start()
         m_lastLine = result.line;
         if (result.outcome == SyncOutcome::Done) {
             m_syncedInputs = currentInputs();
+        } else if (result.outcome == SyncOutcome::ServerFailed) {
+            m_retry.start();
         }
         if (!result.comeHomeMessage.isEmpty()) {
             emit firstDaysCameHome(result.comeHomeMessage);

@@ -10,13 +10,16 @@
 // When the window syncs with her calendar server: a while after the first paint, and after each change of
 // her first days, the cycle mode or the calendar settings, once SettleMs have passed without another
 // change. One sync at a time, all of it in the event loop, so the window never waits; a change during a
-// sync brings another one after it. A sync that fails leaves the change pending for the next one.
+// sync brings another one after it. A sync that fails leaves the change pending for the next one, and
+// one the server failed is tried again after RetryMs.
 class CalendarSyncRunner final : public QObject
 {
     Q_OBJECT
 
 public:
     static constexpr int SettleMs = 2000;
+    // After the server could not be reached or refused (a network not up yet, a 5xx, a full server).
+    static constexpr int RetryMs = 15 * 60 * 1000;
 
     // dataFolder ends in "/". The runner of the main window is the one instance().
     explicit CalendarSyncRunner(const QString &dataFolder, QObject *parent = nullptr);
@@ -42,6 +45,7 @@ private:
 
     QString m_dataFolder;
     QTimer m_settle;
+    QTimer m_retry;
     QPointer<QObject> m_running;
     bool m_again = false;
     QByteArray m_syncedInputs;
