@@ -47,6 +47,7 @@ void TfrmCalDav::FormCreate()
     guarded(this, [&] {
         const CalDavSettings settings = readCalDavSettings(Variable::SettingFilePath);
         ui->txtUrl->setText(settings.url);
+        m_listedFor = settings.url.trimmed();
         ui->txtUser->setText(settings.user);
         ui->spnCycles->setValue(settings.cycles);
         ui->chkSendRecords->setChecked(settings.sendRecords);
@@ -77,13 +78,14 @@ void TfrmCalDav::btnCheckClick()
         account.user = ui->txtUser->text();
         account.password = ui->txtPass->text();
         account.caFile = readCalDavSettings(Variable::SettingFilePath).caFile;
-        m_check = discover(account, this, [this](const DiscoveryResult &result) {
+        m_check = discover(account, this, [this, url = account.url](const DiscoveryResult &result) {
             ui->btnCheck->setEnabled(true);
             ui->lblCheck->setText(result.line);
             if (!result.ok) {
                 return;
             }
             const QString chosen = ui->cmbCalendar->currentData().toString();
+            m_listedFor = url;
             ui->cmbCalendar->clear();
             for (const CalDavCalendar &calendar : result.calendars) {
                 ui->cmbCalendar->addItem(calendar.name, calendar.url);
@@ -104,7 +106,9 @@ void TfrmCalDav::btnOKClick()
             return;
         }
         settings.user = ui->txtUser->text();
-        settings.calendar = ui->cmbCalendar->currentData().toString();
+        // A calendar listed for another server is not one of this server's: without a new list, the URL
+        // itself is used when it names a calendar.
+        settings.calendar = settings.url == m_listedFor ? ui->cmbCalendar->currentData().toString() : QString();
         settings.cycles = ui->spnCycles->value();
         settings.sendRecords = ui->chkSendRecords->isChecked();
         writeCalDavSettings(Variable::SettingFilePath, settings);

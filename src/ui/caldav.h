@@ -28,4 +28,5 @@ private:
 
     std::unique_ptr<Ui::frmCalDav> ui;
     QPointer<QObject> m_check; // the discovery under way
+    QString m_listedFor;       // the server whose calendars the list shows
 };
