@@ -24,12 +24,11 @@ QString LongestCycleLength(const QStringList &lines);
 // Gap 0 alone: line 0 minus line 1.
 QString PreviousCycleLength(const QStringList &lines);
 
-// Her own cycle length (mode 4, stored as Daybetween) as the 周期設定 box takes it: up to three digits,
-// at least one day; anything else stored is read as the default.
+// Her own cycle length (mode 4, stored as Daybetween) that the 周期設定 box's predictions can use: at
+// least a day, at most three digits; a stored value outside is read as the box's default.
 constexpr int MinOwnCycleDays = 1;
 constexpr int MaxOwnCycleDays = 999;
 constexpr int DefaultOwnCycleDays = 28;
-constexpr int OwnCycleDigits = 3;
 
 // The length of a cycle mode of the main window's list: 0 average, 1 shortest, 2 longest, 3 previous.
 // Nothing for any other mode: the user's own length, kept in the settings.

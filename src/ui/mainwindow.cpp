@@ -436,10 +436,7 @@ void TfrmMain::showLengthEditable(bool editable)
 void TfrmMain::txtSyukiExit()
 {
     guarded(this, [&] {
-        bool inRange = false;
-        const int typed = ui->txtSyuki->text().toInt(&inRange);
-        inRange = inRange && typed >= MinOwnCycleDays && typed <= MaxOwnCycleDays;
-        if (ui->cmbSyuki->currentIndex() == OwnLengthMode && inRange) {
+        if (ui->cmbSyuki->currentIndex() == OwnLengthMode) {
             IniFile settings(Variable::SettingFilePath);
             settings.writeInteger(DaySection, DaymodeKey, ui->cmbSyuki->currentIndex());
             settings.writeString(DaySection, DaybetweenKey, ui->txtSyuki->text());

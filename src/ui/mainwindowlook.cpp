@@ -4,7 +4,6 @@
 #include "mainwindow.h"
 
 #include "buttonkeys.h"
-#include "cyclestats.h"
 #include "daygrid.h"
 #include "entry.h"
 #include "fonts.h"
@@ -60,7 +59,6 @@ void TfrmMain::setUpLook()
     ui->btnNext->setAccessibleName(QStringLiteral("次の月"));
     ui->cmbSyuki->setAccessibleName(QStringLiteral("周期設定"));
     ui->txtSyuki->setAccessibleName(QStringLiteral("周期の日数"));
-    ui->txtSyuki->setMaxLength(OwnCycleDigits);
     ui->txtNext->setAccessibleName(QStringLiteral("周期先を表示する"));
 
     const std::array<std::pair<QLabel *, DayCategory>, 6> legend = {{
