@@ -195,8 +195,7 @@ void TfrmMain::FormShow()
     ui->Panel_04->setToolTip(QStringLiteral("排卵予定日"));
     ui->Panel_05->setToolTip(QStringLiteral("生理の日以外での妊娠しにくい日"));
     ui->Panel_06->setToolTip(QStringLiteral("排卵日から16日後に生理がくるとする"));
-    ui->Panel_07->setToolTip(QStringLiteral("次の生理の前で、これまでの周期の半分以上で症状を記録した日\n"
-                                            "(日々の記録がある周期が3つ以上あるとき、日付の下の線)"));
+    showPmsHint();
     for (QLabel *panel :
          {ui->Panel_01, ui->Panel_02, ui->Panel_03, ui->Panel_04, ui->Panel_05, ui->Panel_06, ui->Panel_07}) {
         panel->setAccessibleDescription(panel->toolTip());
@@ -481,30 +480,11 @@ void TfrmMain::PaintCalendar()
         if (const QDate date = cellDate(cell); m_monthFlows.contains(date)) {
             flows[std::size_t(k - 1)] = m_monthFlows.value(date);
         }
-        if (m_pms && isPmsDay(cellDate(cell))) {
-            setCellBand(cell, cellColor(m_engine->DayColor(k)), true);
-        }
+        markPmsDay(cell, cellColor(m_engine->DayColor(k)));
     }
     m_grid->setFlows(flows);
     paintBodyMarks();
     describeCells();
-}
-
-void TfrmMain::findPmsDays()
-{
-    m_pms.reset();
-    try {
-        m_pms = pmsForecastOfFiles(Variable::DateFilePath, Variable::SettingFilePath, Variable::DayFilePath,
-                                   Variable::TempFilePath, today());
-    } catch (const AppError &) {
-        // date.dat's own errors reach her through the cycle length; a dateDay.dat that cannot be read
-        // now only leaves the band out.
-    }
-}
-
-bool TfrmMain::isPmsDay(const QDate &date) const
-{
-    return m_pms && date.isValid() && date >= m_pms->first && date <= m_pms->last;
 }
 
 QDate TfrmMain::cellDate(const QLabel *cell) const

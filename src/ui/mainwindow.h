@@ -92,7 +92,11 @@ private:
     // PMSが出やすい時期 before the next period, as eveluna --status gives it; none while her records do not
     // show one (or cannot be read: the band is left out, the calendar is not held up).
     void findPmsDays();
+    // The legend's hint for the band.
+    void showPmsHint();
     bool isPmsDay(const QDate &date) const;
+    // The band along the bottom of a cell of those days, over its colour.
+    void markPmsDay(QLabel *cell, const QColor &color);
     void showMonth(int year, int month);
     // The month of date, with the keyboard frame on it.
     void showDate(const QDate &date);
