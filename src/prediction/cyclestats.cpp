@@ -181,3 +181,26 @@ std::optional<QString> CycleLengthOfMode(const QStringList &lines, int mode)
         return std::nullopt;
     }
 }
+
+int ownCycleLengthFrom(const QString &stored, QString *notice)
+{
+    if (stored.isEmpty()) {
+        return DefaultOwnCycleDays;
+    }
+    try {
+        const int length = parseIntegerText(stored);
+        if (length >= MinOwnCycleDays && length <= MaxOwnCycleDays) {
+            return length;
+        }
+    } catch (const EConvertError &) {
+    }
+    if (notice != nullptr) {
+        *notice =
+            QStringLiteral("setting.ini の Daybetween=%1 は周期設定の日数 (%2〜%3) ではないため、%4 日として読みます")
+                .arg(stored.left(20))
+                .arg(MinOwnCycleDays)
+                .arg(MaxOwnCycleDays)
+                .arg(DefaultOwnCycleDays);
+    }
+    return DefaultOwnCycleDays;
+}

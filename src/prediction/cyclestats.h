@@ -30,6 +30,11 @@ constexpr int MinOwnCycleDays = 1;
 constexpr int MaxOwnCycleDays = 999;
 constexpr int DefaultOwnCycleDays = 28;
 
+// The stored own length (the text of Daybetween, empty when missing): its value when it is a whole
+// number from MinOwnCycleDays to MaxOwnCycleDays, otherwise DefaultOwnCycleDays and, in `notice` when
+// given, one sentence saying so (nothing is said for a missing value).
+int ownCycleLengthFrom(const QString &stored, QString *notice = nullptr);
+
 // The length of a cycle mode of the main window's list: 0 average, 1 shortest, 2 longest, 3 previous.
 // Nothing for any other mode: the user's own length, kept in the settings.
 std::optional<QString> CycleLengthOfMode(const QStringList &lines, int mode);

@@ -110,9 +110,9 @@ int storedCycleLength(const QStringList &dateLines, const QString &settingPath)
         mode = OwnLengthMode;
     }
     const std::optional<QString> length = CycleLengthOfMode(dateLines, mode, readExcludedCycles(settingPath));
-    return parseIntegerText(
-        length ? *length
-               : ini.readString(QStringLiteral("Day Setting"), QStringLiteral("Daybetween"), QStringLiteral("28")));
+    return length ? parseIntegerText(*length)
+                  : ownCycleLengthFrom(
+                        ini.readString(QStringLiteral("Day Setting"), QStringLiteral("Daybetween"), QString()));
 }
 
 std::optional<DueNotice> noticeDueToday(const QString &datePath, const QString &settingPath, const QDate &today,

@@ -3,7 +3,6 @@
 #include "cyclestats.h"
 #include "cyclewindows.h"
 #include "datetext.h"
-#include "errors.h"
 #include "jsondate.h"
 #include "periodfile.h"
 #include "periodobservations.h"
@@ -182,23 +181,10 @@ StatusInput readStatusInput(const QString &datePath, const QString &settingPath,
     const QString section = QStringLiteral("Day Setting");
     input.mode = ini.readInteger(section, QStringLiteral("Daymode"), input.mode);
     const QString stored = ini.readString(section, QStringLiteral("Daybetween"), QString());
-    input.ownLength = DefaultOwnCycleDays;
-    if (!stored.isEmpty()) {
-        std::optional<int> length;
-        try {
-            length = parseIntegerText(stored);
-        } catch (const EConvertError &) {
-        }
-        if (length && *length >= MinOwnCycleDays && *length <= MaxOwnCycleDays) {
-            input.ownLength = *length;
-        } else {
-            input.notices.append(QStringLiteral("setting.ini の Daybetween=%1 は周期設定の日数 (%2〜%3) ではないため、"
-                                                "%4 日として読みます")
-                                     .arg(stored.left(20))
-                                     .arg(MinOwnCycleDays)
-                                     .arg(MaxOwnCycleDays)
-                                     .arg(DefaultOwnCycleDays));
-        }
+    QString notice;
+    input.ownLength = ownCycleLengthFrom(stored, &notice);
+    if (!notice.isEmpty()) {
+        input.notices.append(notice);
     }
     input.excluded = readExcludedCycles(settingPath);
     if (!dayPath.isEmpty()) {
