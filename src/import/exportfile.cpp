@@ -56,18 +56,20 @@ QJsonObject settingsOf(const QString &path)
     return sections;
 }
 
-} // namespace
-
-QByteArray buildExport(const QString &dataFolder, const QDateTime &now)
+QJsonArray firstDaysOf(const QString &path)
 {
     QJsonArray firstDays;
-    const QList<QDate> dates =
-        readFirstDaysAscending(dataFilePath(dataFolder, DataKind::FirstDays), UnreadableLine::Skip);
+    const QList<QDate> dates = readFirstDaysAscending(path, UnreadableLine::Skip);
     for (auto day = dates.crbegin(); day != dates.crend(); ++day) {
         firstDays.append(isoDay(*day)); // newest first, as the file lists them
     }
+    return firstDays;
+}
+
+QJsonArray memosOf(const QString &path)
+{
     QJsonArray memos;
-    const LineFile memoFile = LineFile::readIfExists(dataFilePath(dataFolder, DataKind::Memos));
+    const LineFile memoFile = LineFile::readIfExists(path);
     for (const QString &line : memoFile.lines()) {
         if (isBlankMemoLine(line)) {
             continue;
@@ -81,22 +83,52 @@ QByteArray buildExport(const QString &dataFolder, const QDateTime &now)
                             {QStringLiteral("text"), text.replace(QStringLiteral("$$"), QStringLiteral("\r\n"))}});
         }
     }
+    return memos;
+}
+
+QJsonArray readingsOf(const QString &path)
+{
     QJsonArray readings;
-    const TemperatureFileContent temperatures = readTemperatureFile(dataFilePath(dataFolder, DataKind::Readings));
-    for (const TemperatureReading &reading : temperatures.readings) {
+    for (const TemperatureReading &reading : readTemperatureFile(path).readings) {
         readings.append(QJsonObject{{QStringLiteral("date"), isoDay(reading.date)},
                                     {QStringLiteral("celsius"), reading.centiDegrees / 100.0},
                                     {QStringLiteral("leftOut"), reading.excluded}});
     }
-    const QJsonObject root{
+    return readings;
+}
+
+} // namespace
+
+QByteArray buildExport(const QString &dataFolder, const QDateTime &now)
+{
+    QJsonObject root{
         {QStringLiteral("format"), QLatin1String(ExportFormatName)},
         {QStringLiteral("version"), ExportFormatVersion},
         {QStringLiteral("exported"), now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate)},
-        {QStringLiteral("firstDays"), firstDays},
-        {QStringLiteral("memos"), memos},
-        {QStringLiteral("readings"), readings},
-        {QStringLiteral("settings"), settingsOf(dataFilePath(dataFolder, DataKind::Settings))},
     };
+    // One member per exported file of the list, so a file that joins the export joins it here.
+    for (const DataFile &file : DataFiles) {
+        if (!file.exported) {
+            continue;
+        }
+        const QString path = dataFilePath(dataFolder, file.kind);
+        switch (file.kind) {
+        case DataKind::FirstDays:
+            root.insert(QStringLiteral("firstDays"), firstDaysOf(path));
+            break;
+        case DataKind::Memos:
+            root.insert(QStringLiteral("memos"), memosOf(path));
+            break;
+        case DataKind::Readings:
+            root.insert(QStringLiteral("readings"), readingsOf(path));
+            break;
+        case DataKind::Settings:
+            root.insert(QStringLiteral("settings"), settingsOf(path));
+            break;
+        case DataKind::DayRecords:
+            break; // no member in this version of the format
+        }
+    }
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
