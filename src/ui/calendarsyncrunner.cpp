@@ -21,7 +21,12 @@ CalendarSyncRunner::CalendarSyncRunner(const QString &dataFolder, QObject *paren
     theRunner = this;
     m_settle.setSingleShot(true);
     m_settle.setInterval(SettleMs);
-    connect(&m_settle, &QTimer::timeout, this, &CalendarSyncRunner::start);
+    connect(&m_settle, &QTimer::timeout, this, [this] {
+        // As the last sync that worked left them: the calendar holds what they give.
+        if (currentInputs() != m_syncedInputs) {
+            start();
+        }
+    });
     m_retry.setSingleShot(true);
     m_retry.setInterval(RetryMs);
     connect(&m_retry, &QTimer::timeout, this, &CalendarSyncRunner::start);
@@ -58,9 +63,9 @@ void CalendarSyncRunner::inputsMayHaveChanged()
         m_again = true;
         return;
     }
-    if (currentInputs() != m_syncedInputs) {
-        m_settle.start();
-    }
+    // Compared when the time is up: the window stores some settings (the cycle mode) only after it
+    // has repainted.
+    m_settle.start();
 }
 
 QString CalendarSyncRunner::lastSyncText() const

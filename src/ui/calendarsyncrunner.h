@@ -28,8 +28,8 @@ public:
     // The main window's runner, or null when there is no main window.
     static CalendarSyncRunner *instance();
 
-    // What a sync publishes may have changed: a sync follows unless the data files are as the last
-    // successful sync left them. Reads two small files; nothing of the network is loaded here.
+    // What a sync publishes may have changed: SettleMs later a sync follows, unless the data files are
+    // then as the last successful sync left them (two small files read; nothing of the network).
     void inputsMayHaveChanged();
 
     // "前回の同期: 12月7日 23:50 カレンダーと同期しました (...)", or that there was none since the start.
