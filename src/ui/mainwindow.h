@@ -89,8 +89,9 @@ private:
     std::optional<QString> ChooseCycleLength(int mode, bool offerEntry = true);
     void RecomputeAndRepaint();
     void PaintCalendar();
-    // PMSが出やすい時期 before the next period, as eveluna --status gives it; none while her records do not
-    // show one (or cannot be read: the band is left out, the calendar is not held up).
+    // PMSが出やすい時期 before the next period, as eveluna --status gives it, found once the month is painted
+    // and then banded; none while her records do not show one (or cannot be read: the band is left out,
+    // the calendar is not held up).
     void findPmsDays();
     // The legend's hint for the band.
     void showPmsHint();

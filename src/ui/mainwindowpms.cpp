@@ -6,9 +6,12 @@
 
 #include "daygrid.h"
 #include "errors.h"
+#include "guard.h"
 #include "statusreport.h"
 #include "ui_mainwindow.h"
 #include "variable.h"
+
+#include <QTimer>
 
 void TfrmMain::showPmsHint()
 {
@@ -18,14 +21,28 @@ void TfrmMain::showPmsHint()
 
 void TfrmMain::findPmsDays()
 {
-    m_pms.reset();
-    try {
-        m_pms = pmsForecastOfFiles(Variable::DateFilePath, Variable::SettingFilePath, Variable::DayFilePath,
-                                   Variable::TempFilePath, today());
-    } catch (const AppError &) {
-        // date.dat's own errors reach her through the cycle length; a dateDay.dat that cannot be read
-        // now only leaves the band out.
-    }
+    // After the month is painted: reading dateDay.dat (and, when it shows PMS days, dateTemp.dat) for the
+    // band keeps the window's first paint as quick as without the records; the band follows a moment later.
+    QTimer::singleShot(0, this, [this] {
+        if (m_destroying) {
+            return;
+        }
+        guarded(this, [this] {
+            m_pms.reset();
+            try {
+                m_pms = pmsForecastOfFiles(Variable::DateFilePath, Variable::SettingFilePath, Variable::DayFilePath,
+                                           Variable::TempFilePath, today());
+            } catch (const AppError &) {
+                // date.dat's own errors reach her through the cycle length; a dateDay.dat that cannot be
+                // read now only leaves the band out.
+            }
+            for (int k = 1; k <= Calendar::CellCount; ++k) {
+                QLabel *cell = m_cells[k - 1];
+                setCellBand(cell, QColor::fromRgb(colorToArgb(m_engine->DayColor(k))), isPmsDay(cellDate(cell)));
+            }
+            describeCells();
+        });
+    });
 }
 
 bool TfrmMain::isPmsDay(const QDate &date) const
