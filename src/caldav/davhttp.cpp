@@ -50,6 +50,7 @@ DavHttp::DavHttp(const CalDavAccount &account, QObject *parent)
 {
     m_network.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
     m_authorization = "Basic " + (account.user + u':' + account.password).toUtf8().toBase64();
+    m_trustedHosts = {m_base.host().toLower(), QUrl(account.calendar.trimmed()).host().toLower()};
     if (!m_base.isValid() || m_base.scheme() != u"https" || m_base.host().isEmpty()) {
         m_settingProblem = QStringLiteral("サーバーの URL は https:// で始めてください (%1)").arg(account.url);
     } else if (account.user.isEmpty()) {
@@ -100,7 +101,7 @@ void DavHttp::sendHop(const QByteArray &verb, const QUrl &url, const DavHeaders 
     QNetworkRequest request(url);
     request.setSslConfiguration(m_tls);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    if (url.host().compare(m_base.host(), Qt::CaseInsensitive) == 0) {
+    if (m_trustedHosts.contains(url.host().toLower())) {
         request.setRawHeader("Authorization", m_authorization);
     }
     for (const auto &[name, value] : headers) {

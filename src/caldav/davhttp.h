@@ -6,6 +6,7 @@
 #include <QList>
 #include <QNetworkAccessManager>
 #include <QObject>
+#include <QSet>
 #include <QSslConfiguration>
 #include <QUrl>
 
@@ -27,7 +28,8 @@ using DavHeaders = QList<std::pair<QByteArray, QByteArray>>;
 
 // WebDAV requests over HTTPS with Basic authentication, certificates checked against the system's trust
 // store and CaFile, a deadline for each request and a cap on each reply. Redirects are followed (at
-// most five, to https only); the password goes along only to the host she named.
+// most five, to https only); the password goes along only to the hosts of her server and her calendar,
+// and to those the server names in its authenticated answers (iCloud keeps calendars on other hosts).
 class DavHttp final : public QObject
 {
     Q_OBJECT
@@ -42,6 +44,9 @@ public:
     // Empty when the account can be used; else why not (not https, CaFile unreadable).
     QString settingProblem() const { return m_settingProblem; }
 
+    // A host named by the server's own answer, trusted with the password from now on.
+    void trustHost(const QUrl &url) { m_trustedHosts.insert(url.host().toLower()); }
+
     void send(const QByteArray &verb, const QUrl &url, const DavHeaders &headers, const QByteArray &body,
               std::function<void(const DavReply &)> done);
 
@@ -55,6 +60,7 @@ private:
     QNetworkAccessManager m_network;
     QSslConfiguration m_tls;
     QUrl m_base;
+    QSet<QString> m_trustedHosts;
     QByteArray m_authorization;
     int m_timeoutMs;
     QString m_settingProblem;

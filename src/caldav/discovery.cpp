@@ -91,11 +91,14 @@ void DiscoveryJob::examine(const QList<DavResponse> &responses, const QUrl &url,
         return;
     }
     if (!self.calendarHome.isEmpty()) {
-        listHome(url.resolved(QUrl(self.calendarHome)));
+        const QUrl home = url.resolved(QUrl(self.calendarHome));
+        m_http.trustHost(home);
+        listHome(home);
         return;
     }
     if (!self.principal.isEmpty() && !principalAsked) {
         const QUrl principal = url.resolved(QUrl(self.principal));
+        m_http.trustHost(principal);
         propfind(principal, 0, [this](const QList<DavResponse> &answer, const QUrl &at) { examine(answer, at, true); });
         return;
     }
