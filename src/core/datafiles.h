@@ -20,13 +20,13 @@ struct DataFile
     const char *name;
     DataKind kind;
     bool backedUp; // copied into backup/ before the day's first change, and put back by a restore
-    bool exported; // a member of the full export (the day records have no member in its format yet)
+    bool exported; // a member of the full export
 };
 
 // In the order they are backed up, restored and exported.
 inline constexpr DataFile DataFiles[] = {
     {"date.dat", DataKind::FirstDays, true, true},    {"dateMemo.dat", DataKind::Memos, true, true},
-    {"dateTemp.dat", DataKind::Readings, true, true}, {"dateDay.dat", DataKind::DayRecords, true, false},
+    {"dateTemp.dat", DataKind::Readings, true, true}, {"dateDay.dat", DataKind::DayRecords, true, true},
     {"setting.ini", DataKind::Settings, true, true},
 };
 

@@ -5,10 +5,12 @@
 #include "linefile.h"
 #include "textfile.h"
 
+#include <QHash>
 #include <QSet>
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -404,4 +406,103 @@ void deleteDayRecords(const QString &path, const QList<QDate> &days)
     StoredFile file = readStored(path);
     file.records.removeIf([&days](const DayRecord &r) { return days.contains(r.date); });
     writeStored(path, file);
+}
+
+bool DayRecordMerge::changesAnything() const
+{
+    return newDays > 0 || std::any_of(added.begin(), added.end(), [](int n) { return n > 0; });
+}
+
+bool joinDayRecord(DayRecord &into, const DayRecord &from, DayRecordMerge *counts)
+{
+    bool changed = false;
+    // k: the field's place in DayRecordKeys.
+    const auto single = [&](size_t k, auto &stored, const auto &incoming, bool valid) {
+        if (!incoming || !valid) {
+            return;
+        }
+        if (!stored) {
+            stored = incoming;
+            changed = true;
+            if (counts != nullptr) {
+                ++counts->added[k];
+            }
+        } else if (*stored != *incoming && counts != nullptr) {
+            ++counts->differing[k];
+        }
+    };
+    single(0, into.flow, from.flow, true);
+    std::optional<int> pain = into.pain > 0 ? std::optional<int>(into.pain) : std::nullopt;
+    single(1, pain, from.pain > 0 ? std::optional<int>(from.pain) : std::nullopt, from.pain <= MaxPain);
+    into.pain = pain.value_or(0);
+    if (from.painkiller && !into.painkiller) {
+        into.painkiller = true;
+        changed = true;
+        if (counts != nullptr) {
+            ++counts->added[2];
+        }
+    }
+    QStringList symptoms;
+    bool gained = false;
+    for (const char *token : SymptomTokens) {
+        const QLatin1String t(token);
+        const bool had = into.symptoms.contains(t);
+        if (had || from.symptoms.contains(t)) {
+            symptoms.append(t);
+            gained = gained || !had;
+        }
+    }
+    if (gained) {
+        into.symptoms = symptoms;
+        changed = true;
+        if (counts != nullptr) {
+            ++counts->added[3];
+        }
+    }
+    single(4, into.mucus, from.mucus, from.mucus.value_or(0) >= MinMucus && from.mucus.value_or(0) <= MaxMucus);
+    single(5, into.lh, from.lh, true);
+    single(6, into.pill, from.pill, true);
+    single(7, into.sex, from.sex, true);
+    single(8, into.weightTenths, from.weightTenths,
+           from.weightTenths.value_or(MinWeightTenths) >= MinWeightTenths &&
+               from.weightTenths.value_or(MinWeightTenths) <= MaxWeightTenths);
+    return changed;
+}
+
+DayRecordMerge mergeDayRecords(const QString &path, const QList<DayRecord> &incoming, bool write)
+{
+    std::unique_ptr<DataFolderLock> lock;
+    if (write) {
+        lock = LineFile::lockForUpdate(path);
+    }
+    StoredFile file = readStored(path);
+    QHash<QDate, qsizetype> index;
+    for (qsizetype i = 0; i < file.records.size(); ++i) {
+        index.insert(file.records[i].date, i);
+    }
+    DayRecordMerge merge;
+    for (const DayRecord &record : incoming) {
+        if (!record.date.isValid()) {
+            continue;
+        }
+        const auto found = index.constFind(record.date);
+        if (found != index.constEnd()) {
+            joinDayRecord(file.records[*found], record, &merge);
+            continue;
+        }
+        // A new day takes the record whole, a newer version's fields (from an export) included.
+        DayRecord fresh;
+        fresh.date = record.date;
+        joinDayRecord(fresh, record, &merge);
+        fresh.unknown = record.unknown;
+        if (!fresh.isEmpty()) {
+            ++merge.newDays;
+            index.insert(fresh.date, file.records.size());
+            file.records.append(fresh);
+        }
+    }
+    if (write && merge.changesAnything()) {
+        writeStored(path, file);
+    }
+    return merge;
 }

@@ -90,6 +90,29 @@ void storeDayRecord(const QString &path, const QDate &day, const std::optional<D
 // Removes the records of these days (one write).
 void deleteDayRecords(const QString &path, const QList<QDate> &days);
 
+// The keys of the known fields in the order a line holds them; also the kinds an import counts by.
+inline constexpr std::array<const char *, 9> DayRecordKeys = {"flow", "pain", "painkiller", "symptoms", "mucus",
+                                                              "lh",   "pill", "sex",        "weight"};
+
+struct DayRecordMerge
+{
+    std::array<int, DayRecordKeys.size()> added{};     // per key: days that gain the field
+    std::array<int, DayRecordKeys.size()> differing{}; // per key: days whose stored value differs and stays
+    int newDays = 0;                                   // days that had no record
+    bool changesAnything() const;
+};
+
+// Joins from into into, field by field: a single value (flow, pain, painkiller, mucus, lh, pill, sex,
+// weight) that into lacks is taken, one it holds stays and, when from's differs, counts as differing;
+// symptoms are joined. Values outside their ranges and unknown symptom tokens in from are passed over.
+// Returns whether into changed.
+bool joinDayRecord(DayRecord &into, const DayRecord &from, DayRecordMerge *counts = nullptr);
+
+// Joins each incoming record into the stored one of its day (joinDayRecord), or adds it for a day
+// without one. Writes (one atomic write under the lock) only when write is true and something changed;
+// with write false it only computes what would happen. Records without a valid date are passed over.
+DayRecordMerge mergeDayRecords(const QString &path, const QList<DayRecord> &incoming, bool write);
+
 // The tokens of the file for each value ("spotting", "peak", "taken", "protected"), and back.
 QString flowToken(Flow flow);
 QString lhToken(LhResult result);

@@ -11,6 +11,7 @@
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include <locale.h>
@@ -22,6 +23,52 @@ constexpr qsizetype ChunkBytes = 1 << 20;
 
 const QLatin1String FlowType("HKCategoryTypeIdentifierMenstrualFlow");
 const QLatin1String TemperatureType("HKQuantityTypeIdentifierBasalBodyTemperature");
+const QLatin1String CategoryPrefix("HKCategoryTypeIdentifier");
+const QString MemoSource = QStringLiteral("Apple ヘルスケア: ");
+
+// The symptom types, by the name after HKCategoryTypeIdentifier: a symptom token of the day record,
+// or (with a null token) the words of a memo line for one that has no field here.
+struct SymptomType
+{
+    const char *type;
+    const char *token;
+    const char *memo;
+};
+constexpr SymptomType SymptomTypes[] = {
+    {"AbdominalCramps", "cramps", nullptr},
+    {"LowerBackPain", "backache", nullptr},
+    {"Headache", "headache", nullptr},
+    {"BreastPain", "breasts", nullptr},
+    {"Nausea", "nausea", nullptr},
+    {"Acne", "skin", nullptr},
+    {"Bloating", "bloating", nullptr},
+    {"Fatigue", "fatigue", nullptr},
+    {"SleepChanges", "sleepy", nullptr},
+    {"Constipation", "bowel", nullptr},
+    {"Diarrhea", "bowel", nullptr},
+    {"MoodChanges", nullptr, "気分の変化"},
+    {"AppetiteChanges", nullptr, "食欲の変化"},
+    {"HotFlashes", nullptr, "ほてり"},
+    {"Dizziness", nullptr, "めまい"},
+    {"PelvicPain", nullptr, "骨盤の痛み"},
+};
+
+// The kilogram of the record in tenths, from kg or lb; nothing for another unit or no number.
+std::optional<int> weightTenthsFrom(const QString &value, const QString &unit)
+{
+    bool ok = false;
+    const double amount = value.toDouble(&ok);
+    if (!ok || !std::isfinite(amount) || amount <= 0 || amount > 1e5) {
+        return std::nullopt;
+    }
+    if (unit == QLatin1String("kg")) {
+        return int(std::lround(amount * 10));
+    }
+    if (unit == QLatin1String("lb")) {
+        return int(std::lround(amount * 0.45359237 * 10));
+    }
+    return std::nullopt;
+}
 
 class HealthXmlParser final
 {
@@ -101,8 +148,7 @@ private:
         }
         if (name == QLatin1String("Record")) {
             const QXmlStreamAttributes attributes = m_xml.attributes();
-            const QStringView type = attributes.value(QLatin1String("type"));
-            m_kind = type == FlowType ? Kind::Flow : type == TemperatureType ? Kind::Temperature : Kind::Other;
+            m_kind = kindOf(attributes.value(QLatin1String("type")));
             if (m_kind == Kind::Other) {
                 return;
             }
@@ -111,12 +157,130 @@ private:
             m_value = attributes.value(QLatin1String("value")).toString();
             m_unit = attributes.value(QLatin1String("unit")).toString();
             m_cycleStart = false;
-        } else if (m_kind == Kind::Flow && name == QLatin1String("MetadataEntry")) {
+            m_protected = false;
+        } else if (m_kind != Kind::Other && name == QLatin1String("MetadataEntry")) {
             const QXmlStreamAttributes attributes = m_xml.attributes();
-            if (attributes.value(QLatin1String("key")) == QLatin1String("HKMenstrualCycleStart")) {
-                m_cycleStart = attributes.value(QLatin1String("value")).trimmed() == QLatin1String("1");
+            const QStringView key = attributes.value(QLatin1String("key"));
+            const bool set = attributes.value(QLatin1String("value")).trimmed() == QLatin1String("1");
+            if (key == QLatin1String("HKMenstrualCycleStart")) {
+                m_cycleStart = set;
+            } else if (key == QLatin1String("HKSexualActivityProtectionUsed")) {
+                m_protected = set;
             }
         }
+    }
+
+    enum class Kind { Other, Flow, Temperature, Spotting, Mucus, Ovulation, Sex, Mass, Symptom };
+
+    Kind kindOf(QStringView type)
+    {
+        if (type == FlowType) {
+            return Kind::Flow;
+        }
+        if (type == TemperatureType) {
+            return Kind::Temperature;
+        }
+        if (type == QLatin1String("HKQuantityTypeIdentifierBodyMass")) {
+            return Kind::Mass;
+        }
+        if (!type.startsWith(CategoryPrefix)) {
+            return Kind::Other;
+        }
+        const QStringView name = type.sliced(CategoryPrefix.size());
+        if (name == QLatin1String("IntermenstrualBleeding")) {
+            return Kind::Spotting;
+        }
+        if (name == QLatin1String("CervicalMucusQuality")) {
+            return Kind::Mucus;
+        }
+        if (name == QLatin1String("OvulationTestResult")) {
+            return Kind::Ovulation;
+        }
+        if (name == QLatin1String("SexualActivity")) {
+            return Kind::Sex;
+        }
+        for (const SymptomType &symptom : SymptomTypes) {
+            if (name == QLatin1String(symptom.type)) {
+                m_symptom = &symptom;
+                return Kind::Symptom;
+            }
+        }
+        return Kind::Other;
+    }
+
+    // A day's observation other than a first day or a reading, once the record has ended.
+    void observeRecord(Kind kind)
+    {
+        DayRecord record;
+        record.date = m_day;
+        const auto valueIs = [this](const char *suffix) { return m_value.endsWith(QLatin1String(suffix)); };
+        switch (kind) {
+        case Kind::Flow:
+            record.flow = valueIs("Light")    ? Flow::Light
+                          : valueIs("Heavy")  ? Flow::Heavy
+                          : valueIs("Medium") ? Flow::Medium
+                                              : Flow::Medium; // unspecified: the middle of the scale
+            break;
+        case Kind::Spotting:
+            record.flow = Flow::Spotting;
+            break;
+        case Kind::Mucus:
+            if (valueIs("Dry")) {
+                record.mucus = 0;
+            } else if (valueIs("Sticky") || valueIs("Creamy")) {
+                record.mucus = 3;
+            } else if (valueIs("Watery") || valueIs("EggWhite")) {
+                record.mucus = 4;
+            } else {
+                m_records.skip(m_line, QStringLiteral("おりものの値 \"%1\" が読めません").arg(m_value.left(60)));
+                return;
+            }
+            break;
+        case Kind::Ovulation:
+            if (valueIs("Negative")) {
+                record.lh = LhResult::Negative;
+            } else if (valueIs("Positive") || valueIs("LuteinizingHormoneSurge")) {
+                record.lh = LhResult::Positive;
+            } else if (valueIs("Indeterminate")) {
+                m_records.observeAsMemo(m_day, MemoSource + QStringLiteral("排卵検査薬 判定不能"));
+                return;
+            } else if (valueIs("EstrogenSurge")) {
+                m_records.observeAsMemo(m_day, MemoSource + QStringLiteral("排卵検査薬 エストロゲン上昇"));
+                return;
+            } else {
+                m_records.skip(m_line, QStringLiteral("排卵検査の値 \"%1\" が読めません").arg(m_value.left(60)));
+                return;
+            }
+            break;
+        case Kind::Sex:
+            record.sex = m_protected ? SexState::Protected : SexState::Unprotected;
+            break;
+        case Kind::Mass:
+            record.weightTenths = weightTenthsFrom(m_value, m_unit);
+            if (!record.weightTenths || *record.weightTenths < MinWeightTenths ||
+                *record.weightTenths > MaxWeightTenths) {
+                m_records.skip(m_line, QStringLiteral("体重 \"%1 %2\" は %3〜%4 kg の値ではありません")
+                                           .arg(m_value.left(20), m_unit.left(10), formatWeightTenths(MinWeightTenths),
+                                                formatWeightTenths(MaxWeightTenths)));
+                return;
+            }
+            break;
+        case Kind::Symptom:
+            // Severity or presence: a symptom recorded as absent is no symptom.
+            if (valueIs("NotPresent")) {
+                return;
+            }
+            if (m_symptom->token == nullptr) {
+                m_records.observeAsMemo(m_day, MemoSource + QString::fromUtf8(m_symptom->memo));
+                return;
+            }
+            record.symptoms = {QLatin1String(m_symptom->token)};
+            break;
+        case Kind::Other:
+        case Kind::Temperature:
+            return;
+        }
+        m_records.observe(record);
     }
 
     void endRecord()
@@ -147,6 +311,11 @@ private:
             if (m_cycleStart) {
                 m_marked.insert(m_day);
             }
+            observeRecord(kind);
+            return;
+        }
+        if (kind != Kind::Temperature) {
+            observeRecord(kind);
             return;
         }
         const bool fahrenheit = m_unit == QLatin1String("degF");
@@ -163,8 +332,6 @@ private:
         }
     }
 
-    enum class Kind { Other, Flow, Temperature };
-
     QXmlStreamReader m_xml;
     ImportedRecords m_records;
     // Sets: an export may repeat a day any number of times, and these stay within FirstImportDay..today.
@@ -180,6 +347,8 @@ private:
     QString m_value;
     QString m_unit;
     bool m_cycleStart = false;
+    bool m_protected = false;
+    const SymptomType *m_symptom = nullptr;
 };
 
 struct ArchiveFree

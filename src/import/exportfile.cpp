@@ -1,6 +1,8 @@
 #include "exportfile.h"
 
 #include "datafiles.h"
+#include "datetext.h"
+#include "dayrecordfile.h"
 #include "errors.h"
 #include "linefile.h"
 #include "memofile.h"
@@ -97,6 +99,18 @@ QJsonArray readingsOf(const QString &path)
     return readings;
 }
 
+// Each day's fields as the file holds them, so that an import gives the same line back, a newer
+// version's fields included.
+QJsonArray dayRecordsOf(const QString &path)
+{
+    QJsonArray dayRecords;
+    for (const DayRecord &record : readDayFile(path).records) {
+        dayRecords.append(QJsonObject{{QStringLiteral("date"), isoDay(record.date)},
+                                      {QStringLiteral("record"), formatDayLine(record).section(u',', 1)}});
+    }
+    return dayRecords;
+}
+
 } // namespace
 
 QByteArray buildExport(const QString &dataFolder, const QDateTime &now)
@@ -126,7 +140,8 @@ QByteArray buildExport(const QString &dataFolder, const QDateTime &now)
             root.insert(QStringLiteral("settings"), settingsOf(path));
             break;
         case DataKind::DayRecords:
-            break; // no member in this version of the format
+            root.insert(QStringLiteral("dayRecords"), dayRecordsOf(path));
+            break;
         }
     }
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
@@ -178,7 +193,8 @@ ImportedRecords readOwnExport(const QJsonDocument &document)
     if (root.value(QLatin1String("format")).toString() != QLatin1String(ExportFormatName)) {
         throw EImportError(QStringLiteral("Easy VELUNA の書き出しではありません"));
     }
-    if (root.value(QLatin1String("version")).toInt() != ExportFormatVersion) {
+    const int version = root.value(QLatin1String("version")).toInt();
+    if (version < 1 || version > ExportFormatVersion) {
         throw EImportError(QStringLiteral("この版では読めない書き出しです（version %1）")
                                .arg(root.value(QLatin1String("version")).toInt()));
     }
@@ -215,6 +231,21 @@ ImportedRecords readOwnExport(const QJsonDocument &document)
             continue;
         }
         records.readings.append({day, int(centi), reading.value(QLatin1String("leftOut")).toBool()});
+    }
+    for (const QJsonValue value : root.value(QLatin1String("dayRecords")).toArray()) {
+        ++position;
+        const QJsonObject object = value.toObject();
+        const QDate day = parseImportDate(object.value(QLatin1String("date")).toString());
+        const QString fields = object.value(QLatin1String("record")).toString();
+        // Read as the line of dateDay.dat it came from, so a line of a newer version comes back whole.
+        const DayFileContent line = day.isValid() && !fields.contains(u'\n') && !fields.contains(u'\r')
+                                        ? parseDayFile((formatDateText(day) + u',' + fields).toUtf8())
+                                        : DayFileContent{};
+        if (line.records.size() != 1) {
+            records.skip(position, QStringLiteral("日々の記録が読めません"));
+            continue;
+        }
+        records.dayRecords.append(line.records.front());
     }
     return records;
 }

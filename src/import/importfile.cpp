@@ -237,6 +237,7 @@ MergeCounts mergeImport(const QString &dataFolder, const ImportedRecords &record
         mergeTemperatureReadings(dataFilePath(dataFolder, DataKind::Readings), records.readings, write);
     counts.readingsNew = int(readings.added.size());
     counts.readingsDiffering = int(readings.differing.size());
+    counts.dayRecords = mergeDayRecords(dataFilePath(dataFolder, DataKind::DayRecords), records.dayRecords, write);
     return counts;
 }
 
@@ -287,6 +288,25 @@ QString previewText(const ImportedRecords &records, const MergeCounts &counts, c
     }
     if (records.memosWithControls > 0) {
         lines << QStringLiteral("制御文字を取り除いたメモ: %1 件").arg(records.memosWithControls);
+    }
+    // One part per kind that the import brings or finds differing: "出血 新しく 12 件（違う 1 件）".
+    static const char *const kindNames[] = {"出血",       "痛み", "鎮痛剤", "症状", "おりもの",
+                                            "排卵検査薬", "ピル", "性交",   "体重"};
+    QStringList kinds;
+    for (size_t k = 0; k < DayRecordKeys.size(); ++k) {
+        const int gained = counts.dayRecords.added[k];
+        const int differing = counts.dayRecords.differing[k];
+        if (gained + differing > 0) {
+            kinds << QStringLiteral("%1 新しく %2 件%3")
+                         .arg(QString::fromUtf8(kindNames[k]))
+                         .arg(gained)
+                         .arg(differing > 0 ? QStringLiteral("（違う %1 件）").arg(differing) : QString());
+        }
+    }
+    lines << QStringLiteral("日々の記録: %1（登録済みの値を残します）")
+                 .arg(kinds.isEmpty() ? QStringLiteral("なし") : kinds.join(QStringLiteral("、")));
+    if (records.fieldsInMemos > 0) {
+        lines << QStringLiteral("ここに項目のない記録: %1 件（その日のメモに書き足します）").arg(records.fieldsInMemos);
     }
     const qint64 skipped = records.skippedCount + counts.memosRefused.size();
     lines << QStringLiteral("読み飛ばし: %1 件").arg(skipped);

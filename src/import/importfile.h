@@ -28,16 +28,22 @@ struct MergeCounts
     int memosThere = 0;
     int readingsNew = 0;
     int readingsDiffering = 0;
+    DayRecordMerge dayRecords;        // per kind of observation: days that gain it, days that differ
     QList<SkippedEntry> memosRefused; // memos the memo file cannot hold as written (the "$$" rule)
 
-    bool changesAnything() const { return firstDaysNew + memosNew + memosAppended + readingsNew > 0; }
+    bool changesAnything() const
+    {
+        return firstDaysNew + memosNew + memosAppended + readingsNew > 0 || dayRecords.changesAnything();
+    }
 };
 
-// Merges the records into date.dat, dateMemo.dat and dateTemp.dat of dataFolder (ending in "/"), or
-// with write false only counts what would change. Nothing is ever deleted: a first day already there,
-// or within the ten-day rule of one there (firstdayrule.h, before or after it), is not added, a memo is appended after
-// a line break to a different memo of its day and not repeated, a stored reading wins. Each file is written atomically
-// under the data folder's lock. Throws EFileError (errors.h) when a data file cannot be read or written.
+// Merges the records into date.dat, dateMemo.dat, dateTemp.dat and dateDay.dat of dataFolder (ending in
+// "/"), or with write false only counts what would change. Nothing is ever deleted: a first day already
+// there, or within the ten-day rule of one there (firstdayrule.h, before or after it), is not added, a
+// memo is appended after a line break to a different memo of its day and not repeated, a stored reading
+// wins, so does a stored single value of a day record (symptoms are joined). Each file is written
+// atomically under the data folder's lock. Throws EFileError (errors.h) when a data file cannot be read
+// or written.
 MergeCounts mergeImport(const QString &dataFolder, const ImportedRecords &records, bool write);
 
 // Where the backup before an import made at `now` goes (Backup::makeTimedBackup at the same moment).

@@ -41,6 +41,7 @@ void keepPlausible(ImportedRecords &records)
 {
     records.firstDays.removeIf([&](const QDate &day) { return !records.admit(day); });
     records.readings.removeIf([&](const TemperatureReading &r) { return !records.admit(r.date); });
+    records.dayRecords.removeIf([&](const DayRecord &r) { return !records.admit(r.date); });
     records.memos.removeIf([&](const ImportedMemo &memo) { return !records.admit(memo.day); });
     for (ImportedMemo &memo : records.memos) {
         const qsizetype before = memo.text.size();
@@ -76,6 +77,39 @@ QString recordTooLongReason()
 {
     return QStringLiteral("%1 MiB を超える行または記録があります。ほかのアプリの書き出しではないようです")
         .arg(MaxRecordBytes >> 20);
+}
+
+void ImportedRecords::observe(const DayRecord &record)
+{
+    if (!record.date.isValid()) {
+        return;
+    }
+    // The list may have lost days since (keepPlausible): the index follows it.
+    if (m_dayIndex.size() != dayRecords.size()) {
+        m_dayIndex.clear();
+        for (qsizetype i = 0; i < dayRecords.size(); ++i) {
+            m_dayIndex.insert(dayRecords[i].date, i);
+        }
+    }
+    const auto found = m_dayIndex.constFind(record.date);
+    if (found != m_dayIndex.constEnd()) {
+        joinDayRecord(dayRecords[*found], record);
+        return;
+    }
+    DayRecord day;
+    day.date = record.date;
+    if (joinDayRecord(day, record)) {
+        m_dayIndex.insert(day.date, dayRecords.size());
+        dayRecords.append(day);
+    }
+}
+
+void ImportedRecords::observeAsMemo(const QDate &day, const QString &what)
+{
+    if (day.isValid()) {
+        memos.append({day, what});
+        ++fieldsInMemos;
+    }
 }
 
 EImportError::EImportError(QString reason)

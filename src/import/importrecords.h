@@ -1,10 +1,12 @@
 #pragma once
 
+#include "dayrecordfile.h"
 #include "firstdayrule.h"
 #include "memofile.h"
 #include "temperaturefile.h"
 
 #include <QDate>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -25,6 +27,8 @@ struct ImportedRecords
     QList<QDate> firstDays;
     QList<ImportedMemo> memos;
     QList<TemperatureReading> readings;
+    QList<DayRecord> dayRecords; // at most one per day (readers join a day's observations)
+    qint64 fieldsInMemos = 0;    // observations with no field here, kept as memo lines ("Clue: 食欲")
     QList<SkippedEntry> skipped; // at most MaxListedSkipped entries; skippedCount counts them all
     qint64 skippedCount = 0;
     // The last day a record may be of; records after it or before FirstImportDay are left out, counted.
@@ -36,6 +40,13 @@ struct ImportedRecords
     void skip(qint64 position, const QString &reason);
     // Whether a record of the day comes in; counts it in outOfRangeCount when it does not.
     bool admit(const QDate &day);
+    // Joins an observation into the day's record (a day's first value of a single field counts).
+    void observe(const DayRecord &record);
+    // Keeps an observation this program has no field for as a line of the day's memo, naming the source.
+    void observeAsMemo(const QDate &day, const QString &what);
+
+private:
+    QHash<QDate, qsizetype> m_dayIndex;
 };
 
 // No record of a day before this one, or after today, comes in: such a date is a typing or clock error

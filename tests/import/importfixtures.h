@@ -40,6 +40,15 @@ inline Files snapshot(const QString &folder, bool withBackups = true)
     return files;
 }
 
+inline QStringList strings(std::initializer_list<const char *> items)
+{
+    QStringList result;
+    for (const char *item : items) {
+        result << QString::fromUtf8(item);
+    }
+    return result;
+}
+
 inline QByteArray zipOf(const char *entryName, const QByteArray &bytes)
 {
     QByteArray out(bytes.size() + 4096, '\0');
@@ -84,6 +93,20 @@ inline const QByteArray HealthXml = R"(<?xml version="1.0" encoding="UTF-8"?>
  <Record type="HKQuantityTypeIdentifierBasalBodyTemperature" unit="degF" value="98.1" startDate="2026-10-03 06:30:00 +0900"/>
  <Record type="HKQuantityTypeIdentifierStepCount" unit="count" value="4000" startDate="2026-10-03 06:30:00 +0900"/>
  <Record type="HKQuantityTypeIdentifierBasalBodyTemperature" unit="degC" value="hot" startDate="2026-10-04 06:30:00 +0900"/>
+ <Record type="HKCategoryTypeIdentifierMenstrualFlow" value="HKCategoryValueMenstrualFlowUnspecified" startDate="2026-10-04 07:00:00 +0900"/>
+ <Record type="HKQuantityTypeIdentifierBodyMass" unit="lb" value="120" startDate="2026-10-02 07:00:00 +0900"/>
+ <Record type="HKCategoryTypeIdentifierAbdominalCramps" value="HKCategoryValueSeverityMild" startDate="2026-10-02 07:00:00 +0900"/>
+ <Record type="HKCategoryTypeIdentifierHeadache" value="HKCategoryValueSeverityUnspecified" startDate="2026-10-02 07:00:00 +0900"/>
+ <Record type="HKCategoryTypeIdentifierNausea" value="HKCategoryValueSeverityNotPresent" startDate="2026-10-02 07:00:00 +0900"/>
+ <Record type="HKCategoryTypeIdentifierMoodChanges" value="HKCategoryValuePresencePresent" startDate="2026-10-03 07:00:00 +0900"/>
+ <Record type="HKCategoryTypeIdentifierOvulationTestResult" value="HKCategoryValueOvulationTestResultIndeterminate" startDate="2026-10-12 07:00:00 +0900"/>
+ <Record type="HKCategoryTypeIdentifierCervicalMucusQuality" value="HKCategoryValueCervicalMucusQualityCreamy" startDate="2026-10-13 07:00:00 +0900"/>
+ <Record type="HKCategoryTypeIdentifierCervicalMucusQuality" value="HKCategoryValueCervicalMucusQualityEggWhite" startDate="2026-10-14 07:00:00 +0900"/>
+ <Record type="HKCategoryTypeIdentifierOvulationTestResult" value="HKCategoryValueOvulationTestResultLuteinizingHormoneSurge" startDate="2026-10-14 07:00:00 +0900"/>
+ <Record type="HKCategoryTypeIdentifierSexualActivity" value="HKCategoryValueNotApplicable" startDate="2026-10-14 22:00:00 +0900">
+  <MetadataEntry key="HKSexualActivityProtectionUsed" value="1"/>
+ </Record>
+ <Record type="HKCategoryTypeIdentifierIntermenstrualBleeding" value="HKCategoryValueNotApplicable" startDate="2026-10-15 07:00:00 +0900"/>
 </HealthData>
 )";
 

@@ -39,19 +39,28 @@ void TestImport::formats_data()
     QTest::addColumn<QStringList>("memos");    // "yyyy-mm-dd text"
     QTest::addColumn<QStringList>("readings"); // "yyyy-mm-dd 3652" and a trailing " x" when left out
     QTest::addColumn<int>("skipped");
+    QTest::addColumn<QStringList>("dayRecords"); // the lines of dateDay.dat they give
 
     // Bleeding on 10-02, 10-03 (a first day by the ten-day rule), "None" on 10-20, a marked first day on
     // 10-30 (the day written in startDate, whatever its offset); 98.1 °F is 36.72 °C.
     const QStringList healthDays{QStringLiteral("2026-10-02"), QStringLiteral("2026-10-30")};
     const QStringList healthReadings{QStringLiteral("2026-10-02 3647"), QStringLiteral("2026-10-03 3672")};
+    // Unspecified flow counts as medium, 120 lb is 54.4 kg, a symptom "not present" is none, an LH surge is
+    // positive; a mood change and an indeterminate test have no field and go to the memo.
+    const QStringList healthMemos{QStringLiteral("2026-10-03 Apple ヘルスケア: 気分の変化"),
+                                  QStringLiteral("2026-10-12 Apple ヘルスケア: 排卵検査薬 判定不能")};
+    const QStringList healthRecords =
+        strings({"2026/10/02,flow=medium,symptoms=cramps|headache,weight=54.4", "2026/10/03,flow=light",
+                 "2026/10/04,flow=medium", "2026/10/13,mucus=3", "2026/10/14,mucus=4,lh=positive,sex=protected",
+                 "2026/10/15,flow=spotting", "2026/10/30,flow=heavy", "2026/10/31,flow=medium"});
     QTest::newRow("Apple Health export.xml with its DTD")
-        << HealthXml << "Apple ヘルスケア" << healthDays << QStringList() << healthReadings << 1;
+        << HealthXml << "Apple ヘルスケア" << healthDays << healthMemos << healthReadings << 1 << healthRecords;
     // A phone set to Japanese names the file in the zip 書き出したデータ.xml.
     QTest::newRow("Apple Health export.zip")
         << zipOf("apple_health_export/\xE6\x9B\xB8\xE3\x81\x8D\xE5\x87\xBA\xE3\x81\x97\xE3\x81\x9F"
                  "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF.xml",
                  HealthXml)
-        << "Apple ヘルスケア" << healthDays << QStringList() << healthReadings << 1;
+        << "Apple ヘルスケア" << healthDays << healthMemos << healthReadings << 1 << healthRecords;
 
     // "None" is a day recorded without bleeding: five days before a marked start it begins nothing.
     QByteArray noneBeforeMark = HealthXml.left(HealthXml.indexOf("<Record"));
@@ -64,72 +73,87 @@ void TestImport::formats_data()
 )";
     QTest::newRow("Apple Health: a None day 5 days before a marked start")
         << noneBeforeMark << "Apple ヘルスケア" << QStringList{QStringLiteral("2026-10-30")} << QStringList()
-        << QStringList() << 0;
+        << QStringList() << 0 << strings({"2026/10/30,flow=heavy"});
 
     // Three decimals are rounded as written: 36.555 up, 36.554 down (a double holds 36.555 as 36.55499...).
     QTest::newRow("drip CSV, readings with three decimals")
         << QByteArray("date,temperature.value\n2026-03-01,36.555\n2026-03-02,36.554\n") << "drip (CSV)" << QStringList()
-        << QStringList() << QStringList{QStringLiteral("2026-03-01 3656"), QStringLiteral("2026-03-02 3655")} << 0;
+        << QStringList() << QStringList{QStringLiteral("2026-03-01 3656"), QStringLiteral("2026-03-02 3655")} << 0
+        << QStringList();
 
     QTest::newRow("drip CSV, rows in any order")
         << QByteArray("date,temperature.value,temperature.exclude,bleeding.value,bleeding.exclude,isCycleStart,"
-                      "note.value\n"
-                      "2026-03-02,36.45,false,2,false,false,\n"
-                      "2026-03-01,36.40,true,1,false,true,\"first, with a comma\"\n"
-                      "2026-03-20,,,0,false,false,spotting only\n"
-                      "2026-02-01,,,3,false,false,\n"
-                      "2026-02-02,,,2,false,false,\n"
-                      "bad-date,,,,,,\n")
+                      "note.value,mucus.value,pain.cramps,mood.sad,mood.happy,sex.partner,sex.condom\n"
+                      "2026-03-02,36.45,false,2,false,false,,4,true,false,false,true,true\n"
+                      "2026-03-01,36.40,true,1,false,true,\"first, with a comma\",,,true,true,,\n"
+                      "2026-03-20,,,0,false,false,spotting only,,,,,,\n"
+                      "2026-02-01,,,3,false,false,,,,,,,\n"
+                      "2026-02-02,,,2,false,false,,,,,,true,false\n"
+                      "bad-date,,,,,,,,,,,,\n")
         << "drip (CSV)" << QStringList{QStringLiteral("2026-02-01"), QStringLiteral("2026-03-01")}
-        << QStringList{QStringLiteral("2026-03-01 first, with a comma"), QStringLiteral("2026-03-20 spotting only")}
-        << QStringList{QStringLiteral("2026-03-01 3640 x"), QStringLiteral("2026-03-02 3645")} << 1;
+        << QStringList{QStringLiteral("2026-03-01 first, with a comma"), QStringLiteral("2026-03-01 drip: mood.happy"),
+                       QStringLiteral("2026-03-20 spotting only")}
+        << QStringList{QStringLiteral("2026-03-01 3640 x"), QStringLiteral("2026-03-02 3645")} << 1
+        << strings({"2026/02/01,flow=heavy", "2026/02/02,flow=medium,sex=1", "2026/03/01,flow=light,symptoms=low",
+                    "2026/03/02,flow=medium,symptoms=cramps,mucus=4,sex=protected", "2026/03/20,flow=spotting"});
 
     QTest::newRow("Clue JSON") << QByteArray(R"([{"date":"2026-05-03","type":"period","value":{"option":"medium"}},
                          {"date":"2026-05-04T00:00:00Z","type":"period"},
                          {"date":"2026-05-04","type":"mood"},
+                         {"date":"2026-05-04","type":"pain","value":[{"option":"cramps"},{"option":"ovulation"}]},
+                         {"date":"2026-05-05","type":"craving","value":{"option":"sweet"}},
                          {"date":"2026-06-01","type":"period"},
                          {"type":"period"}])")
                                << "Clue (JSON)"
                                << QStringList{QStringLiteral("2026-05-03"), QStringLiteral("2026-06-01")}
-                               << QStringList() << QStringList() << 1;
+                               << strings({"2026-05-04 Clue: 気分", "2026-05-04 Clue: 痛み ovulation",
+                                           "2026-05-05 Clue: 食欲 sweet"})
+                               << QStringList() << 1
+                               << strings({"2026/05/03,flow=medium", "2026/05/04,symptoms=cramps"});
 
     QTest::newRow("Flo JSON") << QByteArray(R"({"operationalData":{"cycles":[
                           {"period_start_date":"2026-01-05 00:00:00","period_end_date":"2026-01-09 00:00:00"},
                           {"period_start_date":"2026-02-02T00:00:00.000Z","period_end_date":"2026-02-06"},
                           {"period_end_date":"2026-03-06"}]}})")
                               << "Flo (JSON)" << QStringList{QStringLiteral("2026-01-05"), QStringLiteral("2026-02-02")}
-                              << QStringList() << QStringList() << 1;
+                              << QStringList() << QStringList() << 1 << QStringList();
 
     QTest::newRow("Flo JSON starting with a byte-order mark")
         << QByteArray("\xEF\xBB\xBF{\"operationalData\":{\"cycles\":[{\"period_start_date\":\"2026-01-05\"}]}}")
-        << "Flo (JSON)" << QStringList{QStringLiteral("2026-01-05")} << QStringList() << QStringList() << 0;
+        << "Flo (JSON)" << QStringList{QStringLiteral("2026-01-05")} << QStringList() << QStringList() << 0
+        << QStringList();
 
     QTest::newRow("Mensinator JSON") << QByteArray(R"({"periods":[{"id":1,"date":"2026-04-03","period_id":7},
                                      {"id":2,"date":"2026-04-02","period_id":7},
                                      {"id":3,"date":"2026-05-01","period_id":8},
                                      {"id":4,"date":"2026-05-02","period_id":8}],
-                          "symptoms":[]})")
+                          "symptoms":[{"id":1,"name":"Heavy Flow"},{"id":2,"name":"Cramps"},{"id":3,"name":"Food craving"}],
+                          "symptom_dates":[{"id":1,"symptom_date":"2026-04-02","symptom_id":1},
+                                           {"id":2,"symptom_date":"2026-04-02","symptom_id":2},
+                                           {"id":3,"symptom_date":"2026-04-03","symptom_id":3}]})")
                                      << "Mensinator (JSON)"
                                      << QStringList{QStringLiteral("2026-04-02"), QStringLiteral("2026-05-01")}
-                                     << QStringList() << QStringList() << 0;
+                                     << strings({"2026-04-03 Mensinator: Food craving"}) << QStringList() << 0
+                                     << strings({"2026/04/02,flow=heavy,symptoms=cramps"});
 
     QTest::newRow("this program's history CSV, with its mark")
         << QByteArray("\xEF\xBB\xBF\xE9\x96\x8B\xE5\xA7\x8B\xE6\x97\xA5,\xE5\x91\xA8\xE6\x9C\x9F(\xE6\x97\xA5),"
                       "\xE3\x83\xA1\xE3\x83\xA2\r\n"
                       "2026/01/03,29,\"two\r\nlines\"\r\n2026/02/01,,\r\n")
         << "日付の CSV" << QStringList{QStringLiteral("2026-01-03"), QStringLiteral("2026-02-01")}
-        << QStringList{QStringLiteral("2026-01-03 two\r\nlines")} << QStringList() << 0;
+        << QStringList{QStringLiteral("2026-01-03 two\r\nlines")} << QStringList() << 0 << QStringList();
     QTest::newRow("a CSV of dates in the second column")
         << QByteArray("n,when,note\n1,2025-7-4,x\n2,2025/08/01,\n3,someday,\n") << "日付の CSV"
         << QStringList{QStringLiteral("2025-07-04"), QStringLiteral("2025-08-01")}
-        << QStringList{QStringLiteral("2025-07-04 x")} << QStringList() << 1;
+        << QStringList{QStringLiteral("2025-07-04 x")} << QStringList() << 1 << QStringList();
 
-    QTest::newRow("this program's full export")
+    QTest::newRow("this program's full export, version 1")
         << QByteArray(R"({"format":"Easy VELUNA export","version":1,"firstDays":["2026-02-01","2026-01-03"],
                           "memos":[{"date":"2026-01-03","text":"a\r\nb"}],
                           "readings":[{"date":"2026-01-04","celsius":36.52,"leftOut":true}],"settings":{}})")
         << "Easy VELUNA の書き出し" << QStringList{QStringLiteral("2026-01-03"), QStringLiteral("2026-02-01")}
-        << QStringList{QStringLiteral("2026-01-03 a\r\nb")} << QStringList{QStringLiteral("2026-01-04 3652 x")} << 0;
+        << QStringList{QStringLiteral("2026-01-03 a\r\nb")} << QStringList{QStringLiteral("2026-01-04 3652 x")} << 0
+        << QStringList();
 }
 
 void TestImport::formats()
@@ -168,6 +192,13 @@ void TestImport::formats()
     gotReadings.sort();
     QCOMPARE(gotReadings, readings);
     QCOMPARE(records.skippedCount, qint64(skipped));
+    QFETCH(QStringList, dayRecords);
+    QStringList gotRecords;
+    for (const DayRecord &record : records.dayRecords) {
+        gotRecords << formatDayLine(record);
+    }
+    gotRecords.sort();
+    QCOMPARE(gotRecords, dayRecords);
 }
 
 void TestImport::badFile_data()
@@ -213,6 +244,10 @@ void TestImport::roundTrip_exportIntoEmptyFolder()
     writeFile(folder + QStringLiteral("dateMemo.dat"),
               "2026/02/01,\"two$$lines, \"\"quoted\"\"\"\r\n2026/01/10,\"\xE3\x83\xA1\xE3\x83\xA2\"\r\n");
     writeFile(folder + QStringLiteral("dateTemp.dat"), "2026/01/04,36.52,x\r\n2026/01/05,36.70\r\n");
+    // A newer version's field and value come back as they stood.
+    const QByteArray days("2026/01/04,flow=heavy,pain=2,painkiller=1,symptoms=cramps|acne,mucus=4,lh=peak,"
+                          "pill=taken,sex=protected,weight=52.3,mood=calm\r\n2026/01/05,flow=extreme\r\n");
+    writeFile(folder + QStringLiteral("dateDay.dat"), days);
     writeFile(folder + QStringLiteral("setting.ini"),
               "[Cycle Setting]\r\nMode=2\r\n[Mail Setting]\r\nSmtp=mail.example.org\r\nPass=secret\r\n"
               "[CalDAV]\r\nUrl=https://dav.example.org/\r\nPass=calendarsecret\r\n");
@@ -235,6 +270,9 @@ void TestImport::roundTrip_exportIntoEmptyFolder()
         QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
         QCOMPARE(decodeTextFile(b.readAll()).text, decodeTextFile(a.readAll()).text);
     }
+    QFile back(empty + QStringLiteral("dateDay.dat"));
+    QVERIFY(back.open(QIODevice::ReadOnly));
+    QCOMPARE(back.readAll(), days);
 }
 
 void TestImport::importTwice_changesNothingTheSecondTime()
