@@ -35,12 +35,10 @@ ExitStatus runSyncCommand()
     std::optional<ExitStatus> status;
     QEventLoop loop;
     startCalendarSync(Variable::AppDir, QCoreApplication::instance(), [&](const SyncResult &result) {
-        if (!result.comeHomeMessage.isEmpty()) {
-            printLine(stdout, result.comeHomeMessage);
-        }
         switch (result.outcome) {
         case SyncOutcome::Done:
-            printLine(stdout, result.line);
+            printLine(stdout,
+                      result.comeHomeMessage.isEmpty() ? result.line : result.comeHomeMessage + u'。' + result.line);
             status = ExitStatus::Done;
             break;
         case SyncOutcome::NotSetUp:
@@ -55,7 +53,9 @@ ExitStatus runSyncCommand()
             break;
         }
         if (*status != ExitStatus::Done) {
-            printLine(stderr, QStringLiteral("eveluna --sync: ") + result.line);
+            // First days may have come home before the sending failed: said on the same line.
+            const QString home = result.comeHomeMessage.isEmpty() ? QString() : result.comeHomeMessage + u'。';
+            printLine(stderr, QStringLiteral("eveluna --sync: ") + home + result.line);
         }
         loop.quit();
     });
