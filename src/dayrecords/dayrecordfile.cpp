@@ -200,6 +200,28 @@ StoredFile parseStored(const QByteArray &bytes)
     return file;
 }
 
+// The date at the start of a line as this program writes it ("2026/05/01,"; month and day may have one
+// digit), read from the bytes without decoding the line; an invalid date for any other form.
+QDate quickLineDate(QByteArrayView line)
+{
+    int parts[3] = {0, 0, 0};
+    qsizetype i = 0;
+    for (int part = 0; part < 3; ++part) {
+        const qsizetype start = i;
+        const qsizetype most = part == 0 ? 4 : 2;
+        while (i < line.size() && i - start < most && line[i] >= '0' && line[i] <= '9') {
+            parts[part] = parts[part] * 10 + (line[i] - '0');
+            ++i;
+        }
+        const char separator = part < 2 ? '/' : ',';
+        if (i == start || (part == 0 && i - start != 4) || i >= line.size() || line[i] != separator) {
+            return {};
+        }
+        ++i;
+    }
+    return QDate(parts[0], parts[1], parts[2]);
+}
+
 StoredFile readStored(const QString &path)
 {
     return parseStored(LineFile::readBytesIfExists(path));
@@ -376,6 +398,36 @@ DayFileContent parseDayFile(const QByteArray &bytes)
 DayFileContent readDayFile(const QString &path)
 {
     return parseDayFile(LineFile::readBytesIfExists(path));
+}
+
+QList<DayRecord> readDayRecordsBetween(const QString &path, const QDate &from, const QDate &to)
+{
+    const QByteArray bytes = LineFile::readBytesIfExists(path);
+    QByteArrayView body(bytes);
+    if (body.startsWith(utf8Mark)) {
+        body = body.sliced(utf8Mark.size());
+    }
+    QList<DayRecord> records;
+    QSet<QDate> days;
+    forEachByteLine(body, [&](QByteArrayView line, qsizetype) {
+        const QDate quick = quickLineDate(line);
+        if (quick.isValid() && (quick < from || quick > to)) {
+            return;
+        }
+        if (isBlankLine(line) || !isValidUtf8(line)) {
+            return;
+        }
+        // The first line of a day counts, as in the whole file.
+        std::optional<DayRecord> record = parseLine(QString::fromUtf8(line));
+        if (record && !days.contains(record->date)) {
+            days.insert(record->date);
+            if (record->date >= from && record->date <= to) {
+                records.append(std::move(*record));
+            }
+        }
+    });
+    sortByDate(records);
+    return records;
 }
 
 QByteArray formatDayFile(const DayFileContent &content)

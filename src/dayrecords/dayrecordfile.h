@@ -77,6 +77,11 @@ DayFileContent readDayFile(const QString &path);
 // The same from the file's bytes (a byte-order mark, if a hand edit left one, is skipped).
 DayFileContent parseDayFile(const QByteArray &bytes);
 
+// The records of the days from..to (both included), ascending, as readDayFile gives them; the other
+// lines are only looked at for their date, so a month of ten years of records costs well under a
+// millisecond. Unreadable lines are not reported here. Throws as readDayFile does.
+QList<DayRecord> readDayRecordsBetween(const QString &path, const QDate &from, const QDate &to);
+
 // The bytes of a file holding these records (sorted here, empty ones left out) and the unreadable lines.
 QByteArray formatDayFile(const DayFileContent &content);
 

@@ -97,8 +97,9 @@ QHash<QDate, Flow> monthFlows(const QString &dayFilePath, int year, int month)
 {
     QHash<QDate, Flow> flows;
     try {
-        for (const DayRecord &record : readDayFile(dayFilePath).records) {
-            if (record.flow && record.date.year() == year && record.date.month() == month) {
+        const QDate first(year, month, 1);
+        for (const DayRecord &record : readDayRecordsBetween(dayFilePath, first, first.addMonths(1).addDays(-1))) {
+            if (record.flow) {
                 flows.insert(record.date, *record.flow);
             }
         }

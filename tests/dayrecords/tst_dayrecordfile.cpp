@@ -100,6 +100,11 @@ void TestDayRecordFile::store_keepsOrderAndUnreadableLines()
              (QStringList{QStringLiteral("bad line"), QStringLiteral("2026/05/04,note=\uFFFD"),
                           QStringLiteral("2026/05/01,flow=light")}));
 
+    // A month read alone gives what the whole file gives for it.
+    const QList<DayRecord> all = readDayFile(path).records;
+    QCOMPARE(readDayRecordsBetween(path, QDate(2026, 5, 1), QDate(2026, 5, 2)), all.first(1));
+    QCOMPARE(readDayRecordsBetween(path, QDate(2026, 5, 2), QDate(2026, 5, 31)), all.last(1));
+
     DayRecord record;
     record.symptoms = {QStringLiteral("headache")};
     storeDayRecord(path, QDate(2026, 5, 2), record);
