@@ -151,6 +151,15 @@ std::optional<DayRecord> parseLine(const QString &line)
             record.unknown.append({key, value});
         }
     }
+    // In the order a save writes them (known keys' values in key order, then the other keys as read), so
+    // that a record read back from its own line equals it.
+    const auto rank = [](const std::pair<QString, QString> &field) {
+        const auto known = std::find_if(KnownKeys.begin(), KnownKeys.end(),
+                                        [&field](const char *k) { return field.first == QLatin1String(k); });
+        return std::distance(KnownKeys.begin(), known);
+    };
+    std::stable_sort(record.unknown.begin(), record.unknown.end(),
+                     [&rank](const auto &a, const auto &b) { return rank(a) < rank(b); });
     return record;
 }
 

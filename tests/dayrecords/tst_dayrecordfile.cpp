@@ -40,6 +40,8 @@ void TestDayRecordFile::lineReadAndWritten_data()
                                          << QByteArray("2026/05/01,flow=extreme,pain=4,painkiller=0,"
                                                        "symptoms=cramps|acne,mucus=5,lh=,weight=20.00")
                                          << "symptoms cramps";
+    QTest::newRow("unknown key before an unknown value")
+        << QByteArray("2026/05/01,mood=calm,pain=9") << QByteArray("2026/05/01,pain=9,mood=calm") << "pain unknown";
     QTest::newRow("weight just below") << QByteArray("2026/05/01,weight=19.9") << QByteArray() << "weight unknown";
     QTest::newRow("weight just above") << QByteArray("2026/05/01,weight=300.1") << QByteArray() << "weight unknown";
     QTest::newRow("bad date") << QByteArray("2026/02/30,flow=heavy") << QByteArray() << "unreadable";
@@ -56,7 +58,9 @@ static QString describe(const DayFileContent &content, const QString &what)
     const DayRecord &r = content.records.front();
     const QString field = what.section(u' ', 0, 0);
     QString value = QStringLiteral("unknown");
-    if (field == QLatin1String("flow") && r.flow) {
+    if (field == QLatin1String("pain") && r.pain > 0) {
+        value = QString::number(r.pain);
+    } else if (field == QLatin1String("flow") && r.flow) {
         value = flowToken(*r.flow);
     } else if (field == QLatin1String("lh") && r.lh) {
         value = lhToken(*r.lh);
@@ -78,6 +82,8 @@ void TestDayRecordFile::lineReadAndWritten()
     const DayFileContent content = parseDayFile(line + "\r\n");
     QCOMPARE(describe(content, what), what);
     QCOMPARE(formatDayFile(content), (written.isEmpty() ? line : written) + "\r\n");
+    // What a save writes reads back as the same record.
+    QCOMPARE(parseDayFile(formatDayFile(content)).records, content.records);
 }
 
 static QByteArray readAll(const QString &path)

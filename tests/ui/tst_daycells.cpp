@@ -42,8 +42,8 @@ private slots:
             << QStringLiteral("2026年12月7日（月）、メモ:") + QString(39, QLatin1Char('a')) + face << -1 << -1 << false;
         QTest::newRow("bleeding, reading, memo")
             << monday << int(DayCategory::ThisPeriod) << false << QVariant(QStringLiteral("病院"))
-            << QStringLiteral("2026年12月7日（月）、今回の生理、出血: 多い、体温: 36.52℃、メモ:病院") << int(Flow::Heavy)
-            << 3652 << false;
+            << QStringLiteral("2026年12月7日（月）、今回の生理、出血: 多い、体温: 36.52℃、メモ:病院")
+            << int(Flow::Heavy) << 3652 << false;
         QTest::newRow("spotting, reading left out")
             << monday << int(DayCategory::None) << false << none
             << QStringLiteral("2026年12月7日（月）、出血: 少量 (おりもの程度)、体温: 37.80℃（除外）")
