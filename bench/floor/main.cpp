@@ -17,7 +17,7 @@ int main(int argc, char *argv[])
 
     QWidget window;
     window.setWindowTitle(QStringLiteral("floor"));
-    window.setFixedSize(444, 231);
+    window.setFixedSize(444, 273);
     QFont font;
     font.setFamilies({QStringLiteral("IPAGothic")});
     font.setPointSize(8);
