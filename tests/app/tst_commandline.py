@@ -47,8 +47,11 @@ class CommandLine(unittest.TestCase):
 
     def run_program(self, *arguments, day="2025-12-07", program=None, writes=False):
         before = self.snapshot()
-        run = subprocess.run(["faketime", day + " 12:00:00", program or self.program, *arguments],
-                             capture_output=True, env=self.environment(), timeout=30)
+        # faketime's library by itself: the faketime command keeps a semaphore named after its process
+        # id, and one left behind by a killed process fails a later run that gets the same id.
+        env = dict(self.environment(), FAKETIME="@" + day + " 12:00:00",
+                   LD_PRELOAD="/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1")
+        run = subprocess.run([program or self.program, *arguments], capture_output=True, env=env, timeout=30)
         if not writes:
             self.assertEqual(self.snapshot(), before, "a file was written")
         return run.returncode, run.stdout.decode("utf-8"), run.stderr.decode("utf-8")
