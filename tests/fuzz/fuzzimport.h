@@ -2,11 +2,13 @@
 
 // What every reader of another program's file promises, whatever the bytes: it gives records or throws
 // EImportError, and the records it gives are real days, readings in range and a skip count that covers
-// the listed skips.
+// the listed skips; its day records are one per real day and read back the same from the line a save
+// writes.
 #include "fuzzsupport.h"
 #include "importrecords.h"
 
 #include <QJsonDocument>
+#include <QSet>
 
 inline void checkImportedRecords(const ImportedRecords &records)
 {
@@ -20,6 +22,13 @@ inline void checkImportedRecords(const ImportedRecords &records)
         FUZZ_CHECK(reading.date.isValid(), records.format);
         FUZZ_CHECK(reading.centiDegrees >= MinCentiDegrees && reading.centiDegrees <= MaxCentiDegrees,
                    QString::number(reading.centiDegrees));
+    }
+    QSet<QDate> days;
+    for (const DayRecord &record : records.dayRecords) {
+        FUZZ_CHECK(record.date.isValid() && !days.contains(record.date), records.format);
+        days.insert(record.date);
+        const DayFileContent back = parseDayFile(formatDayLine(record).toUtf8());
+        FUZZ_CHECK(back.records.size() == 1 && back.records.front() == record, formatDayLine(record));
     }
     FUZZ_CHECK(records.skippedCount >= records.skipped.size(), records.format);
     FUZZ_CHECK(records.skipped.size() <= ImportedRecords::MaxListedSkipped, records.format);
