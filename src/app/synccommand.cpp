@@ -62,5 +62,8 @@ ExitStatus runSyncCommand()
     if (!status) {
         loop.exec();
     }
+    // The finished sync and Qt's network thread are taken down by deferred deletions: run them before
+    // the application object goes, so nothing is left behind.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return *status;
 }
