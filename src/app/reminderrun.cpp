@@ -129,6 +129,8 @@ public:
         if (!m_done) {
             m_loop.exec();
         }
+        // The finished sync and Qt's network thread are taken down by deferred deletions.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
 private:
