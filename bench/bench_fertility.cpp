@@ -5,7 +5,7 @@
 //
 // The generated women follow published figures. Ovulation: a follicular phase of about 15.5 days
 // (2.5 between women, 2 from one of her cycles to the next), a luteal phase of 12.4 days (1.9 between
-// women, 0.5-1 within). Temperature as in the temperature benchmark: a rise of 0.2-0.5 °C after
+// women, 0.5-1 within). Temperature as in generatedcycles.h: a rise of 0.2-0.5 °C after
 // ovulation reached over one to three days, its first morning missed in one cycle in four, 0.05-0.15 °C
 // of noise, a fever of 0.3-1.0 °C for a day or two about once in 50 days, a third of them left out.
 // Mucus: nothing observed while she bleeds (4-6 days); dry (t) or nothing felt (Ø) until it rises, from
@@ -24,6 +24,7 @@
 #include "cyclewindows.h"
 #include "datetext.h"
 #include "fertilephase.h"
+#include "generatedcycles.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -63,71 +64,41 @@ int mucusOf(std::mt19937 &random, int day, int onset, int peak, int best, int dr
 
 Woman generateWoman(std::mt19937 &random, int cycles, const QDate &from)
 {
-    std::normal_distribution<double> normal(0, 1);
-    std::uniform_real_distribution<double> uniform(0, 1);
-    const double lutealMean = 12.4 + 1.9 * normal(random);
-    const double lutealSpread = 0.5 + 0.5 * uniform(random);
-    const double follicularMean = 15.5 + 2.5 * normal(random);
-    const double noise = 0.05 + 0.10 * uniform(random);
-    const double base = 36.35 + 0.12 * normal(random);
-    const int best = uniform(random) < 1.0 / 7 ? 3 : 4;
-    const int dryLevel = uniform(random) < 0.5 ? 0 : 1;
-    const bool tests = uniform(random) < 2.0 / 3;
-    const int testFrom = std::clamp(int(std::lround(10 + 1.5 * normal(random))), 6, 14);
+    GeneratedTemperature body(random);
+    const int best = body.uniform() < 1.0 / 7 ? 3 : 4;
+    const int dryLevel = body.uniform() < 0.5 ? 0 : 1;
+    const bool tests = body.uniform() < 2.0 / 3;
+    const int testFrom = std::clamp(int(std::lround(10 + 1.5 * body.normal())), 6, 14);
     Woman woman;
     QDate start = from;
-    int feverDaysLeft = 0;
-    double fever = 0;
-    bool feverMarked = false;
     for (int c = 0; c < cycles; ++c) {
-        const int luteal = std::clamp(int(std::lround(lutealMean + lutealSpread * normal(random))), 7, 18);
-        const int ovulation = std::clamp(int(std::lround(follicularMean + 2.0 * normal(random))), 8, 30);
-        const int length = ovulation + luteal;
-        const double rise = 0.2 + 0.3 * uniform(random);
-        const int riseSteps = 1 + int(uniform(random) * 3); // the rise reached over 1, 2 or 3 days
-        const bool riseMissed = uniform(random) < 0.25;
-        const int bleeding = 4 + int(uniform(random) * 3);
-        const int onset = ovulation - std::clamp(int(std::lround(5.5 + 0.8 * normal(random))), 4, 8);
-        const double peakDraw = uniform(random);
+        const GeneratedTemperature::Cycle cycle = body.nextCycle();
+        const int ovulation = cycle.ovulation;
+        const int bleeding = 4 + int(body.uniform() * 3);
+        const int onset = ovulation - std::clamp(int(std::lround(5.5 + 0.8 * body.normal())), 4, 8);
+        const double peakDraw = body.uniform();
         const int peak = ovulation + (peakDraw < 0.1    ? -2
                                       : peakDraw < 0.4  ? -1
                                       : peakDraw < 0.75 ? 0
                                       : peakDraw < 0.95 ? 1
                                                         : 2);
-        const double lhDraw = uniform(random);
+        const double lhDraw = body.uniform();
         const int lhDay = lhDraw < 0.5 ? ovulation - 1 : lhDraw < 0.8 ? ovulation : lhDraw < 0.9 ? ovulation - 2 : 0;
         woman.firstDays.append(start);
         woman.ovulationDays.append(ovulation);
         bool lhSeen = false;
-        for (int d = 1; d <= length; ++d) {
-            if (feverDaysLeft == 0 && uniform(random) < 0.02) {
-                feverDaysLeft = 1 + int(uniform(random) * 2);
-                fever = 0.3 + 0.7 * uniform(random);
-                feverMarked = uniform(random) < 1.0 / 3;
-            }
-            const bool feverish = feverDaysLeft > 0;
-            if (feverish) {
-                --feverDaysLeft;
-            }
+        for (int d = 1; d <= cycle.length(); ++d) {
+            const bool feverish = body.feverish();
             int mucus = mucusOf(random, d, onset, peak, best, dryLevel);
-            if (uniform(random) < 0.1) {
-                mucus = std::clamp(mucus + (uniform(random) < 0.5 ? -1 : 1), MinMucus, MaxMucus);
+            if (body.uniform() < 0.1) {
+                mucus = std::clamp(mucus + (body.uniform() < 0.5 ? -1 : 1), MinMucus, MaxMucus);
             }
-            if (uniform(random) < 0.1) {
+            if (body.uniform() < 0.1) {
                 continue;
             }
             const QDate day = start.addDays(d - 1);
-            if (!(riseMissed && d == ovulation + 1)) {
-                double value = base + noise * normal(random);
-                const int sinceRise = d - ovulation; // 1 on the first day of the rise
-                if (sinceRise > 0) {
-                    value += rise * std::min(sinceRise, riseSteps) / riseSteps;
-                }
-                if (feverish) {
-                    value += fever;
-                }
-                const int centi = std::clamp(int(std::lround(value * 100)), MinCentiDegrees, MaxCentiDegrees);
-                woman.readings.append({day, centi, feverish && feverMarked});
+            if (!cycle.riseMissedOn(d)) {
+                woman.readings.append(body.reading(cycle, day, d, feverish));
             }
             DayRecord record;
             record.date = day;
@@ -141,7 +112,7 @@ Woman generateWoman(std::mt19937 &random, int cycles, const QDate &from)
             }
             woman.records.append(record);
         }
-        start = start.addDays(length);
+        start = start.addDays(cycle.length());
     }
     woman.firstDays.append(start);
     return woman;

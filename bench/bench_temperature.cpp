@@ -16,6 +16,7 @@
 
 #include "cyclestats.h"
 #include "datetext.h"
+#include "generatedcycles.h"
 #include "temperaturechart.h"
 #include "temperaturestatus.h"
 
@@ -42,51 +43,20 @@ struct Woman
 
 Woman generateWoman(std::mt19937 &random, int cycles, const QDate &from)
 {
-    std::normal_distribution<double> normal(0, 1);
-    std::uniform_real_distribution<double> uniform(0, 1);
-    const double lutealMean = 12.4 + 1.9 * normal(random);
-    // A mean change of 0.9 x 1.128 to 1.8 x 1.128 days between consecutive cycles: 1 to 2 days.
-    const double lutealSpread = 0.5 + 0.5 * uniform(random);
-    const double follicularMean = 15.5 + 2.5 * normal(random);
-    const double noise = 0.05 + 0.10 * uniform(random);
-    const double base = 36.35 + 0.12 * normal(random);
+    GeneratedTemperature body(random);
     Woman woman;
     QDate start = from;
-    int feverDaysLeft = 0;
-    double fever = 0;
-    bool feverMarked = false;
     for (int c = 0; c < cycles; ++c) {
-        const int luteal = std::clamp(int(std::lround(lutealMean + lutealSpread * normal(random))), 7, 18);
-        const int follicular = std::clamp(int(std::lround(follicularMean + 2.0 * normal(random))), 8, 30);
-        const double rise = 0.2 + 0.3 * uniform(random);
-        const int riseSteps = 1 + int(uniform(random) * 3); // the rise reached over 1, 2 or 3 days
-        const bool riseMissed = uniform(random) < 0.25;
+        const GeneratedTemperature::Cycle cycle = body.nextCycle();
         woman.firstDays.append(start);
-        for (int d = 1; d <= follicular + luteal; ++d) {
-            if (feverDaysLeft == 0 && uniform(random) < 0.02) {
-                feverDaysLeft = 1 + int(uniform(random) * 2);
-                fever = 0.3 + 0.7 * uniform(random);
-                feverMarked = uniform(random) < 1.0 / 3;
-            }
-            const bool feverish = feverDaysLeft > 0;
-            if (feverish) {
-                --feverDaysLeft;
-            }
-            if (uniform(random) < 0.1 || (riseMissed && d == follicular + 1)) {
+        for (int d = 1; d <= cycle.length(); ++d) {
+            const bool feverish = body.feverish();
+            if (body.uniform() < 0.1 || cycle.riseMissedOn(d)) {
                 continue;
             }
-            double value = base + noise * normal(random);
-            const int sinceRise = d - follicular; // 1 on the first day of the rise
-            if (sinceRise > 0) {
-                value += rise * std::min(sinceRise, riseSteps) / riseSteps;
-            }
-            if (feverish) {
-                value += fever;
-            }
-            const int centi = std::clamp(int(std::lround(value * 100)), MinCentiDegrees, MaxCentiDegrees);
-            woman.readings.append({start.addDays(d - 1), centi, feverish && feverMarked});
+            woman.readings.append(body.reading(cycle, start.addDays(d - 1), d, feverish));
         }
-        start = start.addDays(follicular + luteal);
+        start = start.addDays(cycle.length());
     }
     woman.firstDays.append(start);
     return woman;
