@@ -16,6 +16,37 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+namespace {
+
+// Sixty cycles, far wider than the window, so the chart has to scroll: 61 first days 29 days apart in
+// date.dat, newest first, in a data folder of the test's own.
+bool useSixtyCycles(const QTemporaryDir &dir)
+{
+    QByteArray dates;
+    for (int i = 0; i < 61; ++i) {
+        dates += QDate(2020, 1, 5).addDays(29 * (60 - i)).toString(u"yyyy/MM/dd").toLatin1() + "\r\n";
+    }
+    QFile file(dir.filePath(u"date.dat"_qs));
+    if (!file.open(QIODevice::WriteOnly) || file.write(dates) != dates.size()) {
+        return false;
+    }
+    file.close();
+    Variable::initFileLocations(dir.path());
+    return true;
+}
+
+bool showAndWait(TfrmHistory &history)
+{
+    history.show();
+    if (!QTest::qWaitForWindowExposed(&history)) {
+        return false;
+    }
+    QTest::qWait(50);
+    return true;
+}
+
+} // namespace
+
 class TestHistoryFit final : public QObject
 {
     Q_OBJECT
@@ -26,20 +57,9 @@ private slots:
         QCOMPARE(qApp->devicePixelRatio(), 2.0);
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        // Sixty cycles: far wider than the window, so the chart has to scroll.
-        QByteArray dates;
-        for (int i = 0; i < 61; ++i) {
-            dates += QDate(2020, 1, 5).addDays(29 * (60 - i)).toString(u"yyyy/MM/dd").toLatin1() + "\r\n";
-        }
-        QFile file(dir.filePath(u"date.dat"_qs));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(dates) == dates.size());
-        file.close();
-        Variable::initFileLocations(dir.path());
-
+        QVERIFY(useSixtyCycles(dir));
         TfrmHistory history(29);
-        history.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&history));
-        QTest::qWait(50);
+        QVERIFY(showAndWait(history));
         const QRect screen = history.screen()->availableGeometry();
         QCOMPARE(screen.size(), QSize(960, 540));
         QVERIFY2(screen.contains(history.frameGeometry()), qPrintable(QStringLiteral("%1,%2 %3x%4")
@@ -80,19 +100,9 @@ private slots:
     {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        QByteArray dates;
-        for (int i = 0; i < 61; ++i) {
-            dates += QDate(2020, 1, 5).addDays(29 * (60 - i)).toString(u"yyyy/MM/dd").toLatin1() + "\r\n";
-        }
-        QFile file(dir.filePath(u"date.dat"_qs));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(dates) == dates.size());
-        file.close();
-        Variable::initFileLocations(dir.path());
-
+        QVERIFY(useSixtyCycles(dir));
         TfrmHistory history(29);
-        history.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&history));
-        QTest::qWait(50);
+        QVERIFY(showAndWait(history));
         auto *table = history.findChild<QTableWidget *>(u"tblCycles"_qs);
         QVERIFY(table != nullptr && table->isVisible());
         const int leftOut = table->columnCount() - 1;
