@@ -2,6 +2,8 @@
 
 // What the import tests share: files written and read back whole, a zip made in memory, a small Apple
 // Health export and the program built for installation started on a data folder of the test's own.
+#include "installedprogram.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -109,17 +111,3 @@ inline const QByteArray HealthXml = R"(<?xml version="1.0" encoding="UTF-8"?>
  <Record type="HKCategoryTypeIdentifierIntermenstrualBleeding" value="HKCategoryValueNotApplicable" startDate="2026-10-15 07:00:00 +0900"/>
 </HealthData>
 )";
-
-// Through the program itself (the build for installation, whose data folder follows XDG_DATA_HOME).
-inline QProcess *startProgram(const QString &home, const QStringList &arguments)
-{
-    auto *process = new QProcess;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home);
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home);
-    env.remove(QStringLiteral("DISPLAY"));
-    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    process->setProcessEnvironment(env);
-    process->start(QStringLiteral(EVELUNA_INSTALLED_BINARY), arguments);
-    return process;
-}

@@ -9,6 +9,7 @@
 #include "errors.h"
 #include "exitstatus.h"
 #include "importfile.h"
+#include "installedprogram.h"
 #include "restore.h"
 #include "singleinstance.h"
 
@@ -80,19 +81,6 @@ QByteArray exportWith(int days)
     }
     return "{\"format\":\"Easy VELUNA export\",\"version\":1,\"firstDays\":[" + firstDays + "],\"memos\":[" + memos +
            "],\"readings\":[" + readings + "],\"settings\":{}}";
-}
-
-QProcess *startProgram(const QString &home, const QStringList &arguments)
-{
-    auto *process = new QProcess;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home);
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home);
-    env.remove(QStringLiteral("DISPLAY"));
-    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    process->setProcessEnvironment(env);
-    process->start(QStringLiteral(EVELUNA_INSTALLED_BINARY), arguments);
-    return process;
 }
 
 QStringList arguments(std::initializer_list<const char *> list)
