@@ -25,7 +25,9 @@ def wait_for(check, seconds):
     return check()
 
 
-class Reminder(dbusmock.DBusTestCase):
+class NotificationTestCase(dbusmock.DBusTestCase):
+    """A private session bus with the mock notification daemon, and a data folder of the test's own."""
+
     @classmethod
     def setUpClass(cls):
         cls.start_session_bus()
@@ -35,6 +37,11 @@ class Reminder(dbusmock.DBusTestCase):
         self.addCleanup(self.server.wait)
         self.addCleanup(self.server.terminate)
         self.folder = self.enterContext(tempfile.TemporaryDirectory())
+
+
+class Reminder(NotificationTestCase):
+    def setUp(self):
+        super().setUp()
         shutil.copy(PROGRAM, self.folder)
         self.today = datetime.date.today()
 
@@ -223,16 +230,9 @@ class Reminder(dbusmock.DBusTestCase):
         self.assertEqual(len(windows("Easy VELUNA")), 1)
 
 
-class DailyReminder(dbusmock.DBusTestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.start_session_bus()
-
+class DailyReminder(NotificationTestCase):
     def setUp(self):
-        self.server, self.mock = self.spawn_server_template("notification_daemon", {}, stdout=subprocess.DEVNULL)
-        self.addCleanup(self.server.wait)
-        self.addCleanup(self.server.terminate)
-        self.folder = self.enterContext(tempfile.TemporaryDirectory())
+        super().setUp()
         self.program = os.path.join(self.folder, "eveluna")
         shutil.copy(PROGRAM, self.program)
         self.today = datetime.date.today().strftime("%Y/%m/%d")
