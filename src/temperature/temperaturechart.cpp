@@ -51,41 +51,66 @@ QString shortDate(const QDate &date)
     return QStringLiteral("%1/%2").arg(date.month()).arg(date.day());
 }
 
+// A legend line drawn from the left: each mark at x, then its label, which moves x on past both.
+struct LegendLine
+{
+    LegendLine(QPainter &on, const QRectF &area, const QStringList &families)
+        : painter(on)
+        , line(area)
+        , metrics(fontOf(on, chartFont(families, 10)))
+        , mid(area.center().y())
+        , x(area.left())
+    {
+    }
+
+    void label(const QString &text)
+    {
+        painter.setPen(Ink);
+        painter.drawText(QRectF(x, line.top(), metrics.horizontalAdvance(text) + 2, line.height()),
+                         Qt::AlignLeft | Qt::AlignVCenter, text);
+        x += metrics.horizontalAdvance(text) + 14;
+    }
+
+    // The font as the painter holds it, bound to its device: the metrics then measure for that device.
+    static QFont fontOf(QPainter &painter, const QFont &font)
+    {
+        painter.setFont(font);
+        return painter.font();
+    }
+
+    QPainter &painter;
+    const QRectF line;
+    const QFontMetricsF metrics;
+    const double mid; // the marks' vertical centre
+    double x;
+};
+
 // One line under the dates: what the cover line, the shading, the ring and the hollow marks mean, each
 // mark drawn as in the chart.
 void drawLegend(QPainter &painter, const QRectF &line, double dot, const QStringList &families)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setFont(chartFont(families, 10));
-    const QFontMetricsF metrics(painter.font());
-    const double mid = line.center().y();
-    double x = line.left();
-    const auto label = [&](const QString &text) {
-        painter.setPen(Ink);
-        painter.drawText(QRectF(x, line.top(), metrics.horizontalAdvance(text) + 2, line.height()),
-                         Qt::AlignLeft | Qt::AlignVCenter, text);
-        x += metrics.horizontalAdvance(text) + 14;
-    };
+    LegendLine legend(painter, line, families);
     painter.setPen(QPen(Cover, 1.5));
-    painter.drawLine(QPointF(x, mid), QPointF(x + 18, mid));
-    x += 22;
-    label(QStringLiteral("カバーライン"));
-    painter.fillRect(QRectF(x, mid - 5, 14, 10), HighPhase);
-    x += 18;
-    label(QStringLiteral("高温期"));
+    painter.drawLine(QPointF(legend.x, legend.mid), QPointF(legend.x + 18, legend.mid));
+    legend.x += 22;
+    legend.label(QStringLiteral("カバーライン"));
+    painter.fillRect(QRectF(legend.x, legend.mid - 5, 14, 10), HighPhase);
+    legend.x += 18;
+    legend.label(QStringLiteral("高温期"));
     painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(Cover, 1.5));
-    painter.drawEllipse(QPointF(x + 7, mid), 6, 6);
-    x += 18;
-    label(QStringLiteral("最初の高温"));
+    painter.drawEllipse(QPointF(legend.x + 7, legend.mid), 6, 6);
+    legend.x += 18;
+    legend.label(QStringLiteral("最初の高温"));
     painter.setPen(QPen(Reading, 1.5));
     painter.setBrush(Paper);
-    const QPointF mark(x + 5, mid);
+    const QPointF mark(legend.x + 5, legend.mid);
     painter.drawEllipse(mark, dot, dot);
     painter.drawLine(mark + QPointF(-dot, -dot), mark + QPointF(dot, dot));
-    x += 14;
-    label(QStringLiteral("除外した体温"));
+    legend.x += 14;
+    legend.label(QStringLiteral("除外した体温"));
     painter.restore();
 }
 
@@ -93,27 +118,18 @@ void drawLegend(QPainter &painter, const QRectF &line, double dot, const QString
 void drawBodyLegend(QPainter &painter, const QRectF &line, const QStringList &families)
 {
     painter.save();
-    painter.setFont(chartFont(families, 10));
-    const QFontMetricsF metrics(painter.font());
-    const double mid = line.center().y();
-    double x = line.left();
-    const auto label = [&](const QString &text) {
-        painter.setPen(Ink);
-        painter.drawText(QRectF(x, line.top(), metrics.horizontalAdvance(text) + 2, line.height()),
-                         Qt::AlignLeft | Qt::AlignVCenter, text);
-        x += metrics.horizontalAdvance(text) + 14;
-    };
-    painter.fillRect(QRectF(x, mid - 3, 18, 6), FertileBand);
-    x += 22;
-    label(QStringLiteral("妊娠しやすい時期 (からだのサイン)"));
+    LegendLine legend(painter, line, families);
+    painter.fillRect(QRectF(legend.x, legend.mid - 3, 18, 6), FertileBand);
+    legend.x += 22;
+    legend.label(QStringLiteral("妊娠しやすい時期 (からだのサイン)"));
     painter.setPen(QPen(Ink, 1));
-    painter.drawRect(QRectF(x, mid - 6, 14, 12));
-    x += 18;
-    label(QStringLiteral("おりもののピーク"));
+    painter.drawRect(QRectF(legend.x, legend.mid - 6, 14, 12));
+    legend.x += 18;
+    legend.label(QStringLiteral("おりもののピーク"));
     painter.setPen(QPen(PositiveTest, 1.5, Qt::DashLine));
-    painter.drawLine(QPointF(x + 5, mid - 6), QPointF(x + 5, mid + 6));
-    x += 12;
-    label(QStringLiteral("排卵検査薬 陽性"));
+    painter.drawLine(QPointF(legend.x + 5, legend.mid - 6), QPointF(legend.x + 5, legend.mid + 6));
+    legend.x += 12;
+    legend.label(QStringLiteral("排卵検査薬 陽性"));
     painter.restore();
 }
 
