@@ -2,6 +2,7 @@
 
 #include "datetext.h"
 #include "errors.h"
+#include "historyfont.h"
 #include "temperaturechart.h"
 
 #include <QBuffer>
@@ -22,15 +23,6 @@ const QColor Shade(235, 235, 235);
 // Left edges of the table's columns, from the left of the area.
 constexpr double ColumnX[] = {8, 120, 220};
 constexpr double MemoTextX = 96;
-
-QFont reportFont(const QStringList &families, int pixels, bool bold = false)
-{
-    QFont font;
-    font.setFamilies(families);
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
 
 bool isHalfWidth(char32_t c)
 {
@@ -124,10 +116,10 @@ QList<HistoryReport::Page> HistoryReport::paginate(const QSizeF &pageSize) const
 
 void HistoryReport::drawHead(QPainter &painter, const QRectF &area) const
 {
-    painter.setFont(reportFont(m_families, 22, true));
+    painter.setFont(historyFont(m_families, 22, true));
     painter.drawText(QRectF(area.left(), area.top(), area.width(), 32), Qt::AlignLeft | Qt::AlignVCenter,
                      QStringLiteral("生理の履歴"));
-    painter.setFont(reportFont(m_families, 12));
+    painter.setFont(historyFont(m_families, 12));
     painter.drawText(QRectF(area.left(), area.top(), area.width(), 32), Qt::AlignRight | Qt::AlignVCenter,
                      QStringLiteral("印刷日 ") + formatDateText(m_printed));
     painter.drawLine(QPointF(area.left(), area.top() + 36), QPointF(area.right(), area.top() + 36));
@@ -154,7 +146,7 @@ void HistoryReport::drawHead(QPainter &painter, const QRectF &area) const
     m_chart.draw(painter, QRectF(area.left(), chartTop, area.width(), CycleChart::Height), count - shown, shown,
                  CycleChart::PaperSlot);
     if (shown < count) {
-        painter.setFont(reportFont(m_families, 10));
+        painter.setFont(historyFont(m_families, 10));
         painter.drawText(QRectF(area.left(), chartTop + CycleChart::Height, area.width(), 14),
                          Qt::AlignRight | Qt::AlignTop,
                          QStringLiteral("グラフは直近%1周期 (全%2周期)").arg(shown).arg(count));
@@ -169,20 +161,20 @@ void HistoryReport::drawLine(QPainter &painter, const Line &line, double top, co
     case Kind::Gap:
         return;
     case Kind::MemoHeading:
-        painter.setFont(reportFont(m_families, 13, true));
+        painter.setFont(historyFont(m_families, 13, true));
         painter.drawText(band, Qt::AlignLeft | Qt::AlignVCenter, line.cells.value(0));
         return;
     case Kind::Memo:
-        painter.setFont(reportFont(m_families, 10));
+        painter.setFont(historyFont(m_families, 10));
         painter.drawText(band.adjusted(ColumnX[0], 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, line.cells.value(0));
         painter.drawText(band.adjusted(MemoTextX, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, line.cells.value(1));
         return;
     case Kind::TableHeader:
         painter.fillRect(band, Shade);
-        painter.setFont(reportFont(m_families, 11, true));
+        painter.setFont(historyFont(m_families, 11, true));
         break;
     case Kind::Row:
-        painter.setFont(reportFont(m_families, 11));
+        painter.setFont(historyFont(m_families, 11));
         break;
     }
     for (qsizetype c = 0; c < line.cells.size() && c < qsizetype(std::size(ColumnX)); ++c) {
@@ -219,7 +211,7 @@ void HistoryReport::drawPage(QPainter &painter, const QRectF &area, const QList<
 void HistoryReport::drawFooter(QPainter &painter, const QRectF &area, qsizetype page, qsizetype pageCount) const
 {
     painter.save();
-    painter.setFont(reportFont(m_families, 10));
+    painter.setFont(historyFont(m_families, 10));
     painter.drawText(
         QRectF(area.left(), area.bottom() - FooterHeight + 8, area.width(), FooterHeight - 8),
         Qt::AlignHCenter | Qt::AlignVCenter,

@@ -1,6 +1,7 @@
 #include "periodreport.h"
 
 #include "datetext.h"
+#include "historyfont.h"
 
 #include <QFont>
 #include <QPainter>
@@ -9,15 +10,6 @@ namespace {
 
 constexpr double LineHeight = 16;
 constexpr double HeadingHeight = 30;
-
-QFont reportFont(const QStringList &families, int pixels, bool bold = false)
-{
-    QFont font;
-    font.setFamilies(families);
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
 
 QString daysText(int days)
 {
@@ -155,12 +147,12 @@ void PeriodReport::drawPage(QPainter &painter, const QRectF &area, qsizetype pag
         const QRectF band(area.left(), top, area.width(), item.height());
         switch (item.kind) {
         case Item::Kind::Heading:
-            painter.setFont(reportFont(m_families, 16, true));
+            painter.setFont(historyFont(m_families, 16, true));
             painter.drawText(band.adjusted(0, 4, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, item.text);
             break;
         case Item::Kind::Bold:
         case Item::Kind::Text:
-            painter.setFont(reportFont(m_families, 11, item.kind == Item::Kind::Bold));
+            painter.setFont(historyFont(m_families, 11, item.kind == Item::Kind::Bold));
             painter.drawText(band.adjusted(8, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, item.text);
             break;
         case Item::Kind::Chart:

@@ -1,5 +1,7 @@
 #include "symptomchart.h"
 
+#include "historyfont.h"
+
 #include "periodobservations.h"
 
 #include <QFont>
@@ -12,15 +14,6 @@ const QColor Paper(255, 255, 255);
 const QColor Full(176, 36, 96);
 const QColor Grid(200, 200, 200);
 const QColor FirstDayLine(60, 60, 60);
-
-QFont chartFont(const QStringList &families, int pixels, bool bold = false)
-{
-    QFont font;
-    font.setFamilies(families);
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
 
 // White for none of her cycles to Full for all of them.
 QColor shade(int count, int cycles)
@@ -55,7 +48,7 @@ void SymptomChart::draw(QPainter &painter, const QRectF &area) const
     painter.fillRect(whole, Paper);
     painter.setPen(Ink);
     if (m_pattern.cycles == 0) {
-        painter.setFont(chartFont(m_families, 12));
+        painter.setFont(historyFont(m_families, 12));
         painter.drawText(whole, Qt::AlignCenter, rowSummaries().value(0));
         painter.restore();
         return;
@@ -64,12 +57,12 @@ void SymptomChart::draw(QPainter &painter, const QRectF &area) const
     const double top = area.top() + HeaderHeight;
     const double firstDayX = left + PatternDaysBefore * CellWidth;
 
-    painter.setFont(chartFont(m_families, 11));
+    painter.setFont(historyFont(m_families, 11));
     painter.drawText(QRectF(left, area.top(), PatternDaysBefore * CellWidth, 16), Qt::AlignCenter,
                      QStringLiteral("生理の前 (日前)"));
     painter.drawText(QRectF(firstDayX, area.top(), (PatternDaysAfter + 1) * CellWidth, 16), Qt::AlignCenter,
                      QStringLiteral("生理 (日目)"));
-    painter.setFont(chartFont(m_families, 10));
+    painter.setFont(historyFont(m_families, 10));
     for (int c = 0; c < PatternColumns; ++c) {
         const int day = c - PatternDaysBefore;
         painter.drawText(QRectF(left + c * CellWidth, area.top() + 16, CellWidth, 18), Qt::AlignCenter,
@@ -80,7 +73,7 @@ void SymptomChart::draw(QPainter &painter, const QRectF &area) const
         const SymptomRow &row = m_pattern.rows[r];
         const double y = top + double(r) * RowHeight;
         painter.setPen(Ink);
-        painter.setFont(chartFont(m_families, 11));
+        painter.setFont(historyFont(m_families, 11));
         painter.drawText(QRectF(area.left() + 4, y, LabelWidth - 8, RowHeight), Qt::AlignLeft | Qt::AlignVCenter,
                          rowName(row));
         for (int c = 0; c < PatternColumns; ++c) {
@@ -102,7 +95,7 @@ void SymptomChart::draw(QPainter &painter, const QRectF &area) const
 
     // The scale: a few shades with the share they stand for.
     painter.setPen(Ink);
-    painter.setFont(chartFont(m_families, 10));
+    painter.setFont(historyFont(m_families, 10));
     double x = left;
     painter.drawText(QRectF(area.left() + 4, bottom + 3, LabelWidth - 8, 14), Qt::AlignLeft | Qt::AlignVCenter,
                      QStringLiteral("%1周期のうち").arg(m_pattern.cycles));
