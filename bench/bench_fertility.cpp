@@ -20,14 +20,13 @@
 // Exits with 1 when the body's phase holds the ovulation day in fewer than 97 % of the cycles or calls
 // more than 0.5 % of the fertile days pre-fertile or 排卵後.
 
+#include "accuracyrun.h"
 #include "cyclestats.h"
 #include "cyclewindows.h"
 #include "datetext.h"
 #include "fertilephase.h"
 #include "generatedcycles.h"
 
-#include <QFile>
-#include <QJsonDocument>
 #include <QJsonObject>
 
 #include <benchmark/benchmark.h>
@@ -193,18 +192,7 @@ BENCHMARK(rulesTenYears)->Unit(benchmark::kMillisecond);
 int main(int argc, char *argv[])
 {
     QString accuracyOut;
-    int kept = 1;
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray arg(argv[i]);
-        if (arg.startsWith("--accuracy_out=")) {
-            accuracyOut = QString::fromLocal8Bit(arg.mid(15));
-        } else {
-            argv[kept++] = argv[i];
-        }
-    }
-    argc = kept;
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+    if (!initializeAccuracyRun(argc, argv, accuracyOut)) {
         return 2;
     }
 
@@ -218,18 +206,12 @@ int main(int argc, char *argv[])
                 share(a.calendarMissed, a.fertileDays));
     std::printf("days marked fertile per cycle:         body %.1f, calendar %.1f\n",
                 double(a.bodyMarked) / std::max(1, a.cycles), double(a.calendarMarked) / std::max(1, a.cycles));
-    if (!accuracyOut.isEmpty()) {
-        QFile out(accuracyOut);
-        if (out.open(QIODevice::WriteOnly)) {
-            out.write(
-                QJsonDocument(QJsonObject{{QStringLiteral("cycles"), a.cycles},
-                                          {QStringLiteral("body_holds"), bodyHolds},
-                                          {QStringLiteral("calendar_holds"), share(a.calendarHolds, a.cycles)},
-                                          {QStringLiteral("body_missed"), bodyMissed},
-                                          {QStringLiteral("calendar_missed"), share(a.calendarMissed, a.fertileDays)}})
-                    .toJson());
-        }
-    }
+    writeAccuracy(accuracyOut,
+                  QJsonObject{{QStringLiteral("cycles"), a.cycles},
+                              {QStringLiteral("body_holds"), bodyHolds},
+                              {QStringLiteral("calendar_holds"), share(a.calendarHolds, a.cycles)},
+                              {QStringLiteral("body_missed"), bodyMissed},
+                              {QStringLiteral("calendar_missed"), share(a.calendarMissed, a.fertileDays)}});
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return bodyHolds >= 97.0 && bodyMissed <= 0.5 ? 0 : 1;

@@ -14,6 +14,7 @@
 //   bench_temperature [--accuracy_out=FILE] [Google Benchmark flags]
 // Exits with 1 when fewer than 85 % of the cycles with a confirmed shift land within 2 days.
 
+#include "accuracyrun.h"
 #include "cyclestats.h"
 #include "datetext.h"
 #include "generatedcycles.h"
@@ -23,7 +24,6 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -174,18 +174,7 @@ BENCHMARK(drawOneCycle)->Unit(benchmark::kMillisecond);
 int main(int argc, char *argv[])
 {
     QString accuracyOut;
-    int kept = 1;
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray arg(argv[i]);
-        if (arg.startsWith("--accuracy_out=")) {
-            accuracyOut = QString::fromLocal8Bit(arg.mid(15));
-        } else {
-            argv[kept++] = argv[i];
-        }
-    }
-    argc = kept;
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+    if (!initializeAccuracyRun(argc, argv, accuracyOut)) {
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -199,18 +188,12 @@ int main(int argc, char *argv[])
                 share(a.calendarWithin1, a.confirmed));
     std::printf("within 2 days: temperature %.1f %%, calendar %.1f %%\n", share(a.bodyWithin2, a.confirmed),
                 share(a.calendarWithin2, a.confirmed));
-    if (!accuracyOut.isEmpty()) {
-        QFile out(accuracyOut);
-        if (out.open(QIODevice::WriteOnly)) {
-            out.write(QJsonDocument(QJsonObject{{QStringLiteral("confirmed"), a.confirmed},
-                                                {QStringLiteral("cycles"), a.cycles},
-                                                {QStringLiteral("body1"), share(a.bodyWithin1, a.confirmed)},
-                                                {QStringLiteral("body2"), share(a.bodyWithin2, a.confirmed)},
-                                                {QStringLiteral("calendar1"), share(a.calendarWithin1, a.confirmed)},
-                                                {QStringLiteral("calendar2"), share(a.calendarWithin2, a.confirmed)}})
-                          .toJson());
-        }
-    }
+    writeAccuracy(accuracyOut, QJsonObject{{QStringLiteral("confirmed"), a.confirmed},
+                                           {QStringLiteral("cycles"), a.cycles},
+                                           {QStringLiteral("body1"), share(a.bodyWithin1, a.confirmed)},
+                                           {QStringLiteral("body2"), share(a.bodyWithin2, a.confirmed)},
+                                           {QStringLiteral("calendar1"), share(a.calendarWithin1, a.confirmed)},
+                                           {QStringLiteral("calendar2"), share(a.calendarWithin2, a.confirmed)}});
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return share(a.bodyWithin2, a.confirmed) >= 85.0 ? 0 : 1;
