@@ -23,7 +23,6 @@
 #include "accuracyrun.h"
 #include "cyclestats.h"
 #include "cyclewindows.h"
-#include "datetext.h"
 #include "fertilephase.h"
 #include "generatedcycles.h"
 
@@ -135,12 +134,7 @@ Accuracy measureAccuracy()
         const QList<CycleTemperature> temperature =
             temperatureCycles(woman.firstDays.mid(0, woman.firstDays.size() - 1), woman.readings, lastDay);
         const QList<FertilityResult> body = fertileCycles(temperature, woman.records, lastDay);
-        QStringList lines; // date.dat, newest first, for the calendar rule
-        for (qsizetype c = 0; c + 1 < woman.firstDays.size(); ++c) {
-            lines.prepend(formatDateText(woman.firstDays[c]));
-            if (c == 0) {
-                continue;
-            }
+        forEachLearningCycle(woman.firstDays, [&](qsizetype c, const QStringList &lines) {
             ++result.cycles;
             const QDate start = woman.firstDays[c];
             const QDate end = woman.firstDays[c + 1].addDays(-1);
@@ -161,7 +155,7 @@ Accuracy measureAccuracy()
                 result.bodyMarked += phase.phaseOn(day) == BodyPhase::Fertile;
                 result.calendarMarked += classifyDay(windows, day.toJulianDay()) == DayCategory::LikelyDays;
             }
-        }
+        });
     }
     return result;
 }

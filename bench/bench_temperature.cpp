@@ -77,12 +77,7 @@ Accuracy measureAccuracy()
         const Woman woman = generateWoman(random, 13, QDate(2020, 1, 1).addDays(w % 28));
         const QList<CycleTemperature> cycles =
             temperatureCycles(woman.firstDays, woman.readings, woman.firstDays.back());
-        QStringList lines; // date.dat, newest first, for the calendar rule
-        for (qsizetype c = 0; c + 1 < woman.firstDays.size(); ++c) {
-            lines.prepend(formatDateText(woman.firstDays[c]));
-            if (c == 0) {
-                continue;
-            }
+        forEachLearningCycle(woman.firstDays, [&](qsizetype c, const QStringList &lines) {
             ++result.cycles;
             // The woman's knowledge on the day the shift is confirmed: her past cycles and this one, still open.
             QList<CycleTemperature> known = cycles.mid(0, c);
@@ -97,7 +92,7 @@ Accuracy measureAccuracy()
             known.append(current);
             const std::optional<QDate> body = temperatureNextStart(known);
             if (!body) {
-                continue;
+                return;
             }
             ++result.confirmed;
             const QDate actual = woman.firstDays[c + 1];
@@ -108,7 +103,7 @@ Accuracy measureAccuracy()
             result.bodyWithin2 += bodyError <= 2;
             result.calendarWithin1 += calendarError <= 1;
             result.calendarWithin2 += calendarError <= 2;
-        }
+        });
     }
     return result;
 }

@@ -11,13 +11,16 @@
 // Every draw comes from the one generator in a fixed order, so a seed gives the same women each run; the
 // benchmarks draw their own extras from the same generator between these calls.
 
+#include "datetext.h"
 #include "temperaturefile.h"
 
 #include <QDate>
+#include <QStringList>
 
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <utility>
 
 class GeneratedTemperature final
 {
@@ -104,3 +107,17 @@ private:
     double m_fever = 0; // °C
     bool m_feverMarked = false;
 };
+
+// Calls score(c, lines) for each of her cycles with a past one to learn from: c its index in firstDays
+// (ascending, the last entry closing the last cycle), lines date.dat as it stood on the cycle's first
+// day, newest first, for the calendar rule.
+template<typename Score> void forEachLearningCycle(const QList<QDate> &firstDays, Score score)
+{
+    QStringList lines;
+    for (qsizetype c = 0; c + 1 < firstDays.size(); ++c) {
+        lines.prepend(formatDateText(firstDays[c]));
+        if (c > 0) {
+            score(c, std::as_const(lines));
+        }
+    }
+}
