@@ -33,8 +33,7 @@ const QString RestoreSuffix = QStringLiteral("-restore");
 // A backup folder's name: its day, then "-hhmmss" and its purpose for one made before an import or a
 // restore (older versions wrote no purpose), then "-n" when that name was taken. The day must be a
 // real date.
-const QString NamePattern =
-    QStringLiteral("\\d{4}-\\d{2}-\\d{2}(?:-\\d{6}(?:-(?:import|restore))?)?(?:-\\d{1,4})?");
+const QString NamePattern = QStringLiteral("\\d{4}-\\d{2}-\\d{2}(?:-\\d{6}(?:-(?:import|restore))?)?(?:-\\d{1,4})?");
 
 QDate dayOf(const QString &name)
 {
