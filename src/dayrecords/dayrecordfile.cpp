@@ -1,20 +1,18 @@
 #include "dayrecordfile.h"
 
 #include "datetext.h"
+#include "daylinefile.h"
 #include "errors.h"
 #include "linefile.h"
 #include "textfile.h"
 
 #include <QHash>
 #include <QSet>
-#include <QStringDecoder>
 
 #include <algorithm>
 #include <memory>
 
 namespace {
-
-const QByteArray utf8Mark("\xEF\xBB\xBF");
 
 constexpr std::array<const char *, 4> FlowTokens = {"spotting", "light", "medium", "heavy"};
 constexpr std::array<const char *, 3> LhTokens = {"negative", "positive", "peak"};
@@ -54,9 +52,12 @@ std::optional<int> plainNumber(QStringView text, int low, int high)
 // Puts one field into the record; false when the key is known but this version does not know the value.
 bool takeKnownField(DayRecord &record, const QString &key, const QString &value)
 {
+    const auto take = [](auto &field, auto parsed) {
+        field = parsed;
+        return field.has_value();
+    };
     if (key == QLatin1String("flow")) {
-        record.flow = flowFromToken(value);
-        return record.flow.has_value();
+        return take(record.flow, flowFromToken(value));
     }
     if (key == QLatin1String("pain")) {
         record.pain = plainNumber(value, 1, MaxPain).value_or(0);
@@ -67,20 +68,16 @@ bool takeKnownField(DayRecord &record, const QString &key, const QString &value)
         return record.painkiller;
     }
     if (key == QLatin1String("mucus")) {
-        record.mucus = plainNumber(value, MinMucus, MaxMucus);
-        return record.mucus.has_value();
+        return take(record.mucus, plainNumber(value, MinMucus, MaxMucus));
     }
     if (key == QLatin1String("lh")) {
-        record.lh = lhFromToken(value);
-        return record.lh.has_value();
+        return take(record.lh, lhFromToken(value));
     }
     if (key == QLatin1String("pill")) {
-        record.pill = pillFromToken(value);
-        return record.pill.has_value();
+        return take(record.pill, pillFromToken(value));
     }
     if (key == QLatin1String("sex")) {
-        record.sex = sexFromToken(value);
-        return record.sex.has_value();
+        return take(record.sex, sexFromToken(value));
     }
     if (key == QLatin1String("weight")) {
         // Only the form this program writes, so that the line comes back as it stood.
@@ -163,49 +160,17 @@ std::optional<DayRecord> parseLine(const QString &line)
     return record;
 }
 
-bool isBlankLine(QByteArrayView line)
+std::optional<QString> formatLine(const DayRecord &record)
 {
-    return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
-}
-
-// The file as the writers need it: the records and the unreadable lines with the very bytes they had.
-struct StoredFile
-{
-    QList<DayRecord> records;
-    QList<QByteArray> unreadable;
-};
-
-void sortByDate(QList<DayRecord> &records)
-{
-    std::stable_sort(records.begin(), records.end(),
-                     [](const DayRecord &a, const DayRecord &b) { return a.date < b.date; });
-}
-
-StoredFile parseStored(const QByteArray &bytes)
-{
-    QByteArrayView body(bytes);
-    if (body.startsWith(utf8Mark)) {
-        body = body.sliced(utf8Mark.size());
+    if (!record.date.isValid() || record.isEmpty()) {
+        return std::nullopt;
     }
-    StoredFile file;
-    QSet<QDate> days;
-    forEachByteLine(body, [&](QByteArrayView line, qsizetype) {
-        if (isBlankLine(line)) {
-            return;
-        }
-        std::optional<DayRecord> record;
-        if (isValidUtf8(line)) {
-            record = parseLine(QString::fromUtf8(line));
-        }
-        // A second line for a day already read is kept as unreadable rather than chosen over or dropped.
-        if (record && !days.contains(record->date)) {
-            days.insert(record->date);
-            file.records.append(std::move(*record));
-        } else {
-            file.unreadable.append(line.toByteArray());
-        }
-    });
-    sortByDate(file.records);
+    return formatDayLine(record);
+}
+
+const DayLineFile<DayRecord> &dayLines()
+{
+    static const DayLineFile<DayRecord> file(parseLine, formatLine, 40);
     return file;
 }
 
@@ -229,43 +194,6 @@ QDate quickLineDate(QByteArrayView line)
         ++i;
     }
     return QDate(parts[0], parts[1], parts[2]);
-}
-
-StoredFile readStored(const QString &path)
-{
-    return parseStored(LineFile::readBytesIfExists(path));
-}
-
-QByteArray formatStored(QList<DayRecord> records, const QList<QByteArray> &unreadable)
-{
-    sortByDate(records);
-    QByteArray bytes;
-    bytes.reserve(records.size() * 40);
-    // A kept line that itself begins with a byte-order mark would lose it to the reader's skipping.
-    if (records.isEmpty() && !unreadable.isEmpty() && unreadable.front().startsWith(utf8Mark)) {
-        bytes += utf8Mark;
-    }
-    for (const DayRecord &record : records) {
-        if (record.date.isValid() && !record.isEmpty()) {
-            bytes += formatDayLine(record).toUtf8();
-            bytes += "\r\n";
-        }
-    }
-    for (const QByteArray &line : unreadable) {
-        bytes += line;
-        bytes += "\r\n";
-    }
-    return bytes;
-}
-
-void writeStored(const QString &path, const StoredFile &file)
-{
-    QString errorText;
-    // What she observes of her body is hers alone: the file is readable by its owner only.
-    if (!writeFileAtomically(path, formatStored(file.records, file.unreadable),
-                             QFileDevice::ReadOwner | QFileDevice::WriteOwner, errorText)) {
-        throw EFileError(QStringLiteral("ファイル \"%1\" を作成できません。%2").arg(path, errorText));
-    }
 }
 
 } // namespace
@@ -392,15 +320,10 @@ QString formatDayLine(const DayRecord &record)
 
 DayFileContent parseDayFile(const QByteArray &bytes)
 {
-    StoredFile stored = parseStored(bytes);
+    auto stored = dayLines().parse(bytes);
     DayFileContent content;
     content.records = std::move(stored.records);
-    for (const QByteArray &line : stored.unreadable) {
-        // A byte-order mark that opens a kept line is part of it, not to be skipped as the file's mark.
-        QStringDecoder decoder(QStringConverter::Utf8,
-                               QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
-        content.unreadableLines.append(decoder(line));
-    }
+    content.unreadableLines = decodeKeptDayLines(stored.unreadable);
     return content;
 }
 
@@ -412,18 +335,14 @@ DayFileContent readDayFile(const QString &path)
 QList<DayRecord> readDayRecordsBetween(const QString &path, const QDate &from, const QDate &to)
 {
     const QByteArray bytes = LineFile::readBytesIfExists(path);
-    QByteArrayView body(bytes);
-    if (body.startsWith(utf8Mark)) {
-        body = body.sliced(utf8Mark.size());
-    }
     QList<DayRecord> records;
     QSet<QDate> days;
-    forEachByteLine(body, [&](QByteArrayView line, qsizetype) {
+    forEachByteLine(dayLinesBody(bytes), [&](QByteArrayView line, qsizetype) {
         const QDate quick = quickLineDate(line);
         if (quick.isValid() && (quick < from || quick > to)) {
             return;
         }
-        if (isBlankLine(line) || !isValidUtf8(line)) {
+        if (isBlankDayLine(line) || !isValidUtf8(line)) {
             return;
         }
         // The first line of a day counts, as in the whole file.
@@ -441,32 +360,17 @@ QList<DayRecord> readDayRecordsBetween(const QString &path, const QDate &from, c
 
 QByteArray formatDayFile(const DayFileContent &content)
 {
-    QList<QByteArray> unreadable;
-    for (const QString &line : content.unreadableLines) {
-        unreadable.append(line.toUtf8());
-    }
-    return formatStored(content.records, unreadable);
+    return dayLines().format(content.records, encodeKeptDayLines(content.unreadableLines));
 }
 
 void storeDayRecord(const QString &path, const QDate &day, const std::optional<DayRecord> &record)
 {
-    const auto lock = LineFile::lockForUpdate(path);
-    StoredFile file = readStored(path);
-    file.records.removeIf([&day](const DayRecord &r) { return r.date == day; });
-    if (record && !record->isEmpty()) {
-        DayRecord stored = *record;
-        stored.date = day;
-        file.records.append(std::move(stored));
-    }
-    writeStored(path, file);
+    dayLines().store(path, day, record && !record->isEmpty() ? record : std::optional<DayRecord>());
 }
 
 void deleteDayRecords(const QString &path, const QList<QDate> &days)
 {
-    const auto lock = LineFile::lockForUpdate(path);
-    StoredFile file = readStored(path);
-    file.records.removeIf([&days](const DayRecord &r) { return days.contains(r.date); });
-    writeStored(path, file);
+    dayLines().remove(path, days);
 }
 
 bool DayRecordMerge::changesAnything() const
@@ -536,7 +440,7 @@ DayRecordMerge mergeDayRecords(const QString &path, const QList<DayRecord> &inco
     if (write) {
         lock = LineFile::lockForUpdate(path);
     }
-    StoredFile file = readStored(path);
+    auto file = dayLines().read(path);
     QHash<QDate, qsizetype> index;
     for (qsizetype i = 0; i < file.records.size(); ++i) {
         index.insert(file.records[i].date, i);
@@ -563,7 +467,7 @@ DayRecordMerge mergeDayRecords(const QString &path, const QList<DayRecord> &inco
         }
     }
     if (write && merge.changesAnything()) {
-        writeStored(path, file);
+        dayLines().write(path, file);
     }
     return merge;
 }

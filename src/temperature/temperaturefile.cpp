@@ -1,29 +1,16 @@
 #include "temperaturefile.h"
 
 #include "datetext.h"
+#include "daylinefile.h"
 #include "errors.h"
 #include "linefile.h"
-#include "textfile.h"
 
-#include <QFileInfo>
 #include <QHash>
 #include <QSet>
-#include <QStringDecoder>
 
-#include <algorithm>
 #include <cstdlib>
 
 namespace {
-
-const QByteArray utf8Mark("\xEF\xBB\xBF");
-
-// The file as the writers need it: the readings and the unreadable lines with the very bytes they had,
-// so that a save never changes a line it could not understand (even one that is not UTF-8).
-struct StoredFile
-{
-    QList<TemperatureReading> readings;
-    QList<QByteArray> unreadable;
-};
 
 std::optional<TemperatureReading> parseLine(const QString &line)
 {
@@ -52,119 +39,36 @@ std::optional<TemperatureReading> parseLine(const QString &line)
     return reading;
 }
 
-bool isBlankLine(QByteArrayView line)
+std::optional<QString> formatLine(const TemperatureReading &reading)
 {
-    return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
+    return formatTemperatureLine(reading);
 }
 
-StoredFile parseStored(const QByteArray &bytes)
+const DayLineFile<TemperatureReading> &temperatureLines()
 {
-    QByteArrayView body(bytes);
-    if (body.startsWith(utf8Mark)) {
-        body = body.sliced(utf8Mark.size());
-    }
-    StoredFile file;
-    QList<QDate> days;
-    forEachByteLine(body, [&](QByteArrayView line, qsizetype) {
-        if (isBlankLine(line)) {
-            return;
-        }
-        std::optional<TemperatureReading> reading;
-        if (isValidUtf8(line)) {
-            reading = parseLine(QString::fromUtf8(line));
-        }
-        // A second line for a day already read is kept as unreadable rather than chosen over or dropped.
-        if (reading && !days.contains(reading->date)) {
-            days.append(reading->date);
-            file.readings.append(*reading);
-        } else {
-            file.unreadable.append(line.toByteArray());
-        }
-    });
-    std::stable_sort(file.readings.begin(), file.readings.end(),
-                     [](const TemperatureReading &a, const TemperatureReading &b) { return a.date < b.date; });
+    static const DayLineFile<TemperatureReading> file(parseLine, formatLine, 20);
     return file;
-}
-
-// The file's bytes; none for a missing file. A folder at the path is not "no file": reading it reports
-// the error instead of hiding it.
-QByteArray readBytesIfExists(const QString &path)
-{
-    if (!QFileInfo::exists(path)) {
-        return {};
-    }
-    QByteArray bytes;
-    QString errorText;
-    if (!readFileBytes(path, bytes, errorText)) {
-        throw EFileError(QStringLiteral("ファイル %1 は開けません。 %2 ").arg(path, errorText));
-    }
-    return bytes;
-}
-
-StoredFile readStored(const QString &path)
-{
-    return parseStored(readBytesIfExists(path));
-}
-
-QByteArray formatStored(QList<TemperatureReading> readings, const QList<QByteArray> &unreadable)
-{
-    std::stable_sort(readings.begin(), readings.end(),
-                     [](const TemperatureReading &a, const TemperatureReading &b) { return a.date < b.date; });
-    QByteArray bytes;
-    bytes.reserve(readings.size() * 20);
-    // A kept line that itself begins with a byte-order mark would lose it to the reader's skipping.
-    if (readings.isEmpty() && !unreadable.isEmpty() && unreadable.front().startsWith(utf8Mark)) {
-        bytes += utf8Mark;
-    }
-    for (const TemperatureReading &reading : readings) {
-        bytes += formatTemperatureLine(reading).toUtf8();
-        bytes += "\r\n";
-    }
-    for (const QByteArray &line : unreadable) {
-        bytes += line;
-        bytes += "\r\n";
-    }
-    return bytes;
-}
-
-void writeStored(const QString &path, const StoredFile &file)
-{
-    QString errorText;
-    // Her temperature, like her cycle, is nobody else's business.
-    if (!writeFileAtomically(path, formatStored(file.readings, file.unreadable),
-                             QFileDevice::ReadOwner | QFileDevice::WriteOwner, errorText)) {
-        throw EFileError(QStringLiteral("ファイル \"%1\" を作成できません。%2").arg(path, errorText));
-    }
 }
 
 } // namespace
 
 TemperatureFileContent parseTemperatureFile(const QByteArray &bytes)
 {
-    StoredFile stored = parseStored(bytes);
+    auto stored = temperatureLines().parse(bytes);
     TemperatureFileContent content;
-    content.readings = std::move(stored.readings);
-    for (const QByteArray &line : stored.unreadable) {
-        // A byte-order mark that opens a kept line is part of it, not to be skipped as the file's mark.
-        QStringDecoder decoder(QStringConverter::Utf8,
-                               QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
-        content.unreadableLines.append(decoder(line));
-    }
+    content.readings = std::move(stored.records);
+    content.unreadableLines = decodeKeptDayLines(stored.unreadable);
     return content;
 }
 
 TemperatureFileContent readTemperatureFile(const QString &path)
 {
-    return parseTemperatureFile(readBytesIfExists(path));
+    return parseTemperatureFile(LineFile::readBytesIfExists(path));
 }
 
 QByteArray formatTemperatureFile(const TemperatureFileContent &content)
 {
-    QList<QByteArray> unreadable;
-    for (const QString &line : content.unreadableLines) {
-        unreadable.append(line.toUtf8());
-    }
-    return formatStored(content.readings, unreadable);
+    return temperatureLines().format(content.readings, encodeKeptDayLines(content.unreadableLines));
 }
 
 QString formatCentiDegrees(int centiDegrees)
@@ -185,23 +89,12 @@ QString formatTemperatureLine(const TemperatureReading &reading)
 
 void storeTemperatureReading(const QString &path, const QDate &day, const std::optional<TemperatureReading> &reading)
 {
-    const auto lock = LineFile::lockForUpdate(path);
-    StoredFile file = readStored(path);
-    file.readings.removeIf([&day](const TemperatureReading &r) { return r.date == day; });
-    if (reading) {
-        TemperatureReading stored = *reading;
-        stored.date = day;
-        file.readings.append(stored);
-    }
-    writeStored(path, file);
+    temperatureLines().store(path, day, reading);
 }
 
 void deleteTemperatureReadings(const QString &path, const QList<QDate> &days)
 {
-    const auto lock = LineFile::lockForUpdate(path);
-    StoredFile file = readStored(path);
-    file.readings.removeIf([&days](const TemperatureReading &r) { return days.contains(r.date); });
-    writeStored(path, file);
+    temperatureLines().remove(path, days);
 }
 
 TemperatureMerge mergeTemperatureReadings(const QString &path, const QList<TemperatureReading> &incoming, bool write)
@@ -210,9 +103,9 @@ TemperatureMerge mergeTemperatureReadings(const QString &path, const QList<Tempe
     if (write) {
         lock = LineFile::lockForUpdate(path);
     }
-    StoredFile file = readStored(path);
+    auto file = temperatureLines().read(path);
     QHash<QDate, TemperatureReading> byDay;
-    for (const TemperatureReading &r : file.readings) {
+    for (const TemperatureReading &r : file.records) {
         byDay.insert(r.date, r);
     }
     TemperatureMerge merge;
@@ -235,8 +128,8 @@ TemperatureMerge mergeTemperatureReadings(const QString &path, const QList<Tempe
         }
     }
     if (write && !merge.added.isEmpty()) {
-        file.readings.append(merge.added);
-        writeStored(path, file);
+        file.records.append(merge.added);
+        temperatureLines().write(path, file);
     }
     return merge;
 }
