@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dayrecordfile.h"
+#include "daywords.h"
 
 #include <QDate>
 #include <QList>
@@ -73,9 +74,3 @@ QString periodDaysText(const std::optional<int> &days);
 
 // Pain in words: "なし", "軽い", "中", "強".
 QString painText(int pain);
-
-// Flow in words: "少量", "少ない", "普通", "多い".
-QString flowText(Flow flow);
-
-// A symptom token in the day dialog's words ("headache" → "頭痛"); the token itself when unknown.
-QString symptomCaption(const QString &token);

@@ -14,21 +14,6 @@
 
 #include <algorithm>
 
-QString flowCaption(Flow flow)
-{
-    switch (flow) {
-    case Flow::Spotting:
-        return QStringLiteral("少量 (おりもの程度)");
-    case Flow::Light:
-        return QStringLiteral("少ない");
-    case Flow::Medium:
-        return QStringLiteral("普通");
-    case Flow::Heavy:
-        break;
-    }
-    return QStringLiteral("多い");
-}
-
 QString dayCellDescription(const QDate &date, DayCategory category, bool markedToday,
                            const std::optional<QString> &memo, const std::optional<Flow> &flow,
                            const std::optional<TemperatureReading> &reading, bool pmsDay)

@@ -2,6 +2,7 @@
 
 #include "daycolors.h"
 #include "dayrecordfile.h"
+#include "daywords.h"
 #include "temperaturefile.h"
 
 #include <QColor>
@@ -39,9 +40,6 @@ void setCellBand(QWidget *cell, const QColor &background, bool band);
 QString dayCellDescription(const Calendar &engine, const QDate &date, bool markedToday,
                            const std::optional<QStringList> &memoLines, const std::optional<Flow> &flow = std::nullopt,
                            const std::optional<TemperatureReading> &reading = std::nullopt, bool pmsDay = false);
-
-// The words of the bleeding choices: "少量 (おりもの程度)", "少ない", "普通", "多い".
-QString flowCaption(Flow flow);
 
 // The bleeding she recorded on the days of a month (dateDay.dat). A file that cannot be read now leaves
 // the marks out instead of interrupting the painting.

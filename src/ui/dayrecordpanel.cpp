@@ -1,5 +1,6 @@
 #include "dayrecordpanel.h"
 
+#include "daywords.h"
 #include "ui_dayrecordpanel.h"
 
 #include <QCheckBox>
@@ -13,6 +14,22 @@ QList<QCheckBox *> symptomBoxes(Ui::DayRecordPanel &ui)
             ui.chkSymptomNausea, ui.chkSymptomSkin,     ui.chkSymptomBloating,  ui.chkSymptomSleepy,
             ui.chkSymptomBowel,  ui.chkSymptomFatigue,  ui.chkSymptomIrritable, ui.chkSymptomLow,
             ui.chkSymptomAnxious};
+}
+
+// The bleeding choices and the symptoms in the day record's own words, which the calendar and the history
+// use too.
+void fillWords(Ui::DayRecordPanel &form)
+{
+    form.cmbFlow->addItem(QStringLiteral("なし"));
+    for (const Flow flow : {Flow::Spotting, Flow::Light, Flow::Medium, Flow::Heavy}) {
+        form.cmbFlow->addItem(flowCaption(flow));
+    }
+    const QList<QCheckBox *> boxes = symptomBoxes(form);
+    for (size_t i = 0; i < SymptomTokens.size(); ++i) {
+        const QString caption = symptomCaption(QLatin1String(SymptomTokens[i]));
+        boxes[qsizetype(i)]->setText(caption);
+        boxes[qsizetype(i)]->setAccessibleName(caption);
+    }
 }
 
 // Index 0 of each list is "not recorded"; the values follow in the order of their enum.
@@ -33,6 +50,7 @@ DayRecordPanel::DayRecordPanel(QWidget *parent)
     , ui(std::make_unique<Ui::DayRecordPanel>())
 {
     ui->setupUi(this);
+    fillWords(*ui);
     ui->txtWeight->setAccessibleDescription(
         QStringLiteral("%1から%2までのkg、小数は1桁")
             .arg(formatWeightTenths(MinWeightTenths), formatWeightTenths(MaxWeightTenths)));
@@ -61,6 +79,7 @@ const Captions &captions()
         Ui::DayRecordPanel form;
         QWidget holder;
         form.setupUi(&holder);
+        fillWords(form);
         const auto items = [](const QComboBox *box) {
             QStringList texts;
             for (int i = 0; i < box->count(); ++i) {
