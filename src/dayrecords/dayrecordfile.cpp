@@ -5,6 +5,7 @@
 #include "errors.h"
 #include "linefile.h"
 #include "textfile.h"
+#include "typednumber.h"
 
 #include <QHash>
 #include <QSet>
@@ -246,21 +247,12 @@ std::optional<SexState> sexFromToken(QStringView token)
 
 std::optional<int> parseWeightText(const QString &text)
 {
-    const QString trimmed = text.trimmed();
-    QString digits;
-    qsizetype point = -1;
-    for (const QChar c : trimmed) {
-        if (c == u'.' || c == u'．') {
-            if (point >= 0) {
-                return std::nullopt;
-            }
-            point = digits.size();
-        } else if (c.isDigit() && c.digitValue() >= 0) {
-            digits += QChar(u'0' + c.digitValue());
-        } else {
-            return std::nullopt;
-        }
+    const std::optional<TypedDecimal> typed = splitTypedDecimal(text);
+    if (!typed) {
+        return std::nullopt;
     }
+    const QString &digits = typed->digits;
+    const qsizetype point = typed->point;
     if (digits.isEmpty() || digits.size() > 4 || (point >= 0 && (point == 0 || digits.size() - point != 1))) {
         return std::nullopt;
     }
@@ -320,11 +312,7 @@ QString formatDayLine(const DayRecord &record)
 
 DayFileContent parseDayFile(const QByteArray &bytes)
 {
-    auto stored = dayLines().parse(bytes);
-    DayFileContent content;
-    content.records = std::move(stored.records);
-    content.unreadableLines = decodeKeptDayLines(stored.unreadable);
-    return content;
+    return dayLines().content<DayFileContent>(bytes);
 }
 
 DayFileContent readDayFile(const QString &path)
@@ -436,10 +424,7 @@ bool joinDayRecord(DayRecord &into, const DayRecord &from, DayRecordMerge *count
 
 DayRecordMerge mergeDayRecords(const QString &path, const QList<DayRecord> &incoming, bool write)
 {
-    std::unique_ptr<DataFolderLock> lock;
-    if (write) {
-        lock = LineFile::lockForUpdate(path);
-    }
+    const auto lock = write ? LineFile::lockForUpdate(path) : nullptr;
     auto file = dayLines().read(path);
     QHash<QDate, qsizetype> index;
     for (qsizetype i = 0; i < file.records.size(); ++i) {

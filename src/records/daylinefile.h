@@ -86,6 +86,13 @@ public:
         return file;
     }
 
+    // The file as its readers see it: Content is a struct of the records and the unreadable lines as text.
+    template<typename Content> Content content(const QByteArray &bytes) const
+    {
+        Stored stored = parse(bytes);
+        return {std::move(stored.records), decodeKeptDayLines(stored.unreadable)};
+    }
+
     // Throws as LineFile::readBytesIfExists does; no records for a missing file.
     Stored read(const QString &path) const { return parse(LineFile::readBytesIfExists(path)); }
 

@@ -4,6 +4,7 @@
 #include "daylinefile.h"
 #include "errors.h"
 #include "linefile.h"
+#include "typednumber.h"
 
 #include <QHash>
 #include <QSet>
@@ -54,11 +55,7 @@ const DayLineFile<TemperatureReading> &temperatureLines()
 
 TemperatureFileContent parseTemperatureFile(const QByteArray &bytes)
 {
-    auto stored = temperatureLines().parse(bytes);
-    TemperatureFileContent content;
-    content.readings = std::move(stored.records);
-    content.unreadableLines = decodeKeptDayLines(stored.unreadable);
-    return content;
+    return temperatureLines().content<TemperatureFileContent>(bytes);
 }
 
 TemperatureFileContent readTemperatureFile(const QString &path)
@@ -99,10 +96,7 @@ void deleteTemperatureReadings(const QString &path, const QList<QDate> &days)
 
 TemperatureMerge mergeTemperatureReadings(const QString &path, const QList<TemperatureReading> &incoming, bool write)
 {
-    std::unique_ptr<DataFolderLock> lock;
-    if (write) {
-        lock = LineFile::lockForUpdate(path);
-    }
+    const auto lock = write ? LineFile::lockForUpdate(path) : nullptr;
     auto file = temperatureLines().read(path);
     QHash<QDate, TemperatureReading> byDay;
     for (const TemperatureReading &r : file.records) {
@@ -136,21 +130,12 @@ TemperatureMerge mergeTemperatureReadings(const QString &path, const QList<Tempe
 
 std::optional<int> parseTemperatureText(const QString &text)
 {
-    const QString trimmed = text.trimmed();
-    QString digits;
-    qsizetype point = -1;
-    for (const QChar c : trimmed) {
-        if (c == u'.' || c == u'．') {
-            if (point >= 0) {
-                return std::nullopt;
-            }
-            point = digits.size();
-        } else if (c.isDigit() && c.digitValue() >= 0) {
-            digits += QChar(u'0' + c.digitValue());
-        } else {
-            return std::nullopt;
-        }
+    const std::optional<TypedDecimal> typed = splitTypedDecimal(text);
+    if (!typed) {
+        return std::nullopt;
     }
+    const QString &digits = typed->digits;
+    const qsizetype point = typed->point;
     int value = 0;
     if (point < 0) {
         // "3652" is how a four-digit thermometer reading is typed quickly; "37" a whole degree.
