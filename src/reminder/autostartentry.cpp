@@ -1,11 +1,10 @@
 #include "autostartentry.h"
 
 #include "errors.h"
-#include "textfile.h"
+#include "ownerfile.h"
 #include "variable.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 QString autostartEntryPath(const QString &xdgConfigHome, const QString &home)
@@ -64,16 +63,10 @@ void writeAutostartEntry(const QString &entryPath, const QString &executablePath
     if (!QDir().mkpath(folder)) {
         throw EFileError(QStringLiteral("%1 を作成できません").arg(folder));
     }
-    QString reason;
-    if (!writeFileAtomically(entryPath, bytes, QFileDevice::ReadOwner | QFileDevice::WriteOwner, reason)) {
-        throw EFileError(QStringLiteral("%1 に書き込めません。%2").arg(entryPath, reason));
-    }
+    writeOwnerOnlyFile(entryPath, bytes);
 }
 
 void removeAutostartEntry(const QString &entryPath)
 {
-    QFile entry(entryPath);
-    if (entry.exists() && !entry.remove()) {
-        throw EFileError(QStringLiteral("%1 を削除できません。%2").arg(entryPath, entry.errorString()));
-    }
+    removeFileIfPresent(entryPath);
 }

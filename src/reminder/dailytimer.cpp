@@ -1,10 +1,9 @@
 #include "dailytimer.h"
 
-#include "textfile.h"
+#include "ownerfile.h"
 #include "variable.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -37,23 +36,6 @@ void runScheduler(const QString &program, const QStringList &arguments)
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         const QString reason = QString::fromLocal8Bit(process.readAllStandardError()).trimmed().section(u'\n', 0, 0);
         throw ESchedulerError(QStringLiteral("%1 が失敗しました。%2").arg(command, reason));
-    }
-}
-
-void writeUnit(const QString &path, const QByteArray &bytes)
-{
-    QString reason;
-    // The units name her program's path and the reminders she chose: hers alone to read.
-    if (!writeFileAtomically(path, bytes, QFileDevice::ReadOwner | QFileDevice::WriteOwner, reason)) {
-        throw EFileError(QStringLiteral("%1 に書き込めません。%2").arg(path, reason));
-    }
-}
-
-void removeUnit(const QString &path)
-{
-    QFile unit(path);
-    if (unit.exists() && !unit.remove()) {
-        throw EFileError(QStringLiteral("%1 を削除できません。%2").arg(path, unit.errorString()));
     }
 }
 
@@ -141,8 +123,8 @@ void enableDailyReminder(const QString &unitFolder, DailyReminder reminder, cons
         throw EFileError(QStringLiteral("%1 を作成できません").arg(unitFolder));
     }
     const QString name = dailyUnitName(reminder);
-    writeUnit(QDir(unitFolder).filePath(name + QStringLiteral(".service")), service);
-    writeUnit(QDir(unitFolder).filePath(name + QStringLiteral(".timer")), timerUnit(reminder, at));
+    writeOwnerOnlyFile(QDir(unitFolder).filePath(name + QStringLiteral(".service")), service);
+    writeOwnerOnlyFile(QDir(unitFolder).filePath(name + QStringLiteral(".timer")), timerUnit(reminder, at));
     runScheduler(QStringLiteral("systemctl"), {QStringLiteral("--user"), QStringLiteral("daemon-reload")});
     runScheduler(QStringLiteral("systemctl"), {QStringLiteral("--user"), QStringLiteral("enable"),
                                                QStringLiteral("--now"), name + QStringLiteral(".timer")});
@@ -153,13 +135,13 @@ void disableDailyReminder(const QString &unitFolder, DailyReminder reminder)
     const QString name = dailyUnitName(reminder);
     const QString timer = QDir(unitFolder).filePath(name + QStringLiteral(".timer"));
     if (!QFileInfo::exists(timer)) {
-        removeUnit(QDir(unitFolder).filePath(name + QStringLiteral(".service")));
+        removeFileIfPresent(QDir(unitFolder).filePath(name + QStringLiteral(".service")));
         return;
     }
     runScheduler(QStringLiteral("systemctl"), {QStringLiteral("--user"), QStringLiteral("disable"),
                                                QStringLiteral("--now"), name + QStringLiteral(".timer")});
-    removeUnit(timer);
-    removeUnit(QDir(unitFolder).filePath(name + QStringLiteral(".service")));
+    removeFileIfPresent(timer);
+    removeFileIfPresent(QDir(unitFolder).filePath(name + QStringLiteral(".service")));
     runScheduler(QStringLiteral("systemctl"), {QStringLiteral("--user"), QStringLiteral("daemon-reload")});
 }
 
