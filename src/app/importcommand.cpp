@@ -7,27 +7,11 @@
 
 #include <QTextStream>
 
-namespace {
-
-// The data folder of this build, or false (after one line on standard error) when it must not be used.
-bool useDataFolder(const char *option)
-{
-    const std::optional<DataLayout> layout = commandLineDataLayout(option);
-    if (!layout) {
-        return false;
-    }
-    Variable::initFileLocations(layout->folder);
-    Variable::CreateAppDirOnSave = layout->createdOnSave;
-    return true;
-}
-
-} // namespace
-
 ExitStatus runImportCommand(const QString &file, bool dryRun)
 {
     QTextStream out(stdout);
     QTextStream err(stderr);
-    if (!useDataFolder("--import")) {
+    if (!useCommandLineDataFolder("--import")) {
         return ExitStatus::Failed;
     }
     // Held to the end, so that no window opens on the files halfway through the import.
@@ -52,7 +36,7 @@ ExitStatus runExportCommand(const QString &file)
 {
     QTextStream out(stdout);
     QTextStream err(stderr);
-    if (!useDataFolder("--export")) {
+    if (!useCommandLineDataFolder("--export")) {
         return ExitStatus::Failed;
     }
     return ImportCommand::runExport(Variable::AppDir, file, out, err);

@@ -2,6 +2,7 @@
 
 #include "folderrules.h"
 #include "savetemps.h"
+#include "variable.h"
 
 #include <cstdio>
 
@@ -25,4 +26,15 @@ std::optional<DataLayout> commandLineDataLayout(const char *option)
     // goes, before the option reads a record.
     removeStaleTemporaryFiles(layout.folder);
     return layout;
+}
+
+bool useCommandLineDataFolder(const char *option)
+{
+    const std::optional<DataLayout> layout = commandLineDataLayout(option);
+    if (!layout) {
+        return false;
+    }
+    Variable::initFileLocations(layout->folder);
+    Variable::CreateAppDirOnSave = layout->createdOnSave;
+    return true;
 }

@@ -26,3 +26,7 @@ DataLayout checkedDataLayout();
 // "eveluna <option>: <refusal>" on standard error nothing, and the caller ends with status 1. A folder
 // that may be used is tidied first, as the window's start does (removeStaleTemporaryFiles).
 std::optional<DataLayout> commandLineDataLayout(const char *option);
+
+// commandLineDataLayout(option) made the process's data folder (Variable's paths, and whether the
+// first save creates the folder); false when it must not be used, after its one line on standard error.
+bool useCommandLineDataFolder(const char *option);

@@ -63,11 +63,8 @@ ExitStatus runRecordStartCommand(const QString &dayText)
     if (const std::optional<QString> answer = SingleInstance().askRecordStart(day)) {
         return printAnswer(*answer);
     }
-    const std::optional<DataLayout> layout = commandLineDataLayout("--record-start");
-    if (!layout) {
+    if (!useCommandLineDataFolder("--record-start")) {
         return ExitStatus::Failed;
     }
-    Variable::initFileLocations(layout->folder);
-    Variable::CreateAppDirOnSave = layout->createdOnSave;
     return printAnswer(recordStartAnswer(day));
 }

@@ -182,12 +182,9 @@ int showAndAnswer(QCoreApplication &app, std::unique_ptr<DataFolderLock> &lock, 
 int runReminder(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const std::optional<DataLayout> layout = commandLineDataLayout("--remind");
-    if (!layout) {
+    if (!useCommandLineDataFolder("--remind")) {
         return exitCode(ExitStatus::Failed);
     }
-    Variable::initFileLocations(layout->folder);
-    Variable::CreateAppDirOnSave = layout->createdOnSave;
     if (!QFileInfo(Variable::AppDir).isDir()) {
         return exitCode(ExitStatus::Done); // nothing registered yet, and the reminder makes no folder
     }
@@ -258,12 +255,9 @@ int runDailyReminder(int argc, char *argv[], DailyReminder reminder, bool again)
 {
     g_option = "--remind-at";
     QCoreApplication app(argc, argv);
-    const std::optional<DataLayout> layout = commandLineDataLayout("--remind-at");
-    if (!layout) {
+    if (!useCommandLineDataFolder("--remind-at")) {
         return exitCode(ExitStatus::Failed);
     }
-    Variable::initFileLocations(layout->folder);
-    Variable::CreateAppDirOnSave = layout->createdOnSave;
     // Held from reading the day it was last shown to writing it, as the login reminder does.
     auto lock = std::make_unique<DataFolderLock>(Variable::SettingFilePath);
     if (lock->busy()) {

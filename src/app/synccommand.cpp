@@ -23,15 +23,12 @@ void printLine(FILE *stream, const QString &line)
 
 ExitStatus runSyncCommand()
 {
-    const std::optional<DataLayout> layout = commandLineDataLayout("--sync");
-    if (!layout) {
+    if (!useCommandLineDataFolder("--sync")) {
         return ExitStatus::Failed;
     }
     // Qt 6.4's TLS backend, first used on Qt's network thread when a connection fails, warns about a
     // connection of its own; the command keeps to its one line.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.core.qobject.connect.warning=false"));
-    Variable::initFileLocations(layout->folder);
-    Variable::CreateAppDirOnSave = layout->createdOnSave;
     std::optional<ExitStatus> status;
     QEventLoop loop;
     startCalendarSync(Variable::AppDir, QCoreApplication::instance(), [&](const SyncResult &result) {
